@@ -66,7 +66,7 @@ public:
     // Clears the frame and sets the scene transform (distance, rotation).
     int beginGLqv();
     int endGLqv();
-    // Moves the camera nearer by dz (farther for negative dz); the distance stays positive.
+    // Adds dz to the view distance (a negative dz moves nearer); the distance stays positive.
     int addViewDistanceZ(float dz);
     // Opens a selection pass of nSize buffer entries restricted to a w x h box around (x, y)
     // (client pixels, origin top-left); returns the buffer, or null when none can be had.

@@ -20,7 +20,9 @@ public:
 
     // Samples in femtotesla (MEG), or null when the channel has none.
     virtual double* getDataWave();
+    // Size of the array getDataWave() returns (0 when it returns null).
     std::int64_t getSampleCount() const;
+    // Stores a copy; an empty vector removes the samples.
     int setDataWave(const std::vector<double>& samples);
 
     std::wstring m_strChnlName;
@@ -43,7 +45,9 @@ public:
     virtual CBscMagSnsqv* getMEGCoilqv(int nCoil);
 
     int getChnlKind() const { return m_nChnlKind; }
+    // 0 and unchanged for a value outside EChnlKind.
     int setChnlKind(int nKind);
+    // 0 and nothing added for a non-finite coordinate: every coil can be placed.
     int addCoil(double x, double y, double z);
     int getCoilCount() const;
 
@@ -59,6 +63,7 @@ public:
     ~CMDChannel1Spctm() override;
 
     // The spectral channel of the selector; with bCreate an empty one is made when missing.
+    // Null for a selector outside 0 to CSpctmChnl::nMaxSelectors - 1.
     virtual CSpctmChnlqv* getSpctmChnl(bool bCreate, int nSpctmSelector);
 
 protected:

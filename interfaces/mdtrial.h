@@ -12,6 +12,9 @@ class CSpctmTrialqv;
 // One trial: an array of channel slots (slots may be empty) and the current channel.
 class RECORDINGKIT_API CMDTrial {
 public:
+    // Far above any sensor array; keeps a stray slot count from allocating without bound.
+    enum { nMaxSlots = 65536 };
+
     CMDTrial();
     virtual ~CMDTrial();
     CMDTrial(const CMDTrial&) = delete;
@@ -24,10 +27,14 @@ public:
     // 1 and stored when nChannel is a slot index (or -1 for none), else 0 and unchanged.
     virtual int setCurrentChannel(int nChannel);
 
-    // Filling: resize the slot array (new slots empty), create or clear the channel of a slot.
+    // Filling: resize the slot array (new slots empty, 0 to nMaxSlots slots; a current channel
+    // that no longer exists becomes -1), create or clear the channel of a slot. createChannel
+    // replaces a channel already in the slot and gives null for a slot index out of range.
     int setTotalChannel(int nSlots);
     CMDChannelqv* createChannel(int nSlot);
     int clearChannel(int nSlot);
+    // The trial's sample count as reported to readers; the filler keeps it equal to the
+    // channels' sample counts. Negative counts are refused.
     std::int64_t getSampleCount() const { return m_nSampleCount; }
     int setSampleCount(std::int64_t nSamples);
 
@@ -45,7 +52,8 @@ public:
     CMDTrial4Spctm();
     ~CMDTrial4Spctm() override;
 
-    // With bCreate an empty spectral result is made when missing.
+    // With bCreate an empty spectral result is made when missing. Null for a selector outside
+    // 0 to CSpctmChnl::nMaxSelectors - 1.
     virtual CSpctmTrialqv* getSpctmTrial(bool bCreate, int nSpctmSelector);
 
 protected:

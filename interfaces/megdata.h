@@ -17,24 +17,36 @@ public:
     CMEGData(const CMEGData&) = delete;
     CMEGData& operator=(const CMEGData&) = delete;
 
-    // Channel (slot) count, sample count and current trial; negative when there is no current trial.
+    // Channel (slot) count, sample count and current trial; negative when there is no current
+    // trial.
     virtual int getCurntTrialCSD(int* pChannels, std::int64_t* pSamples, CMDTrialqv** ppTrial);
     // Selected sample and the end of the selected range (equal for a single sample).
     virtual int getSelect(std::int64_t& nSample, std::int64_t& nSampleEnd);
     // Trial nTrial, or the current one for -1; null when there is none.
     virtual CMDTrialqv* getTrialqv(int nTrial);
 
+    // The first trial added becomes the current one.
     CMDTrialqv* addTrial();
     int getTrialCount() const;
+    // A trial index or -1 for none; the selected sample falls back to 0 when it is not inside
+    // the new current trial.
     int setCurrentTrial(int nTrial);
     // Only a sample inside the current trial is taken (0 otherwise), so readers can index
-    // every channel's samples with it.
+    // every channel's samples with it: below the trial's sample count and below the sample
+    // count of every channel that has samples.
     int setSelect(std::int64_t nSample);
 
+    // Informational, in Hz; 0 when unknown. A negative or non-finite rate is refused.
+    double getSamplingRate() const { return m_dSamplingRate; }
+    int setSamplingRate(double dHz);
+
 protected:
+    bool _isSampleInside(CMDTrialqv* pTrial, std::int64_t nSample);
+
     std::vector<std::unique_ptr<CMDTrialqv>> m_aTrials;
     int m_nCurntTrial;
     std::int64_t m_nSelectSample;
+    double m_dSamplingRate;
 };
 
 // Head localisation: the working fiducial set.
@@ -59,9 +71,11 @@ public:
     ~CMEGData2Process() override;
 
     // Non-zero when slot nChannel is good (shown) for all trials; slots never flagged are both.
+    // 0 when nChannel is not a slot of the current trial.
     virtual int isGoodChnl4Alltrials(int nChannel);
     virtual int isShowChnl4Alltrials(int nChannel);
 
+    // Any slot index below CMDTrial::nMaxSlots may be flagged, before or after its channel exists.
     int setGoodChnl4Alltrials(int nChannel, int bGood);
     int setShowChnl4Alltrials(int nChannel, int bShow);
 

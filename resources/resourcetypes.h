@@ -36,7 +36,7 @@ enum : int { RT_CURSORqv = 1, RT_MENUqv = 4, RT_DIALOGqv = 5, RT_GROUP_CURSORqv 
 
 // One control of a dialog template; x, y, cx, cy in dialog units.
 struct CDlgItemTemplateqv {
-    int nId; // -1 for labels that need no id
+    int nId;              // -1 for labels that need no id
     const char* pszClass; // "BUTTON", "EDIT", "STATIC"
     unsigned long dwStyle;
     unsigned long dwExStyle;
@@ -91,3 +91,8 @@ struct CResourceTableqv {
 
 // The tables of this library (defined in resources/).
 const CResourceTableqv& cm3dResourceTable();
+
+// Lookups in a resource table by id; null when the table holds no resource with that id.
+const CDlgTemplateqv* findDialogTemplate(const CResourceTableqv& table, int nId);
+const CMenuTemplateqv* findMenuTemplate(const CResourceTableqv& table, int nId);
+const CCursorTemplateqv* findCursorTemplate(const CResourceTableqv& table, int nId);

@@ -1,0 +1,172 @@
+#include "renderoptions.h"
+
+#include <cxxopts.hpp>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+bool _parsePair(const std::string& text, char cSeparator, double& a, double& b) {
+    const std::size_t nPos = text.find(cSeparator);
+    if (nPos == std::string::npos) {
+        return false;
+    }
+    try {
+        std::size_t nUsedA = 0, nUsedB = 0;
+        const std::string strA = text.substr(0, nPos), strB = text.substr(nPos + 1);
+        a = std::stod(strA, &nUsedA);
+        b = std::stod(strB, &nUsedB);
+        return nUsedA == strA.size() && nUsedB == strB.size() && std::isfinite(a) &&
+               std::isfinite(b);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool _isWhole(double d) {
+    return std::isfinite(d) && d == std::floor(d);
+}
+
+} // namespace
+
+bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& error) {
+    cxxopts::Options spec(
+        "contourmap-render",
+        "Renders one contour map of an MEG recording to a PNG file, with no "
+        "display.\nWithout --recording the built-in synthetic recording is used.");
+    spec.add_options()("recording", "recording file (JSON, see docs/recording-format.md)",
+                       cxxopts::value<std::string>())(
+        "synthetic-channels", "number of MEG channels of the synthetic recording",
+        cxxopts::value<int>()->default_value("275"))(
+        "map", "time, frequency or spectral", cxxopts::value<std::string>()->default_value("time"))(
+        "sample", "selected sample (time-domain map)", cxxopts::value<long long>())(
+        "bin", "selected frequency bin (frequency map)", cxxopts::value<long long>())(
+        "cell", "selected time-frequency cell ROW,COLUMN (spectral map)",
+        cxxopts::value<std::string>())(
+        "channel", "current channel (slot index), marked with --mark-selection",
+        cxxopts::value<int>())("size", "image size WxH in pixels",
+                               cxxopts::value<std::string>()->default_value("800x800"))(
+        "rotate", "rotation X,Y in degrees", cxxopts::value<std::string>())(
+        "distance", "viewing distance (millimetres)", cxxopts::value<double>())(
+        "min", "lower colour threshold (turns colour autofit off)",
+        cxxopts::value<double>())("max", "upper colour threshold (turns colour autofit off)",
+                                  cxxopts::value<double>())("no-sensors", "draw no sensor spheres")(
+        "no-sensor-color", "do not colour the spheres by value")(
+        "no-surface", "draw no contour surface")("no-surface-color",
+                                                 "do not colour the surface by value")(
+        "no-autofit-place",
+        "draw at the measured positions, not recentred")("no-fiducials", "draw no fiducial points")(
+        "mark-selection", "mark the current channel with a wire cube (time-domain map)")(
+        "out", "output PNG file",
+        cxxopts::value<std::string>()->default_value("contourmap.png"))("h,help", "show this help");
+    o.strHelp = spec.help();
+    try {
+        const cxxopts::ParseResult r = spec.parse(argc, argv);
+        if (!r.unmatched().empty()) {
+            error = "unexpected argument '" + r.unmatched().front() + "'";
+            return false;
+        }
+        o.bHelp = r.count("help") > 0;
+        if (r.count("recording")) {
+            o.strRecording = r["recording"].as<std::string>();
+        }
+        o.nSyntheticChannels = r["synthetic-channels"].as<int>();
+        if (o.nSyntheticChannels < 1 || o.nSyntheticChannels > 100000) {
+            error = "--synthetic-channels must be between 1 and 100000";
+            return false;
+        }
+        const std::string strMap = r["map"].as<std::string>();
+        if (strMap == "time") {
+            o.nMap = CRenderOptions::mapTime;
+        } else if (strMap == "frequency") {
+            o.nMap = CRenderOptions::mapFrequency;
+        } else if (strMap == "spectral") {
+            o.nMap = CRenderOptions::mapSpectral;
+        } else {
+            error = "--map must be time, frequency or spectral, not '" + strMap + "'";
+            return false;
+        }
+        if (r.count("sample")) {
+            o.nSample = r["sample"].as<long long>();
+            if (o.nSample < 0) {
+                error = "--sample must not be negative";
+                return false;
+            }
+        }
+        if (r.count("bin")) {
+            o.nBin = r["bin"].as<long long>();
+            if (o.nBin < 0) {
+                error = "--bin must not be negative";
+                return false;
+            }
+        }
+        if (r.count("cell")) {
+            double dRow = 0.0, dColumn = 0.0;
+            if (!_parsePair(r["cell"].as<std::string>(), ',', dRow, dColumn) || !_isWhole(dRow) ||
+                !_isWhole(dColumn) || dRow < 0 || dColumn < 0) {
+                error = "--cell must be ROW,COLUMN with two whole numbers >= 0";
+                return false;
+            }
+            o.nRow = static_cast<long long>(dRow);
+            o.nColumn = static_cast<long long>(dColumn);
+        }
+        if (r.count("channel")) {
+            o.nChannel = r["channel"].as<int>();
+            if (o.nChannel < -1) {
+                error = "--channel must be a slot index or -1";
+                return false;
+            }
+        }
+        double dWidth = 0.0, dHeight = 0.0;
+        if (!_parsePair(r["size"].as<std::string>(), 'x', dWidth, dHeight) || !_isWhole(dWidth) ||
+            !_isWhole(dHeight) || dWidth < 1 || dHeight < 1 || dWidth > 8192 || dHeight > 8192) {
+            error = "--size must be WxH with whole numbers from 1 to 8192, e.g. 800x800";
+            return false;
+        }
+        o.nWidth = static_cast<int>(dWidth);
+        o.nHeight = static_cast<int>(dHeight);
+        if (r.count("rotate")) {
+            if (!_parsePair(r["rotate"].as<std::string>(), ',', o.dRotateX, o.dRotateY)) {
+                error = "--rotate must be X,Y in degrees, e.g. -60,0";
+                return false;
+            }
+            o.bRotate = true;
+        }
+        if (r.count("distance")) {
+            o.dDistance = r["distance"].as<double>();
+            if (!std::isfinite(o.dDistance) || o.dDistance <= 0.0) {
+                error = "--distance must be a positive number of millimetres";
+                return false;
+            }
+        }
+        o.bMin = r.count("min") > 0;
+        o.bMax = r.count("max") > 0;
+        if (o.bMin) {
+            o.dMin = r["min"].as<double>();
+        }
+        if (o.bMax) {
+            o.dMax = r["max"].as<double>();
+        }
+        if ((o.bMin && !std::isfinite(o.dMin)) || (o.bMax && !std::isfinite(o.dMax))) {
+            error = "--min and --max must be finite numbers";
+            return false;
+        }
+        o.bSensors = r.count("no-sensors") == 0;
+        o.bSensorColor = r.count("no-sensor-color") == 0;
+        o.bSurface = r.count("no-surface") == 0;
+        o.bSurfaceColor = r.count("no-surface-color") == 0;
+        o.bAutofitPlace = r.count("no-autofit-place") == 0;
+        o.bFiducials = r.count("no-fiducials") == 0;
+        o.bMarkSelection = r.count("mark-selection") > 0;
+        o.strOut = r["out"].as<std::string>();
+        if (o.strOut.empty()) {
+            error = "--out must name a file";
+            return false;
+        }
+    } catch (const cxxopts::exceptions::exception& e) {
+        error = e.what();
+        return false;
+    }
+    return true;
+}

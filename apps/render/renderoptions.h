@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+// What the user asked contourmap-render for.
+struct CRenderOptions {
+    enum EMap { mapTime, mapFrequency, mapSpectral };
+
+    std::string strRecording; // empty: the built-in synthetic recording
+    int nSyntheticChannels = 275;
+    EMap nMap = mapTime;
+    long long nSample = -1; // -1: keep the recording's selection
+    long long nBin = -1;
+    long long nRow = -1;
+    long long nColumn = -1;
+    int nChannel = -2; // -2: keep the recording's current channel
+    int nWidth = 800;
+    int nHeight = 800;
+    bool bRotate = false;
+    double dRotateX = 0.0;
+    double dRotateY = 0.0;
+    double dDistance = -1.0; // < 0: the viewport's default
+    bool bMin = false;
+    bool bMax = false;
+    double dMin = 0.0;
+    double dMax = 0.0;
+    bool bSensors = true;
+    bool bSensorColor = true;
+    bool bSurface = true;
+    bool bSurfaceColor = true;
+    bool bAutofitPlace = true;
+    bool bFiducials = true;
+    bool bMarkSelection = false;
+    std::string strOut = "contourmap.png";
+    bool bHelp = false;
+    std::string strHelp;
+};
+
+// Parses the command line; false with a one-line error for bad options.
+bool parseRenderOptions(int argc, char** argv, CRenderOptions& options, std::string& error);

@@ -1,0 +1,85 @@
+#include "show3dcntmap.h"
+
+#include "bscmagsns.h"
+#include "mdchannel.h"
+#include "show3dcntmap_p.h"
+#include "spctmchnl.h"
+
+#include <GL/gl.h>
+
+CShow3DCntMap::CShow3DCntMap()
+    : m_dCenterX(0.0), m_dCenterY(0.0), m_dCenterZ(0.0), m_dColorStepMin(0.0), m_dColorStepMax(0.0),
+      m_dColorMax(0.0), m_dColorMin(0.0), m_dSensorSize(9.0), m_bSensors(1), m_bSensorAct(1),
+      m_bContourMap(1), m_bContourAct(1), m_bAutofitPlace(1), m_bAutofitColor(1),
+      m_pMarkSelection(nullptr), m_nSpctmSelector(0), m_nDataSelector(0), m_pMEGData(nullptr),
+      m_pTrial(nullptr) {}
+
+CShow3DCntMap::~CShow3DCntMap() = default;
+
+void CShow3DCntMap::_sensorPosition(CMDChannelqv* pChannel, double& x, double& y, double& z) {
+    x = y = z = 0.0;
+    if (CBscMagSnsqv* pCoil = pChannel->getMEGCoilqv(0)) {
+        pCoil->getCoilPositionD(x, y, z);
+    }
+    if (m_bAutofitPlace) {
+        // The centre is rounded to single precision first, as everything drawn is in floats.
+        x -= static_cast<float>(m_dCenterX);
+        y -= static_cast<float>(m_dCenterY);
+        z -= static_cast<float>(m_dCenterZ);
+    }
+}
+
+SMapValueSource SMapValueSource::sample(std::int64_t nSample) {
+    SMapValueSource src;
+    src.nKind = kindSample;
+    src.nIndex = nSample;
+    return src;
+}
+
+SMapValueSource SMapValueSource::freqBin(std::int64_t nBin, int nSpctmSelector, int nDataSelector) {
+    SMapValueSource src;
+    src.nKind = kindFreqBin;
+    src.nIndex = nBin;
+    src.nSpctmSelector = nSpctmSelector;
+    src.nDataSelector = nDataSelector;
+    return src;
+}
+
+SMapValueSource SMapValueSource::cell(std::int64_t nRow, std::int64_t nColumn, int nSpctmSelector,
+                                      int nDataSelector) {
+    SMapValueSource src;
+    src.nKind = kindCell;
+    src.nRow = nRow;
+    src.nColumn = nColumn;
+    src.nSpctmSelector = nSpctmSelector;
+    src.nDataSelector = nDataSelector;
+    return src;
+}
+
+bool SMapValueSource::value(CMDChannelqv* pChannel, double& dValue) const {
+    if (nKind == kindSample) {
+        const double* pWave = pChannel->getDataWave();
+        if (!pWave) {
+            return false;
+        }
+        dValue = pWave[nIndex];
+        return true;
+    }
+    CSpctmChnlqv* pSpctm = pChannel->getSpctmChnl(false, nSpctmSelector);
+    if (!pSpctm) {
+        return false;
+    }
+    std::int64_t nRowLength = 0;
+    const double* pData = pSpctm->getSpctmDataPtr(nDataSelector, nullptr, &nRowLength);
+    if (!pData) {
+        return false;
+    }
+    dValue = nKind == kindFreqBin ? pData[nIndex] : pData[nRow * nRowLength + nColumn];
+    return true;
+}
+
+void cm3dSetGreyFrontMaterial() {
+    static const GLfloat afGrey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    glMaterialfv(GL_FRONT, GL_AMBIENT, afGrey);
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, afGrey);
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+// Internal to the renderer: where a channel's shown value comes from in each kind of map.
+
+#include <cstdint>
+
+class CMDChannelqv;
+
+struct SMapValueSource {
+    enum EKind { kindSample, kindFreqBin, kindCell };
+
+    EKind nKind = kindSample;
+    std::int64_t nIndex = 0; // sample (time domain) or element (frequency bin)
+    std::int64_t nRow = 0;   // time-frequency cell, as the caller wants it read
+    std::int64_t nColumn = 0;
+    int nSpctmSelector = 0;
+    int nDataSelector = 0;
+
+    static SMapValueSource sample(std::int64_t nSample);
+    static SMapValueSource freqBin(std::int64_t nBin, int nSpctmSelector, int nDataSelector);
+    static SMapValueSource cell(std::int64_t nRow, std::int64_t nColumn, int nSpctmSelector,
+                                int nDataSelector);
+
+    // The frequency and spectral maps show only channels that have spectral data.
+    bool needsSpectralData() const { return nKind != kindSample; }
+
+    // The channel's value; false when the channel has no array to take it from.
+    bool value(CMDChannelqv* pChannel, double& dValue) const;
+};
+
+// Grey front ambient and diffuse material of the sensor and surface passes.
+void cm3dSetGreyFrontMaterial();

@@ -1,0 +1,180 @@
+#include "show3dcntmap.h"
+
+#include "bscmagsns.h"
+#include "index2color.h"
+#include "mdchannel.h"
+#include "mdtrial.h"
+#include "megdata.h"
+#include "show3dcntmap_p.h"
+#include "spctmtrial.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+namespace {
+
+const double dHalf = 0.5;
+const double dStepsToExtreme = 380.0;
+const double dZeroStepReplacement = 0.0001;
+const int nLastColorIndex = CIndex2ColorOpenGLqv::nColorEntries - 1;
+
+// Running extremes are kept in single precision; each comparison uses the unrounded number.
+struct SExtremes {
+    bool bFound = false;
+    float afMin[4] = {0.0f, 0.0f, 0.0f, 0.0f}; // value, x, y, z
+    float afMax[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+
+    void take(const double adNumber[4]) {
+        for (int k = 0; k < 4; ++k) {
+            if (!bFound) {
+                afMin[k] = afMax[k] = static_cast<float>(adNumber[k]);
+                continue;
+            }
+            if (adNumber[k] < afMin[k]) {
+                afMin[k] = static_cast<float>(adNumber[k]);
+            }
+            if (adNumber[k] > afMax[k]) {
+                afMax[k] = static_cast<float>(adNumber[k]);
+            }
+        }
+        bFound = true;
+    }
+};
+
+double _fittedStep(double dExtreme) {
+    const double dStep = (dExtreme - dExtreme * dHalf) / dStepsToExtreme;
+    return dStep == 0.0 ? dZeroStepReplacement : dStep;
+}
+
+int _colorIndex(double dQuotient) {
+    if (std::isnan(dQuotient)) {
+        return 0;
+    }
+    const double dAbs = std::fabs(dQuotient);
+    return dAbs >= nLastColorIndex ? nLastColorIndex : static_cast<int>(dAbs);
+}
+
+} // namespace
+
+// One pass over the channels: positions' bounding box and, with colour autofit, the thresholds
+// and steps that put the data extremes on colour-table entry 380.
+int CShow3DCntMap::_fitToChannels(int nSlots, CMDChannelqv** ppChannels,
+                                  const SMapValueSource& src) {
+    if (!m_bAutofitColor && !m_bAutofitPlace) {
+        return 1;
+    }
+    SExtremes ext;
+    for (int i = 0; i < nSlots; ++i) {
+        CMDChannelqv* pChannel = ppChannels[i];
+        if (!pChannel || !pChannel->isMEGMeasureChannel()) {
+            continue;
+        }
+        CBscMagSnsqv* pCoil = pChannel->getMEGCoilqv(0);
+        if (!pCoil) {
+            continue;
+        }
+        double adNumber[4];
+        if (!src.value(pChannel, adNumber[0])) {
+            continue;
+        }
+        pCoil->getCoilPositionD(adNumber[1], adNumber[2], adNumber[3]);
+        ext.take(adNumber);
+    }
+    if (m_bAutofitColor) {
+        const double dMin = ext.afMin[0];
+        const double dMax = ext.afMax[0];
+        m_dColorMin = dMin * dHalf;
+        m_dColorStepMin = _fittedStep(dMin);
+        m_dColorMax = dMax * dHalf;
+        m_dColorStepMax = _fittedStep(dMax);
+    }
+    if (ext.bFound) {
+        // Sums in single precision, halved in double.
+        m_dCenterX = static_cast<double>(ext.afMin[1] + ext.afMax[1]) * dHalf;
+        m_dCenterY = static_cast<double>(ext.afMin[2] + ext.afMax[2]) * dHalf;
+        m_dCenterZ = static_cast<double>(ext.afMin[3] + ext.afMax[3]) * dHalf;
+    }
+    return 1;
+}
+
+int CShow3DCntMap::_checkSensorPosVlm() {
+    if (!m_pTrial || !m_pMEGData) {
+        return 0;
+    }
+    const int nSlots = m_pTrial->getTotalChannel();
+    std::int64_t nSample = 0, nSampleEnd = 0;
+    m_pMEGData->getSelect(nSample, nSampleEnd);
+    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
+    if (!ppChannels) {
+        return 0;
+    }
+    return _fitToChannels(nSlots, ppChannels, SMapValueSource::sample(nSample));
+}
+
+int CShow3DCntMap::_checkSensorPosVlmFrqc() {
+    if (!m_pTrial) {
+        return 0;
+    }
+    const int nSlots = m_pTrial->getTotalChannel();
+    CSpctmTrialqv* pSpctm = m_pTrial->getSpctmTrial(false, m_nSpctmSelector);
+    if (!pSpctm) {
+        return 0;
+    }
+    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
+    if (!ppChannels) {
+        return 0;
+    }
+    return _fitToChannels(
+        nSlots, ppChannels,
+        SMapValueSource::freqBin(pSpctm->m_nSelectFreqBin, m_nSpctmSelector, m_nDataSelector));
+}
+
+int CShow3DCntMap::_checkSensorPosVlmSpctm() {
+    if (!m_pTrial) {
+        return 0;
+    }
+    const int nSlots = m_pTrial->getTotalChannel();
+    CSpctmTrialqv* pSpctm = m_pTrial->getSpctmTrial(false, m_nSpctmSelector);
+    if (!pSpctm) {
+        return 0;
+    }
+    // The check counts the selected row and column from 1.
+    const std::int64_t nRow = pSpctm->m_nSelectRow;
+    const std::int64_t nColumn = pSpctm->m_nSelectColumn;
+    if (nRow < 1 || nColumn < 1) {
+        return 0;
+    }
+    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
+    if (!ppChannels) {
+        return 0;
+    }
+    return _fitToChannels(
+        nSlots, ppChannels,
+        SMapValueSource::cell(nRow - 1, nColumn - 1, m_nSpctmSelector, m_nDataSelector));
+}
+
+int CShow3DCntMap::_setColor(float fValue) {
+    const double dValue = fValue;
+    const float* pColor = nullptr;
+    int nTable = 0;
+    if (dValue >= m_dColorMax) {
+        pColor =
+            m_Index2Color.m_pColorTableMax[_colorIndex((dValue - m_dColorMax) / m_dColorStepMax)];
+        nTable = 2;
+    } else if (dValue <= m_dColorMin) {
+        pColor =
+            m_Index2Color.m_pColorTableMin[_colorIndex((dValue - m_dColorMin) / m_dColorStepMin)];
+        nTable = 1;
+    } else {
+        // Neutral band (and NaN): no emission, the current colour stays.
+        static const GLfloat afNeutral[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, afNeutral);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, afNeutral);
+        return 0;
+    }
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, pColor);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, pColor);
+    glColor4fv(pColor);
+    return nTable;
+}

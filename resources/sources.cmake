@@ -1,0 +1,9 @@
+# Resources compiled in as data; the window layer finds them through cm3dResourceTable().
+add_library(cm3d_resources OBJECT
+    dialogtemplates.cpp
+    menus.cpp
+    cursors.cpp
+    resourcetable.cpp
+    resourcetypes.h
+    resourcetemplates.h)
+target_include_directories(cm3d_resources PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})

@@ -1,0 +1,3 @@
+#include "gldrawtarget.h"
+
+CGLDrawTargetqv::~CGLDrawTargetqv() = default;

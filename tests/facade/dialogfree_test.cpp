@@ -1,0 +1,79 @@
+#include "3drenddlgface.h"
+#include "glimagetarget.h"
+#include "glofflinecontext.h"
+#include "rendertestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+// Counts the pixels of a frame that are not background.
+int _litPixels(CGLOfflineContextqv& context, C3DRendDlgFace& face, int& nResult) {
+    context.renderFrame([&]() { nResult = face.showMSLSensor(); });
+    const std::vector<unsigned char>& image = context.target()->getImage();
+    int nLit = 0;
+    for (std::size_t i = 0; i + 3 < image.size(); i += 4) {
+        nLit += (image[i] + image[i + 1] + image[i + 2]) > 30;
+    }
+    return nLit;
+}
+
+TEST(DialogFreeFacade, RendererIsCreatedOnFirstNeedOnly) {
+    C3DRendDlgFace face;
+    EXPECT_EQ(face.getShow3DCntMapqv(false), nullptr);
+    CShow3DCntMapqv* pMap = face.getShow3DCntMapqv(true);
+    ASSERT_NE(pMap, nullptr);
+    EXPECT_EQ(face.getShow3DCntMapqv(true), pMap);
+    EXPECT_EQ(face.getShow3DCntMapqv(false), pMap);
+}
+
+TEST(DialogFreeFacade, SettingDataSwitchesOffFittingAndValueColours) {
+    auto pData = makeTestRecording({at(0, 0, 0, 2.0), at(30, 0, 0, -3.0)});
+    C3DRendDlgFace face;
+    EXPECT_EQ(face.setMslMEGData(pData.get()), 1);
+    CShow3DCntMapqv* pMap = face.getShow3DCntMapqv(false);
+    ASSERT_NE(pMap, nullptr);
+    EXPECT_EQ(pMap->m_pMEGData, pData.get());
+    EXPECT_EQ(pMap->m_bAutofitColor, 0);
+    EXPECT_EQ(pMap->m_bAutofitPlace, 0);
+    EXPECT_EQ(pMap->m_bSensorAct, 0);
+    EXPECT_EQ(pMap->m_bContourAct, 0);
+    EXPECT_EQ(pMap->m_bSensors, 1);
+    EXPECT_EQ(pMap->m_bContourMap, 1);
+    EXPECT_EQ(pMap->m_pMarkSelection, nullptr);
+    // No range check runs: the thresholds are the raw extremes of the load.
+    EXPECT_EQ(pMap->m_dColorMax, 2.0);
+    EXPECT_EQ(pMap->m_dColorMin, -3.0);
+
+    // A later call keeps switches the host changed in between.
+    pMap->m_bSensors = 0;
+    face.setMslMEGData(pData.get());
+    EXPECT_EQ(pMap->m_bSensors, 0);
+}
+
+TEST(DialogFreeFacade, DrawsIntoTheHostsContext) {
+    CGLOfflineContextqv context;
+    std::string error;
+    ASSERT_TRUE(context.open(160, 160, error)) << error;
+    C3DRendDlgFace face;
+    int nResult = -1;
+    EXPECT_EQ(_litPixels(context, face, nResult), 0);
+    EXPECT_EQ(nResult, 0); // nothing set yet
+
+    CMessageRecorder messages;
+    EXPECT_EQ(face.setMslMEGData(nullptr), 1);
+    EXPECT_EQ(face.getShow3DCntMapqv(false)->m_pMEGData, nullptr);
+    EXPECT_EQ(_litPixels(context, face, nResult), 0);
+    EXPECT_EQ(nResult, 1);
+
+    // Measured positions, not recentred: the sensors sit around the origin of the view.
+    auto pData = makeTestRecording({at(-20, 0, 0, 2.0), at(20, 0, 0, -3.0)});
+    face.setMslMEGData(pData.get());
+    EXPECT_GT(_litPixels(context, face, nResult), 50);
+    EXPECT_EQ(nResult, 1);
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+} // namespace

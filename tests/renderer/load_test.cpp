@@ -1,0 +1,256 @@
+#include "rendertestsupport.h"
+
+#include "mdtrial.h"
+#include "spctmtrial.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// A recording whose current-trial query fails the way a host's might.
+class CFailingRecording : public CMEGDataqv {
+public:
+    int nStatus = -1;
+    int nChannels = 0;
+    std::int64_t nSamples = 0;
+    CMDTrialqv* pTrial = nullptr;
+    std::int64_t nSelect = 1;
+    int getSelect(std::int64_t& nSample, std::int64_t& nSampleEnd) override {
+        nSample = nSampleEnd = nSelect;
+        return 1;
+    }
+    int getCurntTrialCSD(int* pChannels, std::int64_t* pSamples, CMDTrialqv** ppTrial) override {
+        *pChannels = nChannels;
+        *pSamples = nSamples;
+        *ppTrial = pTrial;
+        return nStatus;
+    }
+};
+
+TEST(RendererDefaults, FieldsStartAsDocumented) {
+    CShow3DCntMapqv map;
+    EXPECT_EQ(map.m_dCenterX, 0.0);
+    EXPECT_EQ(map.m_dColorMin, 0.0);
+    EXPECT_EQ(map.m_dColorMax, 0.0);
+    EXPECT_EQ(map.m_dColorStepMin, 0.0);
+    EXPECT_EQ(map.m_dSensorSize, 9.0);
+    EXPECT_EQ(map.getSensorSize(), 9.0);
+    for (int bSwitch : {map.m_bSensors, map.m_bSensorAct, map.m_bContourMap, map.m_bContourAct,
+                        map.m_bAutofitPlace, map.m_bAutofitColor}) {
+        EXPECT_EQ(bSwitch, 1);
+    }
+    EXPECT_EQ(map.m_pMarkSelection, nullptr);
+    EXPECT_EQ(map.m_pMEGData, nullptr);
+    EXPECT_EQ(map.m_pTrial, nullptr);
+    EXPECT_EQ(map.m_dFiducialPtsSize, 7.0);
+    EXPECT_TRUE(map.getShowFiducialPts());
+}
+
+TEST(RendererDefaults, SettersStoreWithoutTests) {
+    CShow3DCntMapqv map;
+    EXPECT_EQ(map.setSensorSize(0.0), 1);
+    EXPECT_EQ(map.getSensorSize(), 0.0);
+    EXPECT_EQ(map.setShowFiducialPtsSize(7.9), 7);
+    EXPECT_EQ(map.setShowFiducialPtsSize(-2.5), -2);
+    EXPECT_EQ(map.getShowFiducialPtsSize(), -2.5);
+    EXPECT_EQ(map.setShowFiducialPtsSize(NAN), 0);
+    EXPECT_EQ(map.setShowFiducialPts(false), 0);
+    EXPECT_FALSE(map.getShowFiducialPts());
+    EXPECT_EQ(map.setShowFiducialPts(true), 1);
+}
+
+TEST(RendererDefaults, CopiesShareColourTablesAndCopyFields) {
+    CShow3DCntMapqv map;
+    map.m_dColorMax = 4.5;
+    map.m_bSensors = 0;
+    CShow3DCntMapqv copy(map);
+    EXPECT_EQ(copy.m_dColorMax, 4.5);
+    EXPECT_EQ(copy.m_bSensors, 0);
+    EXPECT_EQ(copy.m_Index2Color.m_pColorTableMax[0], map.m_Index2Color.m_pColorTableMax[0]);
+    EXPECT_EQ(copy.m_Index2Color.m_pColorTableMin[511], map.m_Index2Color.m_pColorTableMin[511]);
+}
+
+TEST(RendererLoad, NullRecordingClearsPointersAndKeepsRange) {
+    auto pData = makeTestRecording({at(0, 0, 0, 1.0)});
+    CShow3DCntMapqv map;
+    ASSERT_EQ(map.setMegData(pData.get()), 1);
+    map.m_dColorMax = 7.0;
+    EXPECT_EQ(map.setMegData(nullptr), 0);
+    EXPECT_EQ(map.m_pMEGData, nullptr);
+    EXPECT_EQ(map.m_pTrial, nullptr);
+    EXPECT_EQ(map.m_dColorMax, 7.0);
+    EXPECT_EQ(map.setMegDataFrqc(nullptr), 0);
+    EXPECT_EQ(map.setMegDataSpctm(nullptr), 0);
+    EXPECT_EQ(map.m_pTrial, nullptr);
+}
+
+TEST(RendererLoad, NullTrialGivesOneMessageAndKeepsRecording) {
+    CMessageRecorder messages;
+    CFailingRecording data;
+    data.nChannels = 3;
+    data.nSamples = 42;
+    CShow3DCntMapqv map;
+    EXPECT_EQ(map.setMegData(&data), 0);
+    ASSERT_EQ(messages.texts().size(), 1u);
+    EXPECT_EQ(messages.texts()[0], "setMegData Data error: sample42 channel:3!");
+    EXPECT_EQ(map.m_pMEGData, &data);
+    EXPECT_EQ(map.m_pTrial, nullptr);
+}
+
+TEST(RendererLoad, ZeroChannelCountStillLoadsTheRange) {
+    CMessageRecorder messages;
+    auto pReal = makeTestRecording({at(0, 0, 0, 3.0), at(0, 0, 0, -1.0), at(0, 0, 0, 2.0)});
+    CFailingRecording data;
+    data.nStatus = 0;
+    data.nChannels = 0;
+    data.nSamples = 3;
+    data.pTrial = pReal->getTrialqv(-1);
+    CShow3DCntMapqv map;
+    EXPECT_EQ(map.setMegData(&data), 1);
+    ASSERT_EQ(messages.texts().size(), 1u);
+    EXPECT_EQ(messages.texts()[0], "setMegData Data error: sample3 channel:0!");
+    EXPECT_EQ(map.m_dColorMax, 3.0);
+    EXPECT_EQ(map.m_dColorMin, -1.0);
+}
+
+TEST(RendererLoad, NegativeStatusWithTrialReportsAndProceeds) {
+    CMessageRecorder messages;
+    auto pReal = makeTestRecording({at(0, 0, 0, 5.0)});
+    CFailingRecording data;
+    data.nStatus = -3;
+    data.nChannels = 1;
+    data.nSamples = 3;
+    data.pTrial = pReal->getTrialqv(-1);
+    CShow3DCntMapqv map;
+    EXPECT_EQ(map.setMegData(&data), 1);
+    EXPECT_EQ(messages.texts().size(), 1u);
+    EXPECT_EQ(map.m_pTrial, data.pTrial);
+}
+
+TEST(RendererLoad, RawExtremesOverQualifyingChannels) {
+    struct SCase {
+        const char* pszName;
+        std::vector<STestChannel> channels;
+        double dMin, dMax;
+    };
+    STestChannel empty;
+    empty.bEmpty = true;
+    STestChannel eeg = at(0, 0, 0, 100.0);
+    eeg.bMeg = false;
+    STestChannel noWave = at(0, 0, 0, -100.0);
+    noWave.bWave = false;
+    STestChannel noCoil = at(0, 0, 0, 50.0); // the loader does not ask for the coil
+    noCoil.bCoil = false;
+    const SCase cases[] = {
+        {"single", {at(0, 0, 0, -2.5)}, -2.5, -2.5},
+        {"three", {at(0, 0, 0, 3.0), at(0, 0, 0, -1.0), at(0, 0, 0, 2.0)}, -1.0, 3.0},
+        {"skipped", {empty, eeg, noWave, at(0, 0, 0, 1.0), at(0, 0, 0, 2.0)}, 1.0, 2.0},
+        {"coil not needed", {at(0, 0, 0, 1.0), noCoil}, 1.0, 50.0},
+        {"none qualifies", {empty, eeg}, 0.0, 0.0},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        auto pData = makeTestRecording(c.channels);
+        CShow3DCntMapqv map;
+        map.m_dColorMin = map.m_dColorMax = 99.0;
+        EXPECT_EQ(map.setMegData(pData.get()), 1);
+        EXPECT_EQ(map.m_dColorMin, c.dMin);
+        EXPECT_EQ(map.m_dColorMax, c.dMax);
+    }
+}
+
+TEST(RendererLoad, AutofitColorOffKeepsTheUsersRange) {
+    auto pData = makeTestRecording({at(0, 0, 0, 3.0)});
+    for (int nLoader = 0; nLoader < 3; ++nLoader) {
+        CShow3DCntMapqv map;
+        map.m_bAutofitColor = 0;
+        map.m_dColorMin = -8.0;
+        map.m_dColorMax = 8.0;
+        const int nResult = nLoader == 0   ? map.setMegData(pData.get())
+                            : nLoader == 1 ? map.setMegDataFrqc(pData.get())
+                                           : map.setMegDataSpctm(pData.get());
+        EXPECT_EQ(nResult, 1);
+        EXPECT_EQ(map.m_dColorMin, -8.0);
+        EXPECT_EQ(map.m_dColorMax, 8.0);
+    }
+}
+
+TEST(RendererLoad, SpectralLoadersReadTheirElement) {
+    STestChannel noSpectrum = at(0, 0, 0, -50.0);
+    noSpectrum.bSpectral = false;
+    auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(0, 0, 0, 4.0), noSpectrum});
+    CShow3DCntMapqv map;
+    EXPECT_EQ(map.setMegDataFrqc(pData.get()), 1);
+    EXPECT_EQ(map.m_dColorMin, 1.0 + nTestSelectedBin);
+    EXPECT_EQ(map.m_dColorMax, 4.0 + nTestSelectedBin);
+    const int nCell = nTestSelectedRow * 4 + nTestSelectedColumn;
+    EXPECT_EQ(map.setMegDataSpctm(pData.get()), 1);
+    EXPECT_EQ(map.m_dColorMin, 1.0 + nCell);
+    EXPECT_EQ(map.m_dColorMax, 4.0 + nCell);
+}
+
+TEST(RendererLoad, FrequencyBinComesFromTheSelectionQuery) {
+    // The loader asks the spectral result for its bin, while the range check reads the public
+    // field; a host may answer the two differently.
+    class CQueriedBin : public CSpctmTrialqv {
+    public:
+        int getTrialSpctmSelectTimeFreqBB(std::int64_t& nTime, std::int64_t& nBin) override {
+            nTime = 0;
+            nBin = 7;
+            return 1;
+        }
+    };
+    class CTrialView : public CMDTrialqv {
+    public:
+        CMDTrialqv* pReal = nullptr;
+        CSpctmTrialqv* pSpctm = nullptr;
+        int getTotalChannel() override { return pReal->getTotalChannel(); }
+        CMDChannelqv** getAllChannelPt() override { return pReal->getAllChannelPt(); }
+        CSpctmTrialqv* getSpctmTrial(bool, int) override { return pSpctm; }
+    };
+    class CRecordingView : public CMEGDataqv {
+    public:
+        CMDTrialqv* pTrial = nullptr;
+        CMDTrialqv* getTrialqv(int) override { return pTrial; }
+    };
+    auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(0, 0, 0, 4.0)});
+    CQueriedBin spctm;
+    spctm.m_nSelectFreqBin = 2;
+    CTrialView trial;
+    trial.pReal = pData->getTrialqv(-1);
+    trial.pSpctm = &spctm;
+    CRecordingView data;
+    data.pTrial = &trial;
+    CShow3DCntMapqv map;
+    EXPECT_EQ(map.setMegDataFrqc(&data), 1);
+    EXPECT_EQ(map.m_dColorMax, 4.0 + 7);
+    EXPECT_EQ(map._checkSensorPosVlmFrqc(), 1);
+    EXPECT_EQ(map.m_dColorMax, (4.0 + 2) * 0.5);
+}
+
+TEST(RendererLoad, SpectralLoadersWithoutSpectralResultKeepPointers) {
+    auto pData = makeTestRecording({at(0, 0, 0, 1.0)});
+    CShow3DCntMapqv map;
+    map.m_nSpctmSelector = 3; // no spectral result under this selector
+    map.m_dColorMax = 6.0;
+    EXPECT_EQ(map.setMegDataFrqc(pData.get()), 0);
+    EXPECT_EQ(map.m_pMEGData, pData.get());
+    EXPECT_EQ(map.m_pTrial, pData->getTrialqv(-1));
+    EXPECT_EQ(map.setMegDataSpctm(pData.get()), 0);
+    EXPECT_EQ(map.m_pTrial, pData->getTrialqv(-1));
+    EXPECT_EQ(map.m_dColorMax, 6.0);
+}
+
+TEST(RendererLoad, SpectralLoadersWithoutTrialReturnZeroSilently) {
+    CMessageRecorder messages;
+    CMEGDataqv empty; // no trial at all
+    CShow3DCntMapqv map;
+    EXPECT_EQ(map.setMegDataFrqc(&empty), 0);
+    EXPECT_EQ(map.m_pMEGData, &empty);
+    EXPECT_EQ(map.m_pTrial, nullptr);
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+} // namespace

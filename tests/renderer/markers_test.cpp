@@ -1,0 +1,239 @@
+#include "glcontextfixture.h"
+#include "glrecorder.h"
+#include "rendertestsupport.h"
+
+#include "mdtrial.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+namespace {
+
+using Vertex = std::vector<double>;
+
+class RendererMarkers : public GLContextTest {
+protected:
+    CMessageRecorder m_messages; // loading an empty trial reports it
+    CTestMap m_map;
+    std::unique_ptr<CMEGDataqv> m_pData;
+    int m_bMark = 1;
+
+    void load(const std::vector<STestChannel>& channels) {
+        m_pData = makeTestRecording(channels);
+        m_map.setMegData(m_pData.get());
+        m_map.m_pMarkSelection = &m_bMark;
+    }
+    CMDTrialqv* trial() { return m_pData->getTrialqv(-1); }
+    // Where each sphere was put: the translation just before its gluSphere.
+    static std::vector<Vertex> spherePositions(const CGLRecorder& recorder) {
+        std::vector<Vertex> positions;
+        Vertex last;
+        for (const SGLCall& call : recorder.calls()) {
+            if (call.strName == "glTranslated") {
+                last = call.adArgs;
+            } else if (call.strName == "gluSphere") {
+                positions.push_back(last);
+            }
+        }
+        return positions;
+    }
+};
+
+TEST_F(RendererMarkers, OneSpherePerMeasuringSensorWithACoil) {
+    STestChannel empty;
+    empty.bEmpty = true;
+    STestChannel eeg = at(1, 0, 0);
+    eeg.bMeg = false;
+    STestChannel noCoil = at(2, 0, 0);
+    noCoil.bCoil = false;
+    STestChannel noWave = at(3, 0, 0);
+    noWave.bWave = false;
+    load({empty, eeg, noCoil, noWave, at(4, 0, 0, 1.0)});
+    m_map.m_bAutofitPlace = 0;
+    CGLRecorder recorder;
+    EXPECT_EQ(m_map.drawSensors(), 1);
+    EXPECT_EQ(spherePositions(recorder), (std::vector<Vertex>{{3, 0, 0}, {4, 0, 0}}));
+    const auto spheres = recorder.named("gluSphere");
+    EXPECT_EQ(spheres[0].adArgs, (std::vector<double>{9.0, 15, 10}));
+    // Only the sensor with samples is coloured.
+    EXPECT_EQ(recorder.count("glColor4fv"), 1u);
+    EXPECT_EQ(recorder.named("glShadeModel").at(0).adArgs[0], double(GL_SMOOTH));
+    EXPECT_EQ(recorder.count("glPushMatrix"), recorder.count("glPopMatrix"));
+}
+
+TEST_F(RendererMarkers, SpectralPassesDifferInWhatTheyDraw) {
+    STestChannel noSpectrum = at(5, 0, 0, 1.0);
+    noSpectrum.bSpectral = false;
+    load({at(4, 0, 0, 1.0), noSpectrum});
+    m_map.m_bAutofitPlace = 0;
+    CGLRecorder frqc;
+    EXPECT_EQ(m_map.drawSensorsFrqc(), 1);
+    EXPECT_EQ(frqc.count("gluSphere"), 2u); // drawn, uncoloured
+    EXPECT_EQ(frqc.count("glColor4fv"), 1u);
+    CGLRecorder spctm;
+    EXPECT_EQ(m_map.drawSensorsSpctm(), 1);
+    EXPECT_EQ(spctm.count("gluSphere"), 1u); // skipped without spectral data
+    m_map.m_nSpctmSelector = 1;
+    EXPECT_EQ(m_map.drawSensorsFrqc(), 0);
+    EXPECT_EQ(m_map.drawSensorsSpctm(), 0);
+}
+
+TEST_F(RendererMarkers, SensorColourOffKeepsTheCurrentMaterial) {
+    load({at(0, 0, 0, 1.0)});
+    m_map.m_bSensorAct = 0;
+    CGLRecorder recorder;
+    m_map.drawSensors();
+    EXPECT_EQ(recorder.count("glColor4fv"), 0u);
+    for (const SGLCall& call : recorder.named("glMaterialfv")) {
+        EXPECT_NE(call.nPname, unsigned(GL_EMISSION));
+    }
+}
+
+TEST_F(RendererMarkers, SelectionCubeTracesTwelveEdgesAroundTheCurrentSensor) {
+    load({at(0, 0, 0, 1.0), at(10, 20, 30, 1.0)});
+    m_map.m_bAutofitPlace = 0;
+    trial()->setCurrentChannel(1);
+    CGLRecorder recorder;
+    m_map.drawSensors();
+    const auto loops = recorder.primitives(GL_LINE_LOOP);
+    ASSERT_EQ(loops.size(), 4u);
+    EXPECT_EQ(recorder.named("glLineWidth").at(0).adArgs[0], 6.0);
+    // Every vertex is a cube corner (10±9, 20±9, 30±9); together the loops cover all 12 edges.
+    std::vector<std::pair<Vertex, Vertex>> edges;
+    for (const auto& loop : loops) {
+        ASSERT_EQ(loop.size(), 4u);
+        for (std::size_t k = 0; k < 4; ++k) {
+            const Vertex& a = loop[k];
+            EXPECT_TRUE((a[0] == 1 || a[0] == 19) && (a[1] == 11 || a[1] == 29) &&
+                        (a[2] == 21 || a[2] == 39));
+            Vertex p = a, q = loop[(k + 1) % 4];
+            if (q < p) {
+                std::swap(p, q);
+            }
+            edges.emplace_back(p, q);
+        }
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    EXPECT_EQ(edges.size(), 12u);
+    // White, and the normals equal the vertices.
+    EXPECT_EQ(recorder.named("glColor4fv").back().adArgs, (std::vector<double>{1, 1, 1, 1}));
+}
+
+TEST_F(RendererMarkers, NoCubeWhenTheMarkIsOffOrTheChannelCannotBeShown) {
+    STestChannel eeg = at(0, 0, 0);
+    eeg.bMeg = false;
+    STestChannel empty;
+    empty.bEmpty = true;
+    load({at(0, 0, 0, 1.0), eeg, empty});
+    struct SCase {
+        const char* pszName;
+        int nCurrent;
+        int bMark;
+        bool bBound;
+    };
+    const SCase cases[] = {
+        {"mark off", 0, 0, true},
+        {"not bound", 0, 1, false},
+        {"not a measuring channel", 1, 1, true},
+        {"empty slot", 2, 1, true},
+        {"no current channel", -1, 1, true},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        m_bMark = c.bMark;
+        m_map.m_pMarkSelection = c.bBound ? &m_bMark : nullptr;
+        trial()->setCurrentChannel(c.nCurrent);
+        CGLRecorder recorder;
+        m_map.drawSensors();
+        EXPECT_EQ(recorder.primitives(GL_LINE_LOOP).size(), 0u);
+        EXPECT_EQ(recorder.count("gluSphere"), 1u);
+    }
+}
+
+TEST_F(RendererMarkers, CurrentChannelBeyondTheSlotsMarksNothing) {
+    load({at(0, 0, 0, 1.0)});
+    // A host trial may report any index; one past the slots is never matched.
+    struct SView : CMDTrialqv {
+        CMDTrialqv* pReal = nullptr;
+        int getTotalChannel() override { return pReal->getTotalChannel(); }
+        CMDChannelqv** getAllChannelPt() override { return pReal->getAllChannelPt(); }
+        int getCurntChnlIndx() override { return 5; }
+    } view;
+    view.pReal = trial();
+    m_map.m_pTrial = &view;
+    CGLRecorder recorder;
+    m_map.drawSensors();
+    EXPECT_EQ(recorder.primitives(GL_LINE_LOOP).size(), 0u);
+}
+
+TEST_F(RendererMarkers, AfterTheCubeUncolouredSpheresAreWhite) {
+    load({at(0, 0, 0, 1.0), at(50, 0, 0, 1.0)});
+    trial()->setCurrentChannel(0);
+    m_map.m_bSensorAct = 0;
+    m_map.drawSensors();
+    std::vector<float> emission(4);
+    glGetMaterialfv(GL_FRONT, GL_EMISSION, emission.data());
+    EXPECT_EQ(emission, (std::vector<float>{1, 1, 1, 1}));
+}
+
+TEST_F(RendererMarkers, AutofitPlaceMovesSpheresAndCubeButNotFiducials) {
+    load({at(0, 0, 0, 1.0), at(40, 0, 0, 1.0)});
+    trial()->setCurrentChannel(1);
+    m_pData->createFidWorkMeg()->m_FiduciaryPt[1].setPoint(100, 0, 0);
+    m_map._checkSensorPosVlm(); // centre (20, 0, 0)
+    CGLRecorder recorder;
+    m_map.show3DCntMap();
+    EXPECT_EQ(spherePositions(recorder),
+              (std::vector<Vertex>{{-20, 0, 0}, {20, 0, 0}, {100, 0, 0}}));
+    EXPECT_EQ(recorder.primitives(GL_LINE_LOOP).at(0).at(0), (Vertex{11, -9, 9}));
+}
+
+TEST_F(RendererMarkers, FiducialsInOrderAndColourSkippingUnsetOnes) {
+    load({});
+    CFiducialqv* pFid = m_pData->createFidWorkMeg();
+    for (int i = 0; i < 6; ++i) {
+        pFid->m_FiduciaryPt[i].setPoint(i, 0, 0);
+    }
+    pFid->m_FiduciaryPt[4].clearPoint();
+    CGLRecorder recorder;
+    EXPECT_EQ(m_map.drawFiducial(), 1);
+    EXPECT_EQ(spherePositions(recorder),
+              (std::vector<Vertex>{{1, 0, 0}, {2, 0, 0}, {0, 0, 0}, {3, 0, 0}, {5, 0, 0}}));
+    for (const SGLCall& call : recorder.named("gluSphere")) {
+        EXPECT_EQ(call.adArgs[0], 7.0);
+    }
+    // Each point's ambient colour comes from its COLORREF: green, red, blue, cyan, magenta.
+    std::vector<std::vector<double>> ambient;
+    for (const SGLCall& call : recorder.named("glMaterialfv")) {
+        if (call.nPname == GL_AMBIENT || call.nPname == GL_AMBIENT_AND_DIFFUSE) {
+            ambient.push_back(std::vector<double>(call.adArgs.begin(), call.adArgs.begin() + 3));
+        }
+    }
+    const double d = 254.0 / 255.0;
+    const std::vector<std::vector<double>> expected = {
+        {0, d, 0}, {d, 0, 0}, {0, 0, d}, {0, d, d}, {d, 0, d}};
+    ASSERT_EQ(ambient.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(ambient[i][k], expected[i][k], 1e-6) << "point " << i;
+        }
+    }
+}
+
+TEST_F(RendererMarkers, MissingPiecesDrawNothing) {
+    CGLRecorder recorder;
+    EXPECT_EQ(m_map.drawSensors(), 0);
+    EXPECT_EQ(m_map.drawSensorsFrqc(), 0);
+    EXPECT_EQ(m_map.drawFiducial(), 0);
+    load({at(0, 0, 0)}); // no fiducial set
+    EXPECT_EQ(m_map.drawFiducial(), 0);
+    EXPECT_EQ(recorder.count("gluSphere"), 0u);
+    load({});
+    CGLRecorder empty;
+    EXPECT_EQ(m_map.drawSensors(), 1);
+    EXPECT_EQ(empty.count("gluSphere"), 0u);
+}
+
+} // namespace

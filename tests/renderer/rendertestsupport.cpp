@@ -1,0 +1,81 @@
+#include "rendertestsupport.h"
+
+#include "afxmsgbox.h"
+#include "mdchannel.h"
+#include "mdtrial.h"
+#include "spctmchnl.h"
+#include "spctmtrial.h"
+
+namespace {
+
+std::vector<std::string> g_messages;
+PFNMESSAGEBOXHANDLER g_pfnPrevious = nullptr;
+
+int _recordMessage(const char* pszText, unsigned int) {
+    g_messages.emplace_back(pszText);
+    return IDOK;
+}
+
+} // namespace
+
+STestChannel at(double x, double y, double z, double dValue) {
+    STestChannel channel;
+    channel.x = x;
+    channel.y = y;
+    channel.z = z;
+    channel.dValue = dValue;
+    return channel;
+}
+
+std::unique_ptr<CMEGDataqv> makeTestRecording(const std::vector<STestChannel>& channels) {
+    auto pData = std::make_unique<CMEGDataqv>();
+    CMDTrialqv* pTrial = pData->addTrial();
+    pData->setCurrentTrial(0);
+    pTrial->setSampleCount(3);
+    pTrial->setTotalChannel(static_cast<int>(channels.size()));
+    CSpctmTrialqv* pSpctm = pTrial->getSpctmTrial(true, 0);
+    pSpctm->m_nSelectFreqBin = nTestSelectedBin;
+    pSpctm->m_nSelectRow = nTestSelectedRow;
+    pSpctm->m_nSelectColumn = nTestSelectedColumn;
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        const STestChannel& c = channels[i];
+        const int nSlot = static_cast<int>(i);
+        pData->setGoodChnl4Alltrials(nSlot, c.bGood ? 1 : 0);
+        pData->setShowChnl4Alltrials(nSlot, c.bShown ? 1 : 0);
+        if (c.bEmpty) {
+            continue;
+        }
+        CMDChannelqv* pChannel = pTrial->createChannel(nSlot);
+        pChannel->m_strChnlName = L"MEG" + std::to_wstring(i);
+        pChannel->setChnlKind(c.bMeg ? CMDChannel0SensorInfo::kindMEG
+                                     : CMDChannel0SensorInfo::kindEEG);
+        if (c.bCoil) {
+            pChannel->addCoil(c.x, c.y, c.z);
+        }
+        if (c.bWave) {
+            pChannel->setDataWave({-999.0, c.dValue, -999.0});
+        }
+        if (c.bSpectral) {
+            std::vector<double> values(12);
+            for (int k = 0; k < 12; ++k) {
+                values[k] = c.dValue + k;
+            }
+            pChannel->getSpctmChnl(true, 0)->setSpctmData(0, 3, 4, values);
+        }
+    }
+    pData->setSelect(1);
+    return pData;
+}
+
+CMessageRecorder::CMessageRecorder() {
+    g_messages.clear();
+    g_pfnPrevious = AfxSetMessageBoxHandler(_recordMessage);
+}
+
+CMessageRecorder::~CMessageRecorder() {
+    AfxSetMessageBoxHandler(g_pfnPrevious);
+}
+
+const std::vector<std::string>& CMessageRecorder::texts() const {
+    return g_messages;
+}
