@@ -165,6 +165,10 @@ int main(int argc, char** argv) {
     // A typed range works as in the dialogs: the fit sets the steps per colour entry, then the
     // thresholds are replaced and colour autofit is switched off.
     if (!_checkRange(map, o.nMap)) {
+        if (o.nMap == CRenderOptions::mapSpectral) {
+            return _fail("the spectral map cannot fit its range: it needs spectral data and a "
+                         "selected cell with row and column of at least 1");
+        }
         return _fail(std::string("the recording has nothing to draw for the ") + _mapName(o.nMap) +
                      " map");
     }

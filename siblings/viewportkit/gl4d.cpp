@@ -338,8 +338,11 @@ int CGL4d::setWindowPixelFormat(HDC) {
     p.strError.clear();
     if (!p.bDisplayHeld) {
         std::string strWhy;
-        if (acquireDisplay(strWhy) == EGL_NO_DISPLAY)
+        if (acquireDisplay(strWhy) == EGL_NO_DISPLAY) {
+            while (!strWhy.empty() && (strWhy.back() == ' ' || strWhy.back() == ';'))
+                strWhy.pop_back();
             return p.fail("no usable EGL display: " + strWhy);
+        }
         p.bDisplayHeld = true;
     }
     eglBindAPI(EGL_OPENGL_API);

@@ -67,8 +67,9 @@ int CGL4d5Display::endGLqv() {
     return 1;
 }
 
-// Positive dz brings the camera nearer. The distance is held between the near limit and a
-// limit short of the far plane, so the scene never goes behind the camera or out of range.
+// Positive dz moves the camera away (the view distance grows by dz). The distance is held between
+// the near limit and a limit short of the far plane, so the scene never goes behind the camera or
+// out of range.
 int CGL4d5Display::addViewDistanceZ(float dz) {
     if (m_pPriv == nullptr)
         return 0;

@@ -15,11 +15,13 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
+// CTest runs the cases as separate processes side by side: each gets names of its own.
 std::string tempPath(const std::string& name) {
-    return ::testing::TempDir() + name;
+    return ::testing::TempDir() + std::to_string(::getpid()) + "-" + name;
 }
 
 std::string writeFile(const std::string& name, const std::string& text) {

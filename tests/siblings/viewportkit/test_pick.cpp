@@ -36,6 +36,7 @@ void twoSpheresInLine() {
 } // namespace
 
 TEST_F(ViewportPick, HitsTheSphereUnderThePointerOnly) {
+    m_pViewport->setTranslate(0, 0, -500);
     auto draw = [] { namedSphere(7, 60, 0); };
     // Above the centre: client y is small, since it grows downwards.
     ASSERT_EQ(pickAt(100, 55, draw), 1);
