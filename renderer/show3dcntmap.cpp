@@ -2,8 +2,11 @@
 
 #include "bscmagsns.h"
 #include "mdchannel.h"
+#include "mdtrial.h"
+#include "megdata.h"
 #include "show3dcntmap_p.h"
 #include "spctmchnl.h"
+#include "spctmtrial.h"
 
 #include <GL/gl.h>
 
@@ -27,6 +30,38 @@ void CShow3DCntMap::_sensorPosition(CMDChannelqv* pChannel, double& x, double& y
         y -= static_cast<float>(m_dCenterY);
         z -= static_cast<float>(m_dCenterZ);
     }
+}
+
+int CShow3DCntMap::_mapInput(int nKind, bool bCellFromOne, int& nSlots, CMDChannelqv**& ppChannels,
+                             SMapValueSource& src) {
+    if (!m_pTrial || (nKind == SMapValueSource::kindSample && !m_pMEGData)) {
+        return 0;
+    }
+    nSlots = m_pTrial->getTotalChannel();
+    if (nKind == SMapValueSource::kindSample) {
+        std::int64_t nSample = 0, nSampleEnd = 0;
+        m_pMEGData->getSelect(nSample, nSampleEnd);
+        src = SMapValueSource::sample(nSample);
+    } else {
+        CSpctmTrialqv* pSpctm = m_pTrial->getSpctmTrial(false, m_nSpctmSelector);
+        if (!pSpctm) {
+            return 0;
+        }
+        if (nKind == SMapValueSource::kindFreqBin) {
+            src = SMapValueSource::freqBin(pSpctm->m_nSelectFreqBin, m_nSpctmSelector,
+                                           m_nDataSelector);
+        } else {
+            const int nFirst = bCellFromOne ? 1 : 0;
+            if (pSpctm->m_nSelectRow < nFirst || pSpctm->m_nSelectColumn < nFirst) {
+                return 0;
+            }
+            src = SMapValueSource::cell(pSpctm->m_nSelectRow - nFirst,
+                                        pSpctm->m_nSelectColumn - nFirst, m_nSpctmSelector,
+                                        m_nDataSelector);
+        }
+    }
+    ppChannels = m_pTrial->getAllChannelPt();
+    return ppChannels ? 1 : 0;
 }
 
 SMapValueSource SMapValueSource::sample(std::int64_t nSample) {

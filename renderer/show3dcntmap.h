@@ -71,6 +71,10 @@ protected:
     void _sensorPosition(CMDChannelqv* pChannel, double& x, double& y, double& z);
 
     // The walks the three kinds of map share; they differ in where a value comes from.
+    // _mapInput gathers what a walk reads (0: nothing to read from); nKind is one of
+    // SMapValueSource's kinds, and bCellFromOne reads the time-frequency cell counting from 1.
+    int _mapInput(int nKind, bool bCellFromOne, int& nSlots, CMDChannelqv**& ppChannels,
+                  SMapValueSource& src);
     int _fitToChannels(int nSlots, CMDChannelqv** ppChannels, const SMapValueSource& src);
     int _drawTriFans(int nSlots, CMDChannelqv** ppChannels, const SMapValueSource& src,
                      bool bRimMustBeGood, bool bDoubleDistance);

@@ -55,56 +55,35 @@ int CShow3DCntMap::_drawSensorPass(int nSlots, CMDChannelqv** ppChannels,
 }
 
 int CShow3DCntMap::drawSensors() {
-    if (!m_pTrial || !m_pMEGData) {
+    int nSlots = 0;
+    CMDChannelqv** ppChannels = nullptr;
+    SMapValueSource src;
+    if (!_mapInput(SMapValueSource::kindSample, false, nSlots, ppChannels, src)) {
         return 0;
     }
-    const int nSlots = m_pTrial->getTotalChannel();
-    std::int64_t nSample = 0, nSampleEnd = 0;
-    m_pMEGData->getSelect(nSample, nSampleEnd);
-    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
-    if (!ppChannels) {
-        return 0;
-    }
-    return _drawSensorPass(nSlots, ppChannels, SMapValueSource::sample(nSample), false, true);
+    return _drawSensorPass(nSlots, ppChannels, src, false, true);
 }
 
+// A channel without spectral data is still drawn, uncoloured.
 int CShow3DCntMap::drawSensorsFrqc() {
-    if (!m_pTrial) {
+    int nSlots = 0;
+    CMDChannelqv** ppChannels = nullptr;
+    SMapValueSource src;
+    if (!_mapInput(SMapValueSource::kindFreqBin, false, nSlots, ppChannels, src)) {
         return 0;
     }
-    const int nSlots = m_pTrial->getTotalChannel();
-    CSpctmTrialqv* pSpctm = m_pTrial->getSpctmTrial(false, m_nSpctmSelector);
-    if (!pSpctm) {
-        return 0;
-    }
-    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
-    if (!ppChannels) {
-        return 0;
-    }
-    // A channel without spectral data is still drawn, uncoloured.
-    return _drawSensorPass(
-        nSlots, ppChannels,
-        SMapValueSource::freqBin(pSpctm->m_nSelectFreqBin, m_nSpctmSelector, m_nDataSelector),
-        false, false);
+    return _drawSensorPass(nSlots, ppChannels, src, false, false);
 }
 
+// A channel without spectral data is left out.
 int CShow3DCntMap::drawSensorsSpctm() {
-    if (!m_pTrial) {
+    int nSlots = 0;
+    CMDChannelqv** ppChannels = nullptr;
+    SMapValueSource src;
+    if (!_mapInput(SMapValueSource::kindCell, false, nSlots, ppChannels, src)) {
         return 0;
     }
-    const int nSlots = m_pTrial->getTotalChannel();
-    CSpctmTrialqv* pSpctm = m_pTrial->getSpctmTrial(false, m_nSpctmSelector);
-    if (!pSpctm) {
-        return 0;
-    }
-    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
-    if (!ppChannels) {
-        return 0;
-    }
-    return _drawSensorPass(nSlots, ppChannels,
-                           SMapValueSource::cell(pSpctm->m_nSelectRow, pSpctm->m_nSelectColumn,
-                                                 m_nSpctmSelector, m_nDataSelector),
-                           true, false);
+    return _drawSensorPass(nSlots, ppChannels, src, true, false);
 }
 
 int CShow3DCntMap::_drawSphere(double x, double y, double z, double dRadius) {

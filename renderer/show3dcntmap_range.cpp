@@ -99,59 +99,34 @@ int CShow3DCntMap::_fitToChannels(int nSlots, CMDChannelqv** ppChannels,
 }
 
 int CShow3DCntMap::_checkSensorPosVlm() {
-    if (!m_pTrial || !m_pMEGData) {
+    int nSlots = 0;
+    CMDChannelqv** ppChannels = nullptr;
+    SMapValueSource src;
+    if (!_mapInput(SMapValueSource::kindSample, false, nSlots, ppChannels, src)) {
         return 0;
     }
-    const int nSlots = m_pTrial->getTotalChannel();
-    std::int64_t nSample = 0, nSampleEnd = 0;
-    m_pMEGData->getSelect(nSample, nSampleEnd);
-    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
-    if (!ppChannels) {
-        return 0;
-    }
-    return _fitToChannels(nSlots, ppChannels, SMapValueSource::sample(nSample));
+    return _fitToChannels(nSlots, ppChannels, src);
 }
 
 int CShow3DCntMap::_checkSensorPosVlmFrqc() {
-    if (!m_pTrial) {
+    int nSlots = 0;
+    CMDChannelqv** ppChannels = nullptr;
+    SMapValueSource src;
+    if (!_mapInput(SMapValueSource::kindFreqBin, false, nSlots, ppChannels, src)) {
         return 0;
     }
-    const int nSlots = m_pTrial->getTotalChannel();
-    CSpctmTrialqv* pSpctm = m_pTrial->getSpctmTrial(false, m_nSpctmSelector);
-    if (!pSpctm) {
-        return 0;
-    }
-    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
-    if (!ppChannels) {
-        return 0;
-    }
-    return _fitToChannels(
-        nSlots, ppChannels,
-        SMapValueSource::freqBin(pSpctm->m_nSelectFreqBin, m_nSpctmSelector, m_nDataSelector));
+    return _fitToChannels(nSlots, ppChannels, src);
 }
 
+// The spectral check counts the selected row and column from 1 (the drawing does not).
 int CShow3DCntMap::_checkSensorPosVlmSpctm() {
-    if (!m_pTrial) {
+    int nSlots = 0;
+    CMDChannelqv** ppChannels = nullptr;
+    SMapValueSource src;
+    if (!_mapInput(SMapValueSource::kindCell, true, nSlots, ppChannels, src)) {
         return 0;
     }
-    const int nSlots = m_pTrial->getTotalChannel();
-    CSpctmTrialqv* pSpctm = m_pTrial->getSpctmTrial(false, m_nSpctmSelector);
-    if (!pSpctm) {
-        return 0;
-    }
-    // The check counts the selected row and column from 1.
-    const std::int64_t nRow = pSpctm->m_nSelectRow;
-    const std::int64_t nColumn = pSpctm->m_nSelectColumn;
-    if (nRow < 1 || nColumn < 1) {
-        return 0;
-    }
-    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
-    if (!ppChannels) {
-        return 0;
-    }
-    return _fitToChannels(
-        nSlots, ppChannels,
-        SMapValueSource::cell(nRow - 1, nColumn - 1, m_nSpctmSelector, m_nDataSelector));
+    return _fitToChannels(nSlots, ppChannels, src);
 }
 
 int CShow3DCntMap::_setColor(float fValue) {

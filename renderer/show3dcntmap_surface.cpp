@@ -93,55 +93,33 @@ int CShow3DCntMap::_drawTriFans(int nSlots, CMDChannelqv** ppChannels, const SMa
 }
 
 int CShow3DCntMap::drawSensorMapTriFan() {
-    if (!m_pMEGData || !m_pTrial) {
-        return 0;
-    }
-    const int nSlots = m_pTrial->getTotalChannel();
-    std::int64_t nSample = 0, nSampleEnd = 0;
-    m_pMEGData->getSelect(nSample, nSampleEnd);
-    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
-    if (!ppChannels) {
+    int nSlots = 0;
+    CMDChannelqv** ppChannels = nullptr;
+    SMapValueSource src;
+    if (!_mapInput(SMapValueSource::kindSample, false, nSlots, ppChannels, src)) {
         return 0;
     }
     // Only the time-domain surface leaves out channels that are not good for all trials.
-    return _drawTriFans(nSlots, ppChannels, SMapValueSource::sample(nSample), true, false);
+    return _drawTriFans(nSlots, ppChannels, src, true, false);
 }
 
+// The frequency surface compares distances in double precision.
 int CShow3DCntMap::drawSensorMapTriFanFrqc() {
-    if (!m_pTrial) {
+    int nSlots = 0;
+    CMDChannelqv** ppChannels = nullptr;
+    SMapValueSource src;
+    if (!_mapInput(SMapValueSource::kindFreqBin, false, nSlots, ppChannels, src)) {
         return 0;
     }
-    CSpctmTrialqv* pSpctm = m_pTrial->getSpctmTrial(false, m_nSpctmSelector);
-    if (!pSpctm) {
-        return 0;
-    }
-    const int nSlots = m_pTrial->getTotalChannel();
-    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
-    if (!ppChannels) {
-        return 0;
-    }
-    return _drawTriFans(
-        nSlots, ppChannels,
-        SMapValueSource::freqBin(pSpctm->m_nSelectFreqBin, m_nSpctmSelector, m_nDataSelector),
-        false, true);
+    return _drawTriFans(nSlots, ppChannels, src, false, true);
 }
 
 int CShow3DCntMap::drawSensorMapTriFanSpctm() {
-    if (!m_pTrial) {
+    int nSlots = 0;
+    CMDChannelqv** ppChannels = nullptr;
+    SMapValueSource src;
+    if (!_mapInput(SMapValueSource::kindCell, false, nSlots, ppChannels, src)) {
         return 0;
     }
-    CSpctmTrialqv* pSpctm = m_pTrial->getSpctmTrial(false, m_nSpctmSelector);
-    if (!pSpctm) {
-        return 0;
-    }
-    const int nSlots = m_pTrial->getTotalChannel();
-    CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
-    if (!ppChannels) {
-        return 0;
-    }
-    // The drawing uses the selected row and column as they stand.
-    return _drawTriFans(nSlots, ppChannels,
-                        SMapValueSource::cell(pSpctm->m_nSelectRow, pSpctm->m_nSelectColumn,
-                                              m_nSpctmSelector, m_nDataSelector),
-                        false, false);
+    return _drawTriFans(nSlots, ppChannels, src, false, false);
 }

@@ -1,16 +1,7 @@
 #include "glcontextfixture.h"
 #include "rendertestsupport.h"
 
-#include "gl4dqv.h"
-
-#include <GL/gl.h>
-#include <GL/glu.h>
-
 namespace {
-
-struct SPixel {
-    double x, y; // client pixels, origin top-left
-};
 
 class RendererPick : public GLContextTest {
 protected:
@@ -22,20 +13,8 @@ protected:
         m_map.setMegData(m_pData.get());
         m_map._checkSensorPosVlm();
     }
-    // Where a scene point lands on the view, with the same transform a frame uses.
-    SPixel project(double x, double y, double z) {
-        GLdouble adModel[16], adProj[16], wx = 0, wy = 0, wz = 0;
-        GLint anViewport[4];
-        m_context.renderFrame([&]() {
-            glGetDoublev(GL_MODELVIEW_MATRIX, adModel);
-            glGetDoublev(GL_PROJECTION_MATRIX, adProj);
-            glGetIntegerv(GL_VIEWPORT, anViewport);
-        });
-        gluProject(x, y, z, adModel, adProj, anViewport, &wx, &wy, &wz);
-        return {wx, anViewport[3] - wy};
-    }
     // The slot names of every hit, nearest first is not implied: records in buffer order.
-    std::vector<std::pair<unsigned, unsigned>> pickAt(SPixel p, int nSize = 57600) {
+    std::vector<std::pair<unsigned, unsigned>> pickAt(SClientPoint p, int nSize = 57600) {
         std::vector<unsigned> records;
         const int nHits = m_context.pick(
             nSize, p.x, p.y, 4.0, 4.0, [&]() { m_map.pickSensor(); }, records);
@@ -92,7 +71,7 @@ TEST_F(RendererPick, OverlappingSensorsGiveOneHitEach) {
 
 TEST_F(RendererPick, SensorSizeSizesTheSpheres) {
     load({at(0, 0, 0, 1.0)});
-    const SPixel edge = project(14, 0, 0);
+    const SClientPoint edge = project(14, 0, 0);
     EXPECT_TRUE(pickAt(edge).empty());
     m_map.setSensorSize(18.0);
     EXPECT_EQ(pickAt(edge).size(), 1u);

@@ -3,9 +3,6 @@
 
 #include "glimagetarget.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
-
 namespace {
 
 struct SRGB {
@@ -18,20 +15,10 @@ protected:
     std::unique_ptr<CMEGDataqv> m_pData;
 
     SRGB pixelAt(double x, double y, double z) {
-        GLdouble adModel[16], adProj[16], wx = 0, wy = 0, wz = 0;
-        GLint anViewport[4];
-        m_context.renderFrame([&]() {
-            glGetDoublev(GL_MODELVIEW_MATRIX, adModel);
-            glGetDoublev(GL_PROJECTION_MATRIX, adProj);
-            glGetIntegerv(GL_VIEWPORT, anViewport);
-            m_map.show3DCntMap();
-        });
-        gluProject(x, y, z, adModel, adProj, anViewport, &wx, &wy, &wz);
-        const CGLImageTargetqv* pImage = m_context.target();
-        const int px = static_cast<int>(wx);
-        const int py = anViewport[3] - 1 - static_cast<int>(wy); // the image's top row first
-        const unsigned char* p = &pImage->getImage()[(py * pImage->getImageWidth() + px) * 4];
-        return {p[0], p[1], p[2]};
+        const SClientPoint p = project(x, y, z, [&]() { m_map.show3DCntMap(); });
+        unsigned char rgba[4] = {0, 0, 0, 0};
+        m_context.target()->getPixel(static_cast<int>(p.x), static_cast<int>(p.y), rgba);
+        return {rgba[0], rgba[1], rgba[2]};
     }
 };
 
