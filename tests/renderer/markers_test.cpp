@@ -79,17 +79,6 @@ TEST_F(RendererMarkers, SpectralPassesDifferInWhatTheyDraw) {
     EXPECT_EQ(m_map.drawSensorsSpctm(), 0);
 }
 
-TEST_F(RendererMarkers, SensorColourOffKeepsTheCurrentMaterial) {
-    load({at(0, 0, 0, 1.0)});
-    m_map.m_bSensorAct = 0;
-    CGLRecorder recorder;
-    m_map.drawSensors();
-    EXPECT_EQ(recorder.count("glColor4fv"), 0u);
-    for (const SGLCall& call : recorder.named("glMaterialfv")) {
-        EXPECT_NE(call.nPname, unsigned(GL_EMISSION));
-    }
-}
-
 TEST_F(RendererMarkers, SelectionCubeTracesTwelveEdgesAroundTheCurrentSensor) {
     load({at(0, 0, 0, 1.0), at(10, 20, 30, 1.0)});
     m_map.m_bAutofitPlace = 0;
