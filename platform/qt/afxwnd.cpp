@@ -1,0 +1,707 @@
+#include "afxwnd.h"
+
+#include "afxdc.h"
+#include "afxdde.h"
+#include "qtcursor.h"
+#include "qtwndbridge.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMouseEvent>
+#include <QPointer>
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace {
+
+// Live bridge widgets: a handle is only turned back into a widget when it is still alive.
+std::unordered_set<QWidget*>& _liveWidgets() {
+    static std::unordered_set<QWidget*> s_live;
+    return s_live;
+}
+
+std::vector<SDispatch*>& _dispatchStack() {
+    static std::vector<SDispatch*> s_stack;
+    return s_stack;
+}
+
+} // namespace
+
+CWndBridge::~CWndBridge() = default;
+
+QWidget* _afxWidget(HWND hWnd) {
+    QWidget* p = reinterpret_cast<QWidget*>(hWnd);
+    if (p == nullptr || _liveWidgets().count(p) == 0)
+        return nullptr;
+    return p;
+}
+
+HWND _afxHandle(QWidget* pWidget) {
+    return reinterpret_cast<HWND>(pWidget);
+}
+
+CWndBridge* _afxBridge(QWidget* pWidget) {
+    if (pWidget == nullptr || _liveWidgets().count(pWidget) == 0)
+        return nullptr;
+    return dynamic_cast<CWndBridge*>(pWidget);
+}
+
+CWndBridge* _afxBridgeOf(const CWnd* pWnd) {
+    return pWnd ? _afxBridge(_afxWidget(pWnd->m_hWnd)) : nullptr;
+}
+
+CWnd* _afxWndOfWidget(QWidget* pWidget) {
+    for (QWidget* w = pWidget; w != nullptr; w = w->parentWidget()) {
+        if (CWndBridge* b = _afxBridge(w); b != nullptr && b->m_pWnd != nullptr)
+            return b->m_pWnd;
+    }
+    return nullptr;
+}
+
+QWidget* _afxTopWidget(const CWnd* pWnd) {
+    CWndBridge* b = _afxBridgeOf(pWnd);
+    if (b == nullptr)
+        return nullptr;
+    QWidget* w = b->widget();
+    return w->isWindow() || b->m_bFrameClient ? w->window() : w;
+}
+
+bool _afxHaveApp() {
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+CDispatchScope::CDispatchScope(const SDispatch& d) : m_d(d) {
+    _dispatchStack().push_back(&m_d);
+}
+
+CDispatchScope::~CDispatchScope() {
+    auto& stack = _dispatchStack();
+    stack.erase(std::remove(stack.begin(), stack.end(), &m_d), stack.end());
+}
+
+SDispatch* _afxCurrentDispatch(const CWnd* pWnd) {
+    auto& stack = _dispatchStack();
+    for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
+        if ((*it)->pWnd == pWnd)
+            return *it;
+    }
+    return nullptr;
+}
+
+bool _afxInDispatch(QWidget* pTree) {
+    for (SDispatch* d : _dispatchStack()) {
+        QWidget* w = d->pBridge ? d->pBridge->widget() : nullptr;
+        if (w != nullptr && (w == pTree || pTree->isAncestorOf(w)))
+            return true;
+    }
+    return false;
+}
+
+void _afxAttach(CWnd* pWnd, CWndBridge* pBridge) {
+    QWidget* w = pBridge->widget();
+    _liveWidgets().insert(w);
+    pBridge->m_pWnd = pWnd;
+    if (pWnd != nullptr)
+        pWnd->m_hWnd = _afxHandle(w);
+    w->setMouseTracking(true);
+}
+
+namespace {
+
+void _detachWnd(CWndBridge* b) {
+    CWnd* pWnd = b->m_pWnd;
+    if (pWnd == nullptr)
+        return;
+    {
+        CDispatchScope scope({pWnd, b, nullptr, WM_DESTROY, nullptr, 0, 0});
+        pWnd->OnDestroy();
+    }
+    if (CWnd::GetCapture() == pWnd)
+        ReleaseCapture();
+    b->m_pWnd = nullptr;
+    pWnd->m_hWnd = nullptr;
+}
+
+// Destroy notifications parent first, then the children, as the original platform sends them.
+void _detachTree(QWidget* w) {
+    if (CWndBridge* b = _afxBridge(w))
+        _detachWnd(b);
+    for (QObject* o : w->children()) {
+        if (o->isWidgetType())
+            _detachTree(static_cast<QWidget*>(o));
+    }
+}
+
+} // namespace
+
+void _afxBridgeDestroyed(CWndBridge* pBridge) {
+    _detachWnd(pBridge);
+    _liveWidgets().erase(pBridge->widget());
+}
+
+UINT _afxMouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
+    UINT n = 0;
+    if (buttons & Qt::LeftButton)
+        n |= MK_LBUTTON;
+    if (buttons & Qt::RightButton)
+        n |= MK_RBUTTON;
+    if (buttons & Qt::MiddleButton)
+        n |= MK_MBUTTON;
+    if (mods & Qt::ShiftModifier)
+        n |= MK_SHIFT;
+    if (mods & Qt::ControlModifier)
+        n |= MK_CONTROL;
+    return n;
+}
+
+void _afxSendMouse(CWnd* pWnd, UINT message, UINT nFlags, CPoint point, QEvent* pEvent) {
+    CDispatchScope scope({pWnd, _afxBridgeOf(pWnd), pEvent, message, nullptr, 0, 0});
+    switch (message) {
+    case WM_MOUSEMOVE:
+        pWnd->OnMouseMove(nFlags, point);
+        break;
+    case WM_LBUTTONDOWN:
+        pWnd->OnLButtonDown(nFlags, point);
+        break;
+    case WM_LBUTTONUP:
+        pWnd->OnLButtonUp(nFlags, point);
+        break;
+    default:
+        break;
+    }
+}
+
+BOOL _afxSendSetCursor(CWnd* pWnd, UINT nMouseMessage) {
+    if (pWnd == nullptr)
+        return FALSE;
+    if (CWndBridge* b = _afxBridgeOf(pWnd))
+        _afxSetCursorWidget(b->widget());
+    CDispatchScope scope(
+        {pWnd, _afxBridgeOf(pWnd), nullptr, WM_SETCURSOR, pWnd, HTCLIENT, nMouseMessage});
+    return pWnd->OnSetCursor(pWnd, HTCLIENT, nMouseMessage);
+}
+
+bool _afxDispatchEvent(CWndBridge* b, QEvent* e, bool& bResult) {
+    CWnd* pWnd = b->m_pWnd;
+    switch (e->type()) {
+    case QEvent::Paint: {
+        CDispatchScope scope({pWnd, b, e, WM_PAINT, nullptr, 0, 0});
+        if (b->m_bErasePending) {
+            b->m_bErasePending = false;
+            CDispatchScope eraseScope({pWnd, b, nullptr, WM_ERASEBKGND, nullptr, 0, 0});
+            CPaintDC dc(pWnd);
+            pWnd->OnEraseBkgnd(&dc);
+        }
+        pWnd->OnPaint();
+        if (!scope.record().bDefaultDone && b->m_pWnd != nullptr)
+            b->drawNonClient();
+        bResult = true;
+        return true;
+    }
+    case QEvent::Resize: {
+        bResult = b->baseEvent(e);
+        CDispatchScope scope({pWnd, b, nullptr, WM_SIZE, nullptr, 0, 0});
+        const QRect rc = b->clientRect();
+        pWnd->OnSize(SIZE_RESTORED, rc.width(), rc.height());
+        return true;
+    }
+    case QEvent::Show:
+        b->m_bErasePending = true;
+        return false;
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+        auto* me = static_cast<QMouseEvent*>(e);
+        UINT message = 0;
+        if (e->type() == QEvent::MouseMove)
+            message = WM_MOUSEMOVE;
+        else if (me->button() == Qt::LeftButton)
+            message = e->type() == QEvent::MouseButtonRelease ? WM_LBUTTONUP : WM_LBUTTONDOWN;
+        if (message == 0)
+            return false;
+        const QPoint pt = me->position().toPoint() - b->clientRect().topLeft();
+        _afxSendMouse(pWnd, message, _afxMouseFlags(me->buttons(), me->modifiers()),
+                      CPoint(pt.x(), pt.y()), e);
+        // Mouse messages never travel on to the parent window.
+        e->accept();
+        bResult = true;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
+
+BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
+END_MESSAGE_MAP()
+
+CWnd::CWnd() : m_pPriv(new SWndPrivate) {}
+
+CWnd::~CWnd() {
+    if (m_hWnd != nullptr)
+        DestroyWindow();
+    for (CDC* pDC : m_pPriv->dcs)
+        delete pDC;
+    delete m_pPriv;
+}
+
+CWnd* CWnd::FromHandle(HWND hWnd) {
+    CWndBridge* b = _afxBridge(_afxWidget(hWnd));
+    return b ? b->m_pWnd : nullptr;
+}
+
+BOOL CWnd::Create(const char* lpszClassName, const char* lpszWindowName, DWORD dwStyle,
+                  const RECT& rect, CWnd* pParentWnd, UINT nID) {
+    if (m_hWnd != nullptr || !_afxHaveApp())
+        return FALSE;
+    _afxEnsureIntegration();
+    const bool bChild = (dwStyle & WS_CHILD) != 0;
+    QWidget* pParentWidget = pParentWnd ? _afxWidget(pParentWnd->m_hWnd) : nullptr;
+    if (bChild && pParentWidget == nullptr)
+        return FALSE;
+    QWidget* w = nullptr;
+    if (bChild) {
+        w = _afxCreateControlWidget(lpszClassName, dwStyle, 0, lpszWindowName,
+                                    static_cast<int>(nID), pParentWidget);
+    } else {
+        auto* top =
+            new TWndWidget<QWidget>(pParentWnd ? _afxTopWidget(pParentWnd) : nullptr, Qt::Window);
+        top->setWindowTitle(QString::fromUtf8(lpszWindowName ? lpszWindowName : ""));
+        top->m_dwStyle = dwStyle;
+        _afxAttach(nullptr, top);
+        w = top;
+        m_pPriv->pOwner = pParentWnd;
+    }
+    if (w == nullptr)
+        return FALSE;
+    w->setGeometry(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    _afxAttach(this, _afxBridge(w));
+    if (dwStyle & WS_VISIBLE)
+        w->show();
+    return TRUE;
+}
+
+BOOL CWnd::DestroyWindow() {
+    QWidget* top = _afxTopWidget(this);
+    if (top == nullptr)
+        return FALSE;
+    _detachTree(top);
+    // A window that is handling one of its own messages is deleted once that message is done.
+    if (_afxInDispatch(top)) {
+        top->hide();
+        top->deleteLater();
+    } else {
+        delete top;
+    }
+    return TRUE;
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd) {
+    CWndBridge* b = _afxBridge(_afxWidget(hWnd));
+    if (m_hWnd != nullptr || b == nullptr)
+        return FALSE;
+    if (b->m_pWnd != nullptr)
+        b->m_pWnd->m_hWnd = nullptr;
+    _afxAttach(this, b);
+    return TRUE;
+}
+
+BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent) {
+    CWnd* pItem = pParent ? pParent->GetDlgItem(static_cast<int>(nID)) : nullptr;
+    return pItem ? SubclassWindow(pItem->m_hWnd) : FALSE;
+}
+
+HWND CWnd::UnsubclassWindow() {
+    CWndBridge* b = _afxBridgeOf(this);
+    if (b == nullptr)
+        return nullptr;
+    HWND h = m_hWnd;
+    b->m_pWnd = nullptr;
+    m_hWnd = nullptr;
+    // Hand the window back to its parent's plain wrapper, if the parent keeps wrappers.
+    if (CWnd* pParent = _afxWndOfWidget(b->widget()->parentWidget())) {
+        for (auto& p : SWndAccess::priv(pParent)->wrappers) {
+            if (p->m_hWnd == nullptr) {
+                _afxAttach(p.get(), b);
+                break;
+            }
+        }
+    }
+    return h;
+}
+
+CWnd* CWnd::GetDlgItem(int nID) const {
+    QWidget* w = _afxWidget(m_hWnd);
+    if (w == nullptr)
+        return nullptr;
+    for (QObject* o : w->children()) {
+        CWndBridge* b = o->isWidgetType() ? _afxBridge(static_cast<QWidget*>(o)) : nullptr;
+        if (b != nullptr && b->m_nId == nID)
+            return b->m_pWnd;
+    }
+    return nullptr;
+}
+
+int CWnd::GetDlgCtrlID() const {
+    CWndBridge* b = _afxBridgeOf(this);
+    return b ? b->m_nId : 0;
+}
+
+CWnd* CWnd::GetParent() const {
+    QWidget* w = _afxWidget(m_hWnd);
+    if (w == nullptr || w->isWindow() || _afxBridgeOf(this)->m_bFrameClient)
+        return nullptr;
+    return _afxWndOfWidget(w->parentWidget());
+}
+
+CWnd* CWnd::GetOwner() const {
+    return m_pPriv->pOwner ? m_pPriv->pOwner : GetParent();
+}
+
+void CWnd::SetOwner(CWnd* pOwnerWnd) {
+    m_pPriv->pOwner = pOwnerWnd;
+}
+
+DWORD CWnd::GetStyle() const {
+    CWndBridge* b = _afxBridgeOf(this);
+    if (b == nullptr)
+        return 0;
+    DWORD dw = b->m_dwStyle & ~static_cast<DWORD>(WS_VISIBLE);
+    return IsWindowVisible() ? dw | WS_VISIBLE : dw;
+}
+
+DWORD CWnd::GetExStyle() const {
+    CWndBridge* b = _afxBridgeOf(this);
+    return b ? b->m_dwExStyle : 0;
+}
+
+BOOL CWnd::ShowWindow(int nCmdShow) {
+    QWidget* top = _afxTopWidget(this);
+    if (top == nullptr)
+        return FALSE;
+    const BOOL bWasVisible = top->isVisible() ? TRUE : FALSE;
+    if (nCmdShow == SW_HIDE) {
+        top->hide();
+    } else {
+        top->show();
+        if (top->isWindow() && nCmdShow == SW_SHOW) {
+            top->raise();
+            top->activateWindow();
+        }
+    }
+    return bWasVisible;
+}
+
+BOOL CWnd::IsWindowVisible() const {
+    QWidget* w = _afxWidget(m_hWnd);
+    return w && w->isVisible() ? TRUE : FALSE;
+}
+
+BOOL CWnd::SetForegroundWindow() {
+    QWidget* top = _afxTopWidget(this);
+    if (top == nullptr)
+        return FALSE;
+    top->window()->raise();
+    top->window()->activateWindow();
+    return TRUE;
+}
+
+BOOL CWnd::EnableWindow(BOOL bEnable) {
+    QWidget* w = _afxWidget(m_hWnd);
+    if (w == nullptr)
+        return FALSE;
+    const BOOL bWasDisabled = w->isEnabled() ? FALSE : TRUE;
+    w->setEnabled(bEnable != FALSE);
+    return bWasDisabled;
+}
+
+BOOL CWnd::IsWindowEnabled() const {
+    QWidget* w = _afxWidget(m_hWnd);
+    return w && w->isEnabled() ? TRUE : FALSE;
+}
+
+CWnd* CWnd::SetFocus() {
+    QWidget* w = _afxWidget(m_hWnd);
+    if (w == nullptr)
+        return nullptr;
+    CWnd* pOld = GetFocus();
+    w->setFocus(Qt::OtherFocusReason);
+    return pOld;
+}
+
+CWnd* CWnd::GetFocus() {
+    if (!_afxHaveApp())
+        return nullptr;
+    QWidget* w = QApplication::focusWidget();
+    CWndBridge* b = _afxBridge(w);
+    return b ? b->m_pWnd : nullptr;
+}
+
+int CWnd::GetCheck() const {
+    auto* box = qobject_cast<QCheckBox*>(_afxWidget(m_hWnd));
+    return box && box->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+}
+
+void CWnd::SetCheck(int nCheck) {
+    if (auto* box = qobject_cast<QCheckBox*>(_afxWidget(m_hWnd)))
+        box->setChecked(nCheck == BST_CHECKED);
+}
+
+void CWnd::GetClientRect(LPRECT lpRect) const {
+    if (lpRect == nullptr)
+        return;
+    CWndBridge* b = _afxBridgeOf(this);
+    const QRect rc = b ? b->clientRect() : QRect();
+    *lpRect = RECT{0, 0, rc.width(), rc.height()};
+}
+
+void CWnd::GetWindowRect(LPRECT lpRect) const {
+    if (lpRect == nullptr)
+        return;
+    QWidget* w = _afxTopWidget(this);
+    if (w == nullptr) {
+        *lpRect = RECT{0, 0, 0, 0};
+        return;
+    }
+    const QPoint tl = w->mapToGlobal(QPoint(0, 0));
+    *lpRect = RECT{tl.x(), tl.y(), tl.x() + w->width(), tl.y() + w->height()};
+}
+
+void CWnd::ClientToScreen(LPPOINT lpPoint) const {
+    MapWindowPoints(nullptr, lpPoint, 1);
+}
+
+void CWnd::ScreenToClient(LPPOINT lpPoint) const {
+    CWndBridge* b = _afxBridgeOf(this);
+    if (lpPoint == nullptr || b == nullptr)
+        return;
+    const QPoint p =
+        b->widget()->mapFromGlobal(QPoint(lpPoint->x, lpPoint->y)) - b->clientRect().topLeft();
+    *lpPoint = POINT{p.x(), p.y()};
+}
+
+void CWnd::MoveWindow(int x, int y, int nWidth, int nHeight, BOOL /*bRepaint*/) {
+    if (QWidget* w = _afxTopWidget(this))
+        w->setGeometry(x, y, nWidth, nHeight);
+}
+
+void CWnd::MoveWindow(LPCRECT lpRect, BOOL bRepaint) {
+    if (lpRect != nullptr)
+        MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left,
+                   lpRect->bottom - lpRect->top, bRepaint);
+}
+
+BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* lpwndpl) const {
+    QWidget* w = _afxTopWidget(this);
+    if (w == nullptr || lpwndpl == nullptr)
+        return FALSE;
+    const QRect rc = w->isWindow() ? w->frameGeometry() : w->geometry();
+    lpwndpl->length = sizeof(WINDOWPLACEMENT);
+    lpwndpl->flags = 0;
+    lpwndpl->showCmd = w->isVisible() ? SW_SHOWNORMAL : SW_HIDE;
+    lpwndpl->ptMinPosition = POINT{-1, -1};
+    lpwndpl->ptMaxPosition = POINT{-1, -1};
+    lpwndpl->rcNormalPosition =
+        RECT{rc.left(), rc.top(), rc.left() + rc.width(), rc.top() + rc.height()};
+    return TRUE;
+}
+
+BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* lpwndpl) {
+    QWidget* w = _afxTopWidget(this);
+    if (w == nullptr || lpwndpl == nullptr)
+        return FALSE;
+    const RECT& rc = lpwndpl->rcNormalPosition;
+    if (w->isWindow()) {
+        // The placement includes the window frame; Qt sizes the inside.
+        const QRect outer = w->frameGeometry();
+        const QRect inner = w->geometry();
+        w->move(rc.left, rc.top);
+        w->resize(std::max(0, rc.right - rc.left - (outer.width() - inner.width())),
+                  std::max(0, rc.bottom - rc.top - (outer.height() - inner.height())));
+    } else {
+        w->setGeometry(rc.left, rc.top, std::max(0, rc.right - rc.left),
+                       std::max(0, rc.bottom - rc.top));
+    }
+    if (lpwndpl->showCmd == SW_HIDE)
+        w->hide();
+    return TRUE;
+}
+
+int CWnd::MapWindowPoints(CWnd* pwndTo, LPPOINT lpPoint, UINT nCount) const {
+    CWndBridge* from = _afxBridgeOf(this);
+    CWndBridge* to = pwndTo ? _afxBridgeOf(pwndTo) : nullptr;
+    if (from == nullptr || (pwndTo != nullptr && to == nullptr) || lpPoint == nullptr)
+        return 0;
+    const QPoint origin = from->widget()->mapToGlobal(from->clientRect().topLeft());
+    const QPoint target = to ? to->widget()->mapToGlobal(to->clientRect().topLeft()) : QPoint();
+    const QPoint d = origin - target;
+    for (UINT i = 0; i < nCount; ++i) {
+        lpPoint[i].x += d.x();
+        lpPoint[i].y += d.y();
+    }
+    return (d.y() << 16) | (d.x() & 0xFFFF);
+}
+
+void CWnd::MapWindowPoints(CWnd* pwndTo, LPRECT lpRect) const {
+    if (lpRect != nullptr)
+        MapWindowPoints(pwndTo, reinterpret_cast<LPPOINT>(lpRect), 2);
+}
+
+CWnd* CWnd::ChildWindowFromPoint(POINT point) const {
+    CWndBridge* b = _afxBridgeOf(this);
+    if (b == nullptr)
+        return nullptr;
+    const QRect client = b->clientRect();
+    const QPoint p = QPoint(point.x, point.y) + client.topLeft();
+    if (!client.contains(p))
+        return nullptr;
+    for (QObject* o : b->widget()->children()) {
+        CWndBridge* c = o->isWidgetType() ? _afxBridge(static_cast<QWidget*>(o)) : nullptr;
+        if (c != nullptr && c->m_pWnd != nullptr && c->widget()->geometry().contains(p))
+            return c->m_pWnd;
+    }
+    return const_cast<CWnd*>(this);
+}
+
+void CWnd::Invalidate(BOOL bErase) {
+    InvalidateRect(nullptr, bErase);
+}
+
+void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase) {
+    CWndBridge* b = _afxBridgeOf(this);
+    if (b == nullptr)
+        return;
+    if (bErase)
+        b->m_bErasePending = true;
+    if (lpRect == nullptr) {
+        b->widget()->update();
+    } else {
+        const QPoint o = b->clientRect().topLeft();
+        b->widget()->update(QRect(lpRect->left + o.x(), lpRect->top + o.y(),
+                                  lpRect->right - lpRect->left, lpRect->bottom - lpRect->top));
+    }
+}
+
+void CWnd::UpdateWindow() {
+    if (QWidget* w = _afxWidget(m_hWnd); w != nullptr && w->isVisible())
+        w->repaint();
+}
+
+CDC* CWnd::GetDC() {
+    if (_afxBridgeOf(this) == nullptr)
+        return nullptr;
+    CDC* pDC = new CClientDC(this);
+    m_pPriv->dcs.push_back(pDC);
+    return pDC;
+}
+
+int CWnd::ReleaseDC(CDC* pDC) {
+    auto& dcs = m_pPriv->dcs;
+    auto it = std::find(dcs.begin(), dcs.end(), pDC);
+    if (pDC == nullptr || it == dcs.end())
+        return 0;
+    dcs.erase(it);
+    delete pDC;
+    return 1;
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        return OnCommand(wParam, lParam);
+    case WM_CLOSE:
+        return DestroyWindow();
+    default:
+        return 0;
+    }
+}
+
+BOOL CWnd::PreTranslateMessage(MSG* /*pMsg*/) {
+    return FALSE;
+}
+
+BOOL CWnd::PreTranslateInput(LPMSG lpMsg) {
+    if (lpMsg == nullptr)
+        return FALSE;
+    const UINT m = lpMsg->message;
+    if ((m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST))
+        return IsDialogMessage(lpMsg);
+    return FALSE;
+}
+
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM /*lParam*/) {
+    return OnCmdMsg(LOWORD(wParam), static_cast<int>(HIWORD(wParam)), nullptr, nullptr);
+}
+
+BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
+    if (_afxWidget(m_hWnd) == nullptr)
+        return FALSE;
+    CDataExchange dx(this, bSaveAndValidate);
+    ++m_pPriv->nExchange;
+    DoDataExchange(&dx);
+    --m_pPriv->nExchange;
+    return dx.m_bFailed ? FALSE : TRUE;
+}
+
+BOOL CWnd::IsInDataExchange() const {
+    return m_pPriv->nExchange > 0 ? TRUE : FALSE;
+}
+
+void CWnd::DoDataExchange(CDataExchange* /*pDX*/) {}
+
+LRESULT CWnd::Default() {
+    SDispatch* d = _afxCurrentDispatch(this);
+    if (d == nullptr)
+        return 0;
+    d->bDefaultDone = true;
+    if (d->message == WM_SETCURSOR)
+        return 0;
+    if (d->pEvent != nullptr && d->pBridge != nullptr) {
+        const LRESULT r = d->pBridge->baseEvent(d->pEvent) ? 1 : 0;
+        if (d->message == WM_PAINT && !d->pBridge->m_keptFrame.isNull()) {
+            QPainter painter(d->pBridge->widget());
+            painter.drawImage(d->pBridge->clientRect().topLeft(), d->pBridge->m_keptFrame);
+        }
+        return r;
+    }
+    return 0;
+}
+
+void CWnd::OnPaint() {
+    Default();
+}
+
+BOOL CWnd::OnEraseBkgnd(CDC* pDC) {
+    CWndBridge* b = _afxBridgeOf(this);
+    if (pDC == nullptr || b == nullptr)
+        return FALSE;
+    const QColor c = b->widget()->palette().color(QPalette::Window);
+    CRect rc;
+    GetClientRect(&rc);
+    pDC->FillSolidRect(&rc, RGB(c.red(), c.green(), c.blue()));
+    return TRUE;
+}
+
+void CWnd::OnSize(UINT /*nType*/, int /*cx*/, int /*cy*/) {
+    Default();
+}
+
+void CWnd::OnDestroy() {
+    Default();
+}
+
+void CWnd::OnMouseMove(UINT /*nFlags*/, CPoint /*point*/) {
+    Default();
+}
+
+void CWnd::OnLButtonDown(UINT /*nFlags*/, CPoint /*point*/) {
+    Default();
+}
+
+void CWnd::OnLButtonUp(UINT /*nFlags*/, CPoint /*point*/) {
+    Default();
+}

@@ -1,0 +1,182 @@
+#include "platformtest.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ParseCase {
+    const char* pszText;
+    bool bAccepted;
+    double dValue;
+};
+
+class NumberRule : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(NumberRule, AcceptsOnlyDecimalNumbersWithTheZeroRule) {
+    const ParseCase& c = GetParam();
+    double d = 12345.0;
+    EXPECT_EQ(AfxParseNumberText(c.pszText, d), c.bAccepted ? TRUE : FALSE);
+    EXPECT_DOUBLE_EQ(d, c.bAccepted ? c.dValue : 12345.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, NumberRule,
+                         testing::Values(ParseCase{"0", true, 0.0}, ParseCase{"1.5", true, 1.5},
+                                         ParseCase{" -2e3 ", true, -2000.0},
+                                         ParseCase{"0.0", true, 0.0}, ParseCase{"\t7\t", true, 7.0},
+                                         ParseCase{"1.", true, 1.0}, ParseCase{"+.5E+1", true, 5.0},
+                                         ParseCase{"", false, 0}, ParseCase{"-", false, 0},
+                                         ParseCase{"+0", false, 0}, ParseCase{"-0", false, 0},
+                                         ParseCase{".0", false, 0}, ParseCase{"1.5x", false, 0},
+                                         ParseCase{"   ", false, 0}, ParseCase{"1e", false, 0},
+                                         ParseCase{"1 2", false, 0}, ParseCase{"0x10", false, 0},
+                                         ParseCase{"inf", false, 0},
+                                         ParseCase{"1e-999", false, 0}));
+
+TEST(NumberText, GeneralNotationWithSixSignificantDigits) {
+    EXPECT_EQ(AfxFormatNumberText(1.23456789f, 6), "1.23457");
+    EXPECT_EQ(AfxFormatNumberText(0.0f, 6), "0");
+    EXPECT_EQ(AfxFormatNumberText(-2.5f, 6), "-2.5");
+    EXPECT_EQ(AfxFormatNumberText(123456789.0f, 6), "1.23457e+08");
+    EXPECT_EQ(AfxFormatNumberText(1e-7, 6), "1e-07");
+    double d = 0.0;
+    EXPECT_TRUE(AfxParseNumberText("1e999", d));
+    EXPECT_TRUE(std::isinf(d));
+}
+
+// Bindings in the order of the time-domain dialog's exchange.
+class CExchangeDialog : public CDialog {
+public:
+    int m_bAutofitColor = 0;
+    float m_fMax = 0.0f;
+    float m_fMin = 0.0f;
+    int m_bContourAct = 0;
+    int m_nApplies = 0;
+
+    void DoDataExchange(CDataExchange* pDX) override {
+        DDX_Check(pDX, 2003, m_bAutofitColor);
+        DDX_Text(pDX, 2005, m_fMax);
+        DDX_Text(pDX, 2004, m_fMin);
+        DDX_Check(pDX, 2013, m_bContourAct);
+    }
+    void OnApply() { ++m_nApplies; }
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CExchangeDialog, CDialog)
+ON_EN_CHANGE(2004, &CExchangeDialog::OnApply)
+ON_EN_CHANGE(2005, &CExchangeDialog::OnApply)
+END_MESSAGE_MAP()
+
+QLineEdit* edit(CWnd& dlg, int nId) {
+    return qobject_cast<QLineEdit*>(widgetOf(dlg.GetDlgItem(nId)));
+}
+QCheckBox* check(CWnd& dlg, int nId) {
+    return qobject_cast<QCheckBox*>(widgetOf(dlg.GetDlgItem(nId)));
+}
+
+class DataExchange : public testing::Test {
+protected:
+    void SetUp() override {
+        recordedMessages().clear();
+        ASSERT_TRUE(m_dlg.Create(2017));
+    }
+    CExchangeDialog m_dlg;
+};
+
+TEST_F(DataExchange, InitialisationLoadsMembersWithoutChangeNotifications) {
+    EXPECT_EQ(edit(m_dlg, 2004)->text(), "0");
+    EXPECT_EQ(edit(m_dlg, 2005)->text(), "0");
+    m_dlg.m_fMax = 1.23456789f;
+    m_dlg.m_fMin = -0.000123456f;
+    m_dlg.m_bAutofitColor = 1;
+    EXPECT_TRUE(m_dlg.UpdateData(FALSE));
+    EXPECT_EQ(edit(m_dlg, 2005)->text(), "1.23457");
+    EXPECT_EQ(edit(m_dlg, 2004)->text(), "-0.000123456");
+    EXPECT_TRUE(check(m_dlg, 2003)->isChecked());
+    EXPECT_EQ(m_dlg.m_nApplies, 0);
+}
+
+TEST_F(DataExchange, TypingInAnEditNotifiesItsDialog) {
+    m_dlg.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
+    edit(m_dlg, 2004)->setFocus();
+    QTest::keyClicks(edit(m_dlg, 2004), "12");
+    EXPECT_EQ(m_dlg.m_nApplies, 2);
+    EXPECT_EQ(edit(m_dlg, 2004)->text(), "012");
+}
+
+TEST_F(DataExchange, SavingReadsBoxesAndNumbers) {
+    check(m_dlg, 2003)->setChecked(true);
+    check(m_dlg, 2013)->setChecked(true);
+    edit(m_dlg, 2005)->setText(" -2e3 ");
+    edit(m_dlg, 2004)->setText("1.5");
+    EXPECT_TRUE(m_dlg.UpdateData(TRUE));
+    EXPECT_EQ(m_dlg.m_bAutofitColor, 1);
+    EXPECT_FLOAT_EQ(m_dlg.m_fMax, -2000.0f);
+    EXPECT_FLOAT_EQ(m_dlg.m_fMin, 1.5f);
+    EXPECT_EQ(m_dlg.m_bContourAct, 1);
+    EXPECT_TRUE(recordedMessages().empty());
+}
+
+TEST_F(DataExchange, AFailedNumberPromptsRefocusesAndStopsTheExchange) {
+    m_dlg.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
+    m_dlg.m_fMax = 7.0f;
+    m_dlg.m_fMin = 3.0f;
+    check(m_dlg, 2003)->setChecked(true);
+    check(m_dlg, 2013)->setChecked(true);
+    edit(m_dlg, 2005)->setText("-");
+    edit(m_dlg, 2004)->setText("1.5");
+    EXPECT_FALSE(m_dlg.UpdateData(TRUE));
+    EXPECT_EQ(recordedMessages(), std::vector<std::string>{"Please enter a number."});
+    EXPECT_EQ(QApplication::focusWidget(), edit(m_dlg, 2005));
+    EXPECT_EQ(edit(m_dlg, 2005)->selectedText(), "-");
+    EXPECT_EQ(m_dlg.m_bAutofitColor, 1); // before the failure: saved
+    EXPECT_FLOAT_EQ(m_dlg.m_fMax, 7.0f);
+    EXPECT_FLOAT_EQ(m_dlg.m_fMin, 3.0f); // after it: untouched, although valid
+    EXPECT_EQ(m_dlg.m_bContourAct, 0);
+}
+
+TEST_F(DataExchange, OkHidesOnlyAfterASuccessfulSaveAndEscHidesWithoutSaving) {
+    m_dlg.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
+    edit(m_dlg, 2004)->setText(".0");
+    QTest::mouseClick(widgetOf(m_dlg.GetDlgItem(IDOK)), Qt::LeftButton);
+    EXPECT_TRUE(m_dlg.IsWindowVisible());
+    EXPECT_EQ(recordedMessages().size(), 1u);
+
+    edit(m_dlg, 2004)->setText("0.0");
+    edit(m_dlg, 2005)->setText("4");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(m_dlg.IsWindowVisible());
+    EXPECT_EQ(m_dlg.GetResult(), IDOK);
+    EXPECT_FLOAT_EQ(m_dlg.m_fMax, 4.0f);
+
+    m_dlg.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
+    edit(m_dlg, 2005)->setText("9");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(m_dlg.IsWindowVisible());
+    EXPECT_EQ(m_dlg.GetResult(), IDCANCEL);
+    EXPECT_FLOAT_EQ(m_dlg.m_fMax, 4.0f);
+    EXPECT_EQ(recordedMessages().size(), 1u);
+}
+
+TEST(DataExchangeWithoutWindow, FailsCleanly) {
+    CExchangeDialog dlg;
+    EXPECT_FALSE(dlg.UpdateData(TRUE));
+    CDataExchange dx(nullptr, TRUE);
+    int n = 5;
+    DDX_Check(&dx, 2003, n);
+    EXPECT_TRUE(dx.m_bFailed);
+    EXPECT_EQ(n, 5);
+    DDX_Check(nullptr, 2003, n);
+}
+
+} // namespace

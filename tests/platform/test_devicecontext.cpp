@@ -1,0 +1,197 @@
+#include "platformtest.h"
+#include "qtfont.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <QFontInfo>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const COLORREF kRed = RGB(255, 0, 0);
+
+std::vector<unsigned char> solidFrame(int w, int h, unsigned char r, unsigned char g,
+                                      unsigned char b) {
+    std::vector<unsigned char> v(static_cast<size_t>(w) * h * 4);
+    for (size_t i = 0; i < v.size(); i += 4) {
+        v[i] = r;
+        v[i + 1] = g;
+        v[i + 2] = b;
+        v[i + 3] = 255;
+    }
+    return v;
+}
+
+// Paints as the map views do: the frame first, then a text line on a black box over it.
+class CPaintingView : public CStatic {
+public:
+    CFont m_font;
+    int m_nPaints = 0;
+    int m_nErases = 0;
+    CSize m_targetSize;
+    CSize m_textExtent;
+    COLORREF m_crPreviousText = 1;
+    CFont* m_pPreviousFont = &m_font;
+
+    CPaintingView() { m_font.CreatePointFont(90, "Arial"); }
+    BOOL OnEraseBkgnd(CDC* pDC) override {
+        ++m_nErases;
+        return CStatic::OnEraseBkgnd(pDC);
+    }
+    void OnPaint() override {
+        ++m_nPaints;
+        CPaintDC dc(this);
+        HDC hdc = dc.GetSafeHdc();
+        m_targetSize = CSize(hdc->getTargetWidth(), hdc->getTargetHeight());
+        const auto frame = solidFrame(m_targetSize.cx, m_targetSize.cy, 255, 0, 0);
+        hdc->presentFrame(frame.data(), m_targetSize.cx, m_targetSize.cy);
+        m_crPreviousText = dc.SetTextColor(RGB(255, 255, 255));
+        const COLORREF crOldBk = dc.SetBkColor(RGB(0, 0, 0));
+        m_pPreviousFont = dc.SelectObject(&m_font);
+        SIZE size{0, 0};
+        GetTextExtentPoint32W(hdc, L"A", 1, &size);
+        m_textExtent = CSize(size);
+        dc.TextOutW(0, 0, L"Rotation: 0 0 0 ", 16);
+        dc.SetBkColor(crOldBk);
+        dc.SetTextColor(m_crPreviousText);
+        dc.SelectObject(m_pPreviousFont);
+    }
+};
+
+class CViewDialog : public CDialog {
+public:
+    CPaintingView m_view;
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, 2001, m_view); }
+};
+
+QColor pixelOf(CWnd* pWnd, int x, int y) {
+    QWidget* w = widgetOf(pWnd);
+    const QImage image = w->grab().toImage();
+    const QRect client = _afxBridge(w)->clientRect();
+    return image.pixelColor(client.x() + x, client.y() + y);
+}
+
+class DeviceContext : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dlg.Create(2017));
+        m_dlg.ShowWindow(SW_SHOW);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frameOf(&m_dlg)));
+        pump();
+    }
+    CViewDialog m_dlg;
+};
+
+TEST_F(DeviceContext, PaintPresentsTheFrameAndDrawsTextOverIt) {
+    ASSERT_GT(m_dlg.m_view.m_nPaints, 0);
+    CRect rc;
+    m_dlg.m_view.GetClientRect(&rc);
+    EXPECT_EQ(m_dlg.m_view.m_targetSize, rc.Size());
+    EXPECT_EQ(m_dlg.m_view.m_crPreviousText, RGB(0, 0, 0));
+    EXPECT_EQ(m_dlg.m_view.m_pPreviousFont, nullptr);
+    EXPECT_EQ(pixelOf(&m_dlg.m_view, rc.Width() / 2, rc.Height() / 2), QColor(Qt::red));
+    // The text line stands on a black box in the top-left corner.
+    const CSize ext = m_dlg.m_view.m_textExtent;
+    EXPECT_EQ(pixelOf(&m_dlg.m_view, 1, ext.cy - 1), QColor(Qt::black));
+    EXPECT_EQ(pixelOf(&m_dlg.m_view, 1, ext.cy + 1), QColor(Qt::red));
+}
+
+TEST_F(DeviceContext, InvalidateErasesOnlyWhenAsked) {
+    const int nErases = m_dlg.m_view.m_nErases;
+    const int nPaints = m_dlg.m_view.m_nPaints;
+    m_dlg.m_view.InvalidateRect(nullptr, FALSE);
+    m_dlg.m_view.UpdateWindow();
+    EXPECT_EQ(m_dlg.m_view.m_nPaints, nPaints + 1);
+    EXPECT_EQ(m_dlg.m_view.m_nErases, nErases);
+    m_dlg.m_view.Invalidate();
+    m_dlg.m_view.UpdateWindow();
+    EXPECT_EQ(m_dlg.m_view.m_nPaints, nPaints + 2);
+    EXPECT_EQ(m_dlg.m_view.m_nErases, nErases + 1);
+}
+
+TEST_F(DeviceContext, AFramePresentedOutsideAPaintIsKeptAndShown) {
+    CDialog plain;
+    ASSERT_TRUE(plain.Create(2020));
+    plain.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frameOf(&plain)));
+    CWnd* pMap = plain.GetDlgItem(2001);
+    CDC* pDC = pMap->GetDC();
+    ASSERT_NE(pDC, nullptr);
+    const int w = pDC->GetSafeHdc()->getTargetWidth();
+    const int h = pDC->GetSafeHdc()->getTargetHeight();
+    const auto frame = solidFrame(w, h, 0, 0, 255);
+    EXPECT_EQ(pDC->GetSafeHdc()->presentFrame(frame.data(), w, h), 1);
+    EXPECT_EQ(pDC->GetSafeHdc()->presentFrame(nullptr, w, h), 0);
+    EXPECT_EQ(m_dlg.ReleaseDC(pDC), 0); // not its device context
+    EXPECT_EQ(pMap->ReleaseDC(pDC), 1);
+    EXPECT_EQ(pMap->ReleaseDC(pDC), 0);
+    pump();
+    EXPECT_EQ(pixelOf(pMap, w / 2, h / 2), QColor(Qt::blue));
+}
+
+TEST_F(DeviceContext, DeviceContextsOfMissingWindowsAreEmpty) {
+    CWnd none;
+    EXPECT_EQ(none.GetDC(), nullptr);
+    EXPECT_EQ(none.ReleaseDC(nullptr), 0);
+    CPaintDC dc(&none);
+    EXPECT_EQ(dc.GetSafeHdc(), nullptr);
+    EXPECT_FALSE(dc.TextOutW(0, 0, L"x", 1));
+    EXPECT_EQ(dc.SelectObject(nullptr), nullptr);
+    SIZE size{7, 7};
+    EXPECT_FALSE(GetTextExtentPoint32W(nullptr, L"A", 1, &size));
+    EXPECT_EQ(size.cx, 7);
+}
+
+TEST(Fonts, PointFontsResolveToTheMetricCompatibleFace) {
+    CFont font;
+    EXPECT_FALSE(font.IsCreated());
+    ASSERT_TRUE(font.CreatePointFont(90, "Arial"));
+    EXPECT_FALSE(font.CreatePointFont(90, "Arial"));
+    EXPECT_EQ(font.GetPixelHeight(), 12);
+    EXPECT_EQ(font.GetResolvedFaceName(), "Liberation Sans");
+    EXPECT_EQ(QFontInfo(_afxFontOf(&font)).family(), "Liberation Sans");
+    EXPECT_EQ(QFontInfo(_afxDialogFont()).family(), "Liberation Sans");
+    EXPECT_EQ(QFontInfo(_afxDialogFont()).pixelSize(), 11);
+}
+
+TEST_F(DeviceContext, TextExtentIsTheSameOnEveryMachine) {
+    // Liberation Sans shares Arial's metrics: at 12 pixels "A" is 8 wide, a line 14 high.
+    EXPECT_EQ(m_dlg.m_view.m_textExtent, CSize(8, 14));
+    CDC* pDC = m_dlg.m_view.GetDC();
+    pDC->SelectObject(&m_dlg.m_view.m_font);
+    EXPECT_EQ(pDC->GetTextExtent(L"Distance: 250", 13), CSize(73, 14));
+    m_dlg.m_view.ReleaseDC(pDC);
+}
+
+TEST(WglMakeCurrent, ReleasesTheCurrentEglContext) {
+    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+        eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    ASSERT_NE(getPlatformDisplay, nullptr);
+    EGLDisplay display =
+        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    ASSERT_NE(display, EGL_NO_DISPLAY);
+    ASSERT_TRUE(eglInitialize(display, nullptr, nullptr));
+    ASSERT_TRUE(eglBindAPI(EGL_OPENGL_API));
+    const EGLint attribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
+                              EGL_OPENGL_BIT, EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint n = 0;
+    ASSERT_TRUE(eglChooseConfig(display, attribs, &config, 1, &n));
+    ASSERT_EQ(n, 1);
+    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+    ASSERT_NE(context, EGL_NO_CONTEXT);
+    ASSERT_TRUE(eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context));
+    ASSERT_EQ(eglGetCurrentContext(), context);
+
+    EXPECT_FALSE(wglMakeCurrent(reinterpret_cast<HDC>(1), nullptr));
+    EXPECT_EQ(eglGetCurrentContext(), context);
+    EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));
+    EXPECT_EQ(eglGetCurrentContext(), EGL_NO_CONTEXT);
+    EXPECT_EQ(eglQueryAPI(), static_cast<EGLenum>(EGL_OPENGL_API));
+    EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));
+    eglDestroyContext(display, context);
+    eglTerminate(display);
+}
+
+} // namespace

@@ -1,0 +1,154 @@
+#include "platformtest.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<CWndBridge*> controlsOf(CWnd& dlg) {
+    std::vector<CWndBridge*> v;
+    for (QObject* o : widgetOf(&dlg)->children()) {
+        if (CWndBridge* b = o->isWidgetType() ? _afxBridge(static_cast<QWidget*>(o)) : nullptr)
+            v.push_back(b);
+    }
+    return v;
+}
+
+} // namespace
+
+TEST(DialogUnits, MulDivRoundsHalvesAwayFromZero) {
+    EXPECT_EQ(MulDiv(7, 6, 4), 11);     // 10.5
+    EXPECT_EQ(MulDiv(179, 13, 8), 291); // 290.875
+    EXPECT_EQ(MulDiv(10, 13, 8), 16);   // 16.25
+    EXPECT_EQ(MulDiv(-3, 6, 4), -5);    // -4.5
+    EXPECT_EQ(MulDiv(3, 6, -4), -5);
+    EXPECT_EQ(MulDiv(5, 1, 0), -1);
+    EXPECT_EQ(AfxDialogUnitsToPixelsX(367), 551);
+    EXPECT_EQ(AfxDialogUnitsToPixelsY(308), 501);
+}
+
+class DialogTemplates : public testing::TestWithParam<int> {};
+
+TEST_P(DialogTemplates, ControlsInTemplateOrderAtTheirPixelRectangles) {
+    const CDlgTemplateqv* t = AfxFindDialogTemplate(nullptr, GetParam());
+    ASSERT_NE(t, nullptr);
+    CDialog dlg;
+    ASSERT_TRUE(dlg.Create(static_cast<UINT>(GetParam())));
+    EXPECT_FALSE(dlg.IsWindowVisible());
+    EXPECT_EQ(frameOf(&dlg)->windowTitle().toStdString(), t->pszTitle);
+
+    CRect rcClient;
+    dlg.GetClientRect(&rcClient);
+    EXPECT_EQ(rcClient, CRect(0, 0, 551, 501));
+
+    const std::vector<CWndBridge*> controls = controlsOf(dlg);
+    ASSERT_EQ(static_cast<int>(controls.size()), t->nItems);
+    for (int i = 0; i < t->nItems; ++i) {
+        const CDlgItemTemplateqv& item = t->pItems[i];
+        SCOPED_TRACE(testing::Message() << "item " << i << " id " << item.nId);
+        const QRect expected(MulDiv(item.x, 6, 4), MulDiv(item.y, 13, 8), MulDiv(item.cx, 6, 4),
+                             MulDiv(item.cy, 13, 8));
+        EXPECT_EQ(controls[i]->widget()->geometry(), expected);
+        EXPECT_EQ(controls[i]->m_nId, item.nId);
+        EXPECT_EQ(controls[i]->m_strClass.toStdString(), item.pszClass);
+        if (item.nId > 0) {
+            EXPECT_EQ(dlg.GetDlgItem(item.nId), controls[i]->m_pWnd);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, DialogTemplates, testing::Values(2017, 2018, 2020, 2021));
+
+TEST(DialogTemplate, TimeDomainControlsHaveTheirKindAndText) {
+    CDialog dlg;
+    ASSERT_TRUE(dlg.Create(2017));
+    auto* ok = qobject_cast<QPushButton*>(widgetOf(dlg.GetDlgItem(IDOK)));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_TRUE(ok->isDefault());
+    EXPECT_EQ(ok->text(), "OK");
+    auto* place = qobject_cast<QCheckBox*>(widgetOf(dlg.GetDlgItem(2008)));
+    ASSERT_NE(place, nullptr);
+    EXPECT_EQ(place->text(), "Autofit  Place");
+    EXPECT_NE(qobject_cast<QLineEdit*>(widgetOf(dlg.GetDlgItem(2004))), nullptr);
+    auto* map = qobject_cast<QLabel*>(widgetOf(dlg.GetDlgItem(2001)));
+    ASSERT_NE(map, nullptr);
+    EXPECT_TRUE(map->testAttribute(Qt::WA_TransparentForMouseEvents));
+    // The client edge lies outside the map's client area.
+    CRect rc;
+    dlg.GetDlgItem(2001)->GetClientRect(&rc);
+    EXPECT_EQ(rc.Width(), MulDiv(290, 6, 4) - 2 * map->frameWidth());
+    EXPECT_EQ(rc.Height(), MulDiv(294, 13, 8) - 2 * map->frameWidth());
+}
+
+TEST(DialogTemplate, MenuBarAboveTheClientAreaCarriesMenu2002) {
+    CDialog dlg;
+    ASSERT_TRUE(dlg.Create(2021));
+    QWidget* frame = frameOf(&dlg);
+    auto* bar = frame->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->actions().size(), 1);
+    EXPECT_EQ(bar->actions()[0]->text(), "View Mode");
+    QMenu* popup = bar->actions()[0]->menu();
+    ASSERT_NE(popup, nullptr);
+    std::vector<std::pair<int, std::string>> items;
+    for (QAction* a : popup->actions())
+        items.emplace_back(a->data().toInt(), a->text().toStdString());
+    const std::vector<std::pair<int, std::string>> expected = {
+        {2005, "Normal"}, {2009, "Rotate"}, {2007, "Zoom"}, {2020, "Pick Sensor"}};
+    EXPECT_EQ(items, expected);
+    // Control positions count from below the menu bar.
+    EXPECT_EQ(widgetOf(&dlg)->y(), bar->height());
+    EXPECT_EQ(frame->height(), 501 + bar->height());
+}
+
+TEST(DialogTemplate, TabWalksTheTabStopsInTemplateOrderAndWraps) {
+    CDialog dlg;
+    ASSERT_TRUE(dlg.Create(2017));
+    dlg.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&dlg)));
+    EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(IDOK));
+
+    const std::vector<int> forward = {2003, 2004, 2005, 2006, 2008, 2010,
+                                      2011, 2012, 2013, 2014, IDOK};
+    for (int nId : forward) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(nId)) << "expected " << nId;
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(2014));
+    // Arrows move between controls, but stay inside an edit.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(2013));
+    dlg.GetDlgItem(2004)->SetFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(2004));
+}
+
+TEST(DialogTemplate, ChildWindowFromPointUsesGeometryEvenForTransparentStatics) {
+    CDialog dlg;
+    ASSERT_TRUE(dlg.Create(2017));
+    CWnd* pMap = dlg.GetDlgItem(2001);
+    const QRect map = widgetOf(pMap)->geometry();
+    EXPECT_EQ(dlg.ChildWindowFromPoint(CPoint(map.center().x(), map.center().y())), pMap);
+    EXPECT_EQ(dlg.ChildWindowFromPoint(CPoint(map.x(), map.y())), pMap);
+    EXPECT_EQ(dlg.ChildWindowFromPoint(CPoint(map.x() - 1, map.y())), &dlg);
+    EXPECT_EQ(dlg.ChildWindowFromPoint(CPoint(-1, 5)), nullptr);
+    EXPECT_EQ(dlg.ChildWindowFromPoint(CPoint(551, 5)), nullptr);
+    CWnd unattached;
+    EXPECT_EQ(unattached.ChildWindowFromPoint(CPoint(1, 1)), nullptr);
+}
+
+TEST(DialogTemplate, CreationFailsCleanly) {
+    CDialog dlg;
+    EXPECT_FALSE(dlg.Create(9999));
+    EXPECT_EQ(dlg.m_hWnd, nullptr);
+    EXPECT_FALSE(dlg.CreateIndirect(nullptr));
+    ASSERT_TRUE(dlg.Create(2020));
+    EXPECT_FALSE(dlg.Create(2020)); // once only
+    EXPECT_EQ(dlg.GetDlgItem(4711), nullptr);
+}

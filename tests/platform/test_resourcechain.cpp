@@ -1,0 +1,85 @@
+#include "platformtest.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class CChainView : public CStatic {
+    DECLARE_DYNAMIC(CChainView)
+};
+IMPLEMENT_DYNAMIC(CChainView, CStatic)
+
+constexpr CDlgItemTemplateqv kItems[] = {
+    {1, "BUTTON", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, "OK", 4, 4, 40, 14}};
+const CDlgTemplateqv kDialog = {
+    7001, "Extra", WS_POPUP | WS_CAPTION, "MS Sans Serif", 8, 100, 50, 0, kItems, 1};
+const CDlgTemplateqv* const kDialogs[] = {&kDialog};
+const CMenuItemqv kMenuItems[] = {{7010, "Only"}};
+const CMenuTemplateqv kMenu = {7003, "Extra", kMenuItems, 1};
+const CMenuTemplateqv* const kMenus[] = {&kMenu};
+const CCursorTemplateqv kCursor = {7002, 0, 0, {"W"}};
+const CCursorTemplateqv* const kCursors[] = {&kCursor};
+const CResourceTableqv kTable = {kDialogs, 1, kMenus, 1, kCursors, 1};
+
+TEST(ResourceChain, ModulesRegisterAndDeregisterTheirResources) {
+    AFX_EXTENSION_MODULE module = {FALSE, nullptr, nullptr, nullptr};
+    EXPECT_FALSE(AfxInitExtensionModule(module, nullptr));
+    EXPECT_EQ(AfxFindResourceHandle(7001, RT_DIALOGqv), nullptr);
+
+    const HINSTANCE hExtra = AfxResourceModule(kTable);
+    ASSERT_TRUE(AfxInitExtensionModule(module, hExtra));
+    new CDynLinkLibrary(module);
+    EXPECT_EQ(AfxFindResourceHandle(7001, RT_DIALOGqv), hExtra);
+    EXPECT_EQ(AfxFindResourceHandle(7003, RT_MENUqv), hExtra);
+    EXPECT_EQ(AfxFindResourceHandle(7002, RT_GROUP_CURSORqv), hExtra);
+    EXPECT_EQ(AfxFindResourceHandle(7001, RT_MENUqv), nullptr); // right id, wrong type
+    EXPECT_EQ(AfxFindResourceHandle(7001, 99), nullptr);
+    // Modules registered earlier are searched first.
+    EXPECT_EQ(AfxFindResourceHandle(2017, RT_DIALOGqv), AfxResourceModule(cm3dResourceTable()));
+    {
+        CDialog dlg;
+        EXPECT_TRUE(dlg.Create(7001));
+        CRect rc;
+        dlg.GetClientRect(&rc);
+        EXPECT_EQ(rc, CRect(0, 0, 150, 81));
+    }
+
+    AfxTermExtensionModule(module);
+    EXPECT_EQ(AfxFindResourceHandle(7001, RT_DIALOGqv), nullptr);
+    EXPECT_EQ(AfxFindCursorTemplate(nullptr, 7002), nullptr);
+    EXPECT_NE(AfxFindResourceHandle(2017, RT_DIALOGqv), nullptr);
+    AfxTermExtensionModule(module); // a second time does nothing
+    CDialog dlg;
+    EXPECT_FALSE(dlg.Create(7001));
+}
+
+TEST(ResourceChain, TheLibraryTablesHoldEveryResource) {
+    for (int nId : {2017, 2018, 2020, 2021})
+        EXPECT_NE(AfxFindDialogTemplate(nullptr, nId), nullptr) << nId;
+    EXPECT_NE(AfxFindMenuTemplate(nullptr, 2002), nullptr);
+    for (int nId : {2002, 2003, 2004})
+        EXPECT_NE(AfxFindResourceHandle(nId, RT_GROUP_CURSORqv), nullptr) << nId;
+}
+
+TEST(RuntimeClasses, NamesAndBasesAreFoundThroughTheChain) {
+    EXPECT_EQ(CRuntimeClass::FromName("CStatic"), RUNTIME_CLASS(CStatic));
+    EXPECT_EQ(CRuntimeClass::FromName("CChainView"), RUNTIME_CLASS(CChainView));
+    EXPECT_EQ(CRuntimeClass::FromName("CNoSuchClass"), nullptr);
+    EXPECT_EQ(CRuntimeClass::FromName(nullptr), nullptr);
+
+    std::vector<std::string> chain;
+    for (const CRuntimeClass* p = RUNTIME_CLASS(CChainView); p != nullptr; p = p->GetBaseClass())
+        chain.push_back(p->m_lpszClassName);
+    const std::vector<std::string> expected = {"CChainView", "CStatic", "CWnd", "CCmdTarget",
+                                               "CObject"};
+    EXPECT_EQ(chain, expected);
+
+    CChainView view;
+    EXPECT_EQ(view.GetRuntimeClass(), RUNTIME_CLASS(CChainView));
+    EXPECT_TRUE(view.IsKindOf(RUNTIME_CLASS(CWnd)));
+    EXPECT_FALSE(view.IsKindOf(RUNTIME_CLASS(CDialog)));
+    EXPECT_FALSE(view.IsKindOf(nullptr));
+    EXPECT_EQ(RUNTIME_CLASS(CChainView)->CreateObject(), nullptr);
+}
+
+} // namespace
