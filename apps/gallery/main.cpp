@@ -4,7 +4,9 @@
 #include "afxwin.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -12,6 +14,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string strOutDir = argv[1];
+    std::error_code error;
+    std::filesystem::create_directories(strOutDir, error);
+    if (error) {
+        std::fprintf(stderr, "contourmap-gallery: cannot create %s: %s\n", strOutDir.c_str(),
+                     error.message().c_str());
+        return 2;
+    }
     if (!AfxWinInit(argc, argv)) {
         std::fprintf(stderr, "contourmap-gallery: no window system\n");
         return 1;

@@ -59,8 +59,10 @@ QFont _afxResolveFont(const char* lpszFaceName, int nPixelHeight) {
     return font;
 }
 
+// The templates were laid out for a bitmap font narrower than any metric-compatible outline
+// face at 8 points; one pixel less keeps every label inside its control.
 QFont _afxDialogFont() {
-    return _afxResolveFont("MS Sans Serif", MulDiv(8, 96, 72));
+    return _afxResolveFont("MS Sans Serif", MulDiv(8, 96, 72) - 1);
 }
 
 QFont _afxFontOf(const CFont* pFont) {

@@ -1,8 +1,10 @@
 #include "platformtest.h"
 #include "qtfont.h"
 
+#include "gl4dqv.h"
+
 #include <EGL/egl.h>
-#include <EGL/eglext.h>
+#include <GL/gl.h>
 #include <QFontInfo>
 
 #include <gtest/gtest.h>
@@ -152,7 +154,7 @@ TEST(Fonts, PointFontsResolveToTheMetricCompatibleFace) {
     EXPECT_EQ(font.GetResolvedFaceName(), "Liberation Sans");
     EXPECT_EQ(QFontInfo(_afxFontOf(&font)).family(), "Liberation Sans");
     EXPECT_EQ(QFontInfo(_afxDialogFont()).family(), "Liberation Sans");
-    EXPECT_EQ(QFontInfo(_afxDialogFont()).pixelSize(), 11);
+    EXPECT_EQ(QFontInfo(_afxDialogFont()).pixelSize(), 10);
 }
 
 TEST_F(DeviceContext, TextExtentIsTheSameOnEveryMachine) {
@@ -164,34 +166,62 @@ TEST_F(DeviceContext, TextExtentIsTheSameOnEveryMachine) {
     m_dlg.m_view.ReleaseDC(pDC);
 }
 
-TEST(WglMakeCurrent, ReleasesTheCurrentEglContext) {
-    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-        eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    ASSERT_NE(getPlatformDisplay, nullptr);
-    EGLDisplay display =
-        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    ASSERT_NE(display, EGL_NO_DISPLAY);
-    ASSERT_TRUE(eglInitialize(display, nullptr, nullptr));
-    ASSERT_TRUE(eglBindAPI(EGL_OPENGL_API));
-    const EGLint attribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
-                              EGL_OPENGL_BIT, EGL_NONE};
-    EGLConfig config = nullptr;
-    EGLint n = 0;
-    ASSERT_TRUE(eglChooseConfig(display, attribs, &config, 1, &n));
-    ASSERT_EQ(n, 1);
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
-    ASSERT_NE(context, EGL_NO_CONTEXT);
-    ASSERT_TRUE(eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context));
-    ASSERT_EQ(eglGetCurrentContext(), context);
+// Paints as the map views will: the viewport library renders into the paint's device context,
+// and no context is left current afterwards.
+class CViewportView : public CStatic {
+public:
+    CGL4dqv* m_pGL4d = nullptr;
+    bool m_bReleased = false;
+    ~CViewportView() override { delete m_pGL4d; }
+    void OnPaint() override {
+        CPaintDC dc(this);
+        HDC hdc = dc.GetSafeHdc();
+        if (!m_pGL4d) {
+            m_pGL4d = new CGL4dqv;
+            ASSERT_TRUE(m_pGL4d->setWindowPixelFormat(hdc) && m_pGL4d->createViewGLContext(hdc))
+                << m_pGL4d->getLastError();
+        }
+        CRect rc;
+        GetClientRect(&rc);
+        ASSERT_TRUE(m_pGL4d->setViewGLContextCurrent(hdc));
+        m_pGL4d->reshape(rc.Width(), rc.Height());
+        m_pGL4d->glqvInit();
+        m_pGL4d->beginGLqv();
+        // A green square in the middle, in normalised device coordinates.
+        glDisable(GL_LIGHTING);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glColor3f(0.0f, 1.0f, 0.0f);
+        glRectf(-0.5f, -0.5f, 0.5f, 0.5f);
+        m_pGL4d->endGLqv();
+        m_pGL4d->glSwapBuffers(hdc);
+        wglMakeCurrent(nullptr, nullptr);
+        m_bReleased = eglGetCurrentContext() == EGL_NO_CONTEXT;
+    }
+};
 
+class CViewportDialog : public CDialog {
+public:
+    CViewportView m_view;
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, 2001, m_view); }
+};
+
+TEST(ViewportOnWindow, FrameRenderedIntoThePaintShowsAndTheContextIsReleased) {
+    CViewportDialog dlg;
+    ASSERT_TRUE(dlg.Create(2017));
+    dlg.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frameOf(&dlg)));
+    pump();
+    ASSERT_NE(dlg.m_view.m_pGL4d, nullptr);
+    EXPECT_TRUE(dlg.m_view.m_bReleased);
+    CRect rc;
+    dlg.m_view.GetClientRect(&rc);
+    EXPECT_EQ(pixelOf(&dlg.m_view, rc.Width() / 2, rc.Height() / 2), QColor(Qt::green));
+    EXPECT_EQ(pixelOf(&dlg.m_view, 2, 2), QColor(Qt::black));
+    EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr)); // nothing current: still fine
     EXPECT_FALSE(wglMakeCurrent(reinterpret_cast<HDC>(1), nullptr));
-    EXPECT_EQ(eglGetCurrentContext(), context);
-    EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));
-    EXPECT_EQ(eglGetCurrentContext(), EGL_NO_CONTEXT);
-    EXPECT_EQ(eglQueryAPI(), static_cast<EGLenum>(EGL_OPENGL_API));
-    EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));
-    eglDestroyContext(display, context);
-    eglTerminate(display);
 }
 
 } // namespace
