@@ -1,5 +1,7 @@
 // contourmap-render as a user runs it: exit status, the one-line errors and the PNG it writes.
 
+#include "testtempdir.h"
+
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -8,7 +10,6 @@
 #include <fstream>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -20,8 +21,7 @@ struct SRun {
 };
 
 SRun _run(const std::string& strArgs, const std::string& strEnvironment = "") {
-    const fs::path errFile =
-        fs::path(testing::TempDir()) / ("render-stderr-" + std::to_string(::getpid()) + ".txt");
+    const fs::path errFile = testTempDir() / "render-stderr.txt";
     const std::string strCommand = strEnvironment + " " + std::string(CM3D_RENDER_EXE) + " " +
                                    strArgs + " >/dev/null 2>" + errFile.string();
     SRun run;
@@ -47,10 +47,7 @@ bool _readPng(const fs::path& path, int& nWidth, int& nHeight, std::vector<unsig
 
 class RenderApp : public testing::Test {
 protected:
-    // CTest runs the cases as separate processes side by side: each gets names of its own.
-    fs::path out(const char* pszName) {
-        return fs::path(testing::TempDir()) / (std::to_string(::getpid()) + "-" + pszName);
-    }
+    fs::path out(const char* pszName) { return testTempDir() / pszName; }
 };
 
 TEST_F(RenderApp, EachMapOfTheSyntheticRecordingBecomesAPicture) {

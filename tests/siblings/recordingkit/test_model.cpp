@@ -1,5 +1,4 @@
 #include "bscmagsns.h"
-#include "fiducial.h"
 #include "mdchannel.h"
 #include "mdtrial.h"
 #include "megdata.h"
@@ -9,187 +8,120 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
-namespace {
-
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-TEST(RecordingModel, WithoutTrialEveryGetterGivesNothing) {
+TEST(RecordingModel, TrialSlotsBadIndicesAndSelectedSample) {
     CMEGDataqv data;
     int nChannels = 7;
     std::int64_t nSamples = 7;
     CMDTrialqv stale;
     CMDTrialqv* pTrial = &stale;
-    EXPECT_LT(data.getCurntTrialCSD(&nChannels, &nSamples, &pTrial), 0);
-    EXPECT_EQ(nChannels, 0);
-    EXPECT_EQ(nSamples, 0);
-    EXPECT_EQ(pTrial, nullptr);
-    EXPECT_LT(data.getCurntTrialCSD(nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(data.getTrialqv(-1), nullptr);
-    EXPECT_EQ(data.getTrialqv(0), nullptr);
-    EXPECT_EQ(data.setSelect(0), 0);
-    EXPECT_EQ(data.isGoodChnl4Alltrials(0), 0);
-    EXPECT_EQ(data.isShowChnl4Alltrials(0), 0);
-    EXPECT_EQ(data.getFidWorkMeg(), nullptr);
-}
+    EXPECT_LT(data.getCurntTrialCSD(&nChannels, &nSamples, &pTrial), 0) << "no trial yet";
+    EXPECT_TRUE(nChannels == 0 && nSamples == 0 && pTrial == nullptr) << "outputs are cleared";
 
-TEST(RecordingModel, SlotsMayBeEmptyAndBadIndicesAreRefused) {
-    CMEGDataqv data;
-    CMDTrialqv* pTrial = data.addTrial();
-    ASSERT_EQ(data.getTrialqv(-1), pTrial);
-    ASSERT_NE(pTrial->getAllChannelPt(), nullptr);
-    EXPECT_EQ(pTrial->getAllChannelPt()[0], nullptr);
-
+    pTrial = data.addTrial();
+    ASSERT_EQ(data.getTrialqv(-1), pTrial) << "the first trial becomes the current one";
     ASSERT_EQ(pTrial->setTotalChannel(3), 1);
     CMDChannelqv* pChannel = pTrial->createChannel(1);
-    ASSERT_NE(pChannel, nullptr);
-    EXPECT_EQ(pTrial->getAllChannelPt()[0], nullptr);
-    EXPECT_EQ(pTrial->getAllChannelPt()[1], pChannel);
-    EXPECT_EQ(pTrial->getAllChannelPt()[2], nullptr);
+    CMDChannelqv** ppSlots = pTrial->getAllChannelPt();
+    EXPECT_TRUE(pChannel && !ppSlots[0] && ppSlots[1] == pChannel && !ppSlots[2]);
     EXPECT_EQ(pTrial->createChannel(-1), nullptr);
     EXPECT_EQ(pTrial->createChannel(3), nullptr);
     EXPECT_EQ(pTrial->setTotalChannel(-1), 0);
     EXPECT_EQ(pTrial->setTotalChannel(CMDTrial::nMaxSlots + 1), 0);
-    EXPECT_EQ(pTrial->getTotalChannel(), 3);
+    EXPECT_GE(data.getCurntTrialCSD(&nChannels, &nSamples, nullptr), 0);
+    EXPECT_TRUE(nChannels == 3 && nSamples == 0);
 
-    int nChannels = 0;
-    std::int64_t nSamples = -1;
-    CMDTrialqv* pCurrent = nullptr;
-    EXPECT_GE(data.getCurntTrialCSD(&nChannels, &nSamples, &pCurrent), 0);
-    EXPECT_EQ(nChannels, 3);
-    EXPECT_EQ(nSamples, 0);
-    EXPECT_EQ(pCurrent, pTrial);
-
-    EXPECT_EQ(pTrial->getCurntChnlIndx(), -1);
     EXPECT_EQ(pTrial->setCurrentChannel(3), 0);
     EXPECT_EQ(pTrial->setCurrentChannel(-2), 0);
-    EXPECT_EQ(pTrial->setCurrentChannel(2), 1);
-    EXPECT_EQ(pTrial->getCurntChnlIndx(), 2);
+    ASSERT_EQ(pTrial->setCurrentChannel(2), 1);
     // Shrinking below the current channel must not leave it pointing past the array.
     ASSERT_EQ(pTrial->setTotalChannel(2), 1);
     EXPECT_EQ(pTrial->getCurntChnlIndx(), -1);
     EXPECT_EQ(pTrial->clearChannel(1), 1);
     EXPECT_EQ(pTrial->getAllChannelPt()[1], nullptr);
     EXPECT_EQ(pTrial->clearChannel(5), 0);
-}
 
-TEST(RecordingModel, ChannelKindCoilsAndSamples) {
-    CMDChannelqv channel;
-    EXPECT_EQ(channel.getDataWave(), nullptr);
-    EXPECT_NE(channel.isMEGMeasureChannel(), 0);
-    EXPECT_EQ(channel.getMEGCoilqv(0), nullptr);
-    EXPECT_EQ(channel.addCoil(1.0, kNaN, 3.0), 0);
-    ASSERT_EQ(channel.addCoil(1.0, 2.0, 3.0), 1);
-    double x = 0.0, y = 0.0, z = 0.0;
-    channel.getMEGCoilqv(0)->getCoilPositionD(x, y, z);
-    EXPECT_EQ(y, 2.0);
-    EXPECT_EQ(channel.getMEGCoilqv(1), nullptr);
-    EXPECT_EQ(channel.getMEGCoilqv(-1), nullptr);
-
-    for (int nKind : {CMDChannel0SensorInfo::kindEEG, CMDChannel0SensorInfo::kindEOG,
-                      CMDChannel0SensorInfo::kindStim, CMDChannel0SensorInfo::kindMisc}) {
-        ASSERT_EQ(channel.setChnlKind(nKind), 1);
-        EXPECT_EQ(channel.isMEGMeasureChannel(), 0) << nKind;
-    }
-    EXPECT_EQ(channel.setChnlKind(17), 0);
-    EXPECT_EQ(channel.getChnlKind(), CMDChannel0SensorInfo::kindMisc);
-    channel.setDataWave({1.0, 2.0});
-    channel.setDataWave({});
-    EXPECT_EQ(channel.getDataWave(), nullptr) << "no samples means no array, not an empty one";
-}
-
-TEST(RecordingModel, SpectralSelectorsAndArrays) {
-    CMDChannelqv channel;
-    EXPECT_EQ(channel.getSpctmChnl(false, 0), nullptr);
-    EXPECT_EQ(channel.getSpctmChnl(true, -1), nullptr);
-    EXPECT_EQ(channel.getSpctmChnl(true, CSpctmChnl::nMaxSelectors), nullptr);
-    CSpctmChnlqv* pSpectral = channel.getSpctmChnl(true, 2);
-    ASSERT_NE(pSpectral, nullptr);
-    EXPECT_EQ(channel.getSpctmChnl(false, 2), pSpectral);
-    EXPECT_EQ(channel.getSpctmChnl(false, 1), nullptr);
-
-    std::int64_t nRows = -1, nLength = -1;
-    EXPECT_EQ(pSpectral->getSpctmDataPtr(0, &nRows, &nLength), nullptr);
-    EXPECT_EQ(nRows, 0);
-    EXPECT_EQ(nLength, 0);
-    EXPECT_EQ(pSpectral->setSpctmData(0, 2, 3, {1, 2, 3, 4, 5}), 0);
-    EXPECT_EQ(pSpectral->setSpctmData(0, 0, 3, {}), 0);
-    EXPECT_EQ(pSpectral->setSpctmData(-1, 1, 1, {1}), 0);
-    ASSERT_EQ(pSpectral->setSpctmData(1, 2, 3, {1, 2, 3, 4, 5, 6}), 1);
-    EXPECT_EQ(pSpectral->getSpctmDataPtr(0, nullptr, &nLength), nullptr);
-    const double* pValues = pSpectral->getSpctmDataPtr(1, nullptr, &nLength);
-    ASSERT_NE(pValues, nullptr);
-    EXPECT_EQ(nLength, 3);
-    EXPECT_EQ(pValues[1 * nLength + 2], 6.0);
-    EXPECT_EQ(pSpectral->getSpctmDataPtr(7, &nRows, &nLength), nullptr);
-
-    CMDTrialqv trial;
-    EXPECT_EQ(trial.getSpctmTrial(false, 0), nullptr);
-    EXPECT_EQ(trial.getSpctmTrial(true, CSpctmChnl::nMaxSelectors), nullptr);
-    CSpctmTrialqv* pResult = trial.getSpctmTrial(true, 0);
-    ASSERT_NE(pResult, nullptr);
-    pResult->m_nSelectFreqBin = 4;
-    pResult->m_nSelectTime = 9;
-    std::int64_t nTime = 0, nBin = 0;
-    pResult->getTrialSpctmSelectTimeFreqBB(nTime, nBin);
-    EXPECT_EQ(nTime, 9);
-    EXPECT_EQ(nBin, 4);
-}
-
-TEST(RecordingModel, SelectedSampleAlwaysIndexesEveryChannel) {
-    CMEGDataqv data;
-    CMDTrialqv* pFirst = data.addTrial();
-    pFirst->setTotalChannel(2);
-    pFirst->setSampleCount(5);
-    pFirst->createChannel(0)->setDataWave(std::vector<double>(5, 1.0));
-    pFirst->createChannel(1)->setDataWave(std::vector<double>(3, 1.0));
+    // The selected sample must index every channel's samples.
+    pTrial->setSampleCount(5);
+    pTrial->createChannel(0)->setDataWave(std::vector<double>(5, 1.0));
+    pTrial->createChannel(1)->setDataWave(std::vector<double>(3, 1.0));
     EXPECT_EQ(data.setSelect(2), 1);
     // Sample 3 is inside the trial but past the short channel's samples.
     EXPECT_EQ(data.setSelect(3), 0);
     EXPECT_EQ(data.setSelect(-1), 0);
     std::int64_t nSample = -1, nEnd = -1;
     EXPECT_EQ(data.getSelect(nSample, nEnd), 1);
-    EXPECT_EQ(nSample, 2);
-    EXPECT_EQ(nEnd, 2);
+    EXPECT_TRUE(nSample == 2 && nEnd == 2);
 
-    CMDTrialqv* pSecond = data.addTrial();
-    EXPECT_EQ(data.getTrialqv(-1), pFirst);
-    pSecond->setSampleCount(1);
+    data.addTrial()->setSampleCount(1);
+    EXPECT_EQ(data.getTrialqv(-1), pTrial);
     ASSERT_EQ(data.setCurrentTrial(1), 1);
     data.getSelect(nSample, nEnd);
-    EXPECT_EQ(nSample, 0);
+    EXPECT_EQ(nSample, 0) << "sample 2 is not inside the new current trial";
     EXPECT_EQ(data.setCurrentTrial(2), 0);
     EXPECT_EQ(data.setCurrentTrial(-1), 1);
     EXPECT_EQ(data.getTrialqv(-1), nullptr);
 }
 
-TEST(RecordingModel, GoodAndShownFlagsPerSlot) {
+TEST(RecordingModel, ChannelKindCoilsSamplesAndSpectra) {
+    CMDChannelqv channel;
+    for (int nKind : {CMDChannel0SensorInfo::kindEEG, CMDChannel0SensorInfo::kindEOG,
+                      CMDChannel0SensorInfo::kindStim, CMDChannel0SensorInfo::kindMisc,
+                      CMDChannel0SensorInfo::kindMEG}) {
+        ASSERT_EQ(channel.setChnlKind(nKind), 1);
+        EXPECT_EQ(channel.isMEGMeasureChannel() != 0, nKind == CMDChannel0SensorInfo::kindMEG);
+    }
+    EXPECT_EQ(channel.setChnlKind(17), 0);
+    EXPECT_EQ(channel.getChnlKind(), CMDChannel0SensorInfo::kindMEG);
+    EXPECT_EQ(channel.addCoil(1.0, NAN, 3.0), 0);
+    ASSERT_EQ(channel.addCoil(1.0, 2.0, 3.0), 1);
+    EXPECT_TRUE(channel.getCoilCount() == 1 && !channel.getMEGCoilqv(1) &&
+                !channel.getMEGCoilqv(-1));
+    channel.setDataWave({1.0, 2.0});
+    channel.setDataWave({});
+    EXPECT_EQ(channel.getDataWave(), nullptr) << "no samples means no array, not an empty one";
+
+    CMDTrialqv trial;
+    for (int nBad : {-1, int(CSpctmChnl::nMaxSelectors)}) {
+        EXPECT_EQ(channel.getSpctmChnl(true, nBad), nullptr) << nBad;
+        EXPECT_EQ(trial.getSpctmTrial(true, nBad), nullptr) << nBad;
+    }
+    EXPECT_EQ(trial.getSpctmTrial(false, 0), nullptr);
+    CSpctmTrialqv* pResult = trial.getSpctmTrial(true, 0);
+    EXPECT_TRUE(pResult && trial.getSpctmTrial(false, 0) == pResult);
+    CSpctmChnlqv* pSpectral = channel.getSpctmChnl(true, 2);
+    ASSERT_TRUE(pSpectral && channel.getSpctmChnl(false, 2) == pSpectral);
+    std::int64_t nRows = -1, nLength = -1;
+    EXPECT_TRUE(!pSpectral->getSpctmDataPtr(0, &nRows, &nLength) && nRows == 0 && nLength == 0);
+    EXPECT_EQ(pSpectral->setSpctmData(0, 2, 3, {1, 2, 3, 4, 5}), 0);
+    EXPECT_EQ(pSpectral->setSpctmData(0, 0, 3, {}), 0);
+    EXPECT_EQ(pSpectral->setSpctmData(-1, 1, 1, {1}), 0);
+    ASSERT_EQ(pSpectral->setSpctmData(1, 2, 3, {1, 2, 3, 4, 5, 6}), 1);
+    const double* pValues = pSpectral->getSpctmDataPtr(1, nullptr, &nLength);
+    ASSERT_NE(pValues, nullptr);
+    EXPECT_EQ(pValues[1 * nLength + 2], 6.0);
+    EXPECT_EQ(pSpectral->getSpctmDataPtr(7, &nRows, &nLength), nullptr);
+}
+
+TEST(RecordingModel, FlagsPerSlotAndFiducialSet) {
     CMEGDataqv data;
+    EXPECT_EQ(data.isGoodChnl4Alltrials(0), 0) << "no trial, no slot";
     EXPECT_EQ(data.setGoodChnl4Alltrials(1, 0), 1); // before any trial exists
     data.addTrial()->setTotalChannel(3);
-    EXPECT_EQ(data.isGoodChnl4Alltrials(0), 1);
-    EXPECT_EQ(data.isGoodChnl4Alltrials(1), 0);
-    EXPECT_EQ(data.isShowChnl4Alltrials(1), 1);
     EXPECT_EQ(data.setShowChnl4Alltrials(2, 0), 1);
-    EXPECT_EQ(data.isShowChnl4Alltrials(2), 0);
-    EXPECT_EQ(data.isGoodChnl4Alltrials(3), 0);
-    EXPECT_EQ(data.isGoodChnl4Alltrials(-1), 0);
+    const int flags[][2] = {{1, 1}, {0, 1}, {1, 0}, {0, 0}}; // good, shown of slots 0 to 3
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(std::make_pair(data.isGoodChnl4Alltrials(i), data.isShowChnl4Alltrials(i)),
+                  std::make_pair(flags[i][0], flags[i][1]))
+            << i;
     EXPECT_EQ(data.setGoodChnl4Alltrials(-1, 1), 0);
     EXPECT_EQ(data.setGoodChnl4Alltrials(CMDTrial::nMaxSlots, 1), 0);
-}
 
-TEST(RecordingModel, FiducialSet) {
-    CMEGDataqv data;
+    EXPECT_EQ(data.getFidWorkMeg(), nullptr);
     CFiducialqv* pSet = data.createFidWorkMeg();
     EXPECT_EQ(data.createFidWorkMeg(), pSet) << "a second call keeps the set";
-    EXPECT_EQ(data.getFidWorkMeg(), pSet);
-    EXPECT_EQ(pSet->getFiduciaryPt(-1), nullptr);
-    EXPECT_EQ(pSet->getFiduciaryPt(6), nullptr);
-    EXPECT_EQ(pSet->getFiduciaryPt(5)->setPoint(1.0, 2.0, kNaN), 0);
-    EXPECT_EQ(pSet->m_FiduciaryPt[5].m_bSet, 0);
-    EXPECT_EQ(pSet->getFiduciaryPt(5)->setPoint(1.0, 2.0, 3.0), 1);
-    EXPECT_NE(pSet->m_FiduciaryPt[5].m_bSet, 0);
+    EXPECT_TRUE(!pSet->getFiduciaryPt(-1) && !pSet->getFiduciaryPt(6));
+    EXPECT_TRUE(!pSet->getFiduciaryPt(5)->setPoint(1.0, 2.0, NAN) &&
+                !pSet->m_FiduciaryPt[5].m_bSet);
+    EXPECT_TRUE(pSet->getFiduciaryPt(5)->setPoint(1.0, 2.0, 3.0) && pSet->m_FiduciaryPt[5].m_bSet);
 }
-
-} // namespace

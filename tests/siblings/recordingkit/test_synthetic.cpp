@@ -11,8 +11,6 @@
 #include <array>
 #include <cmath>
 #include <complex>
-#include <limits>
-#include <vector>
 
 namespace {
 
@@ -25,7 +23,8 @@ double distance(const Point& a, const Point& b) {
 struct SMegChannel {
     int nSlot;
     Point position;
-    CMDChannelqv* pChannel;
+    const double* pSamples;
+    const double* pSpectrum; // 10 rows of 101 columns
 };
 
 std::vector<SMegChannel> megChannels(CMEGDataqv& data) {
@@ -37,52 +36,34 @@ std::vector<SMegChannel> megChannels(CMEGDataqv& data) {
             continue;
         Point p{};
         pChannel->getMEGCoilqv(0)->getCoilPositionD(p[0], p[1], p[2]);
-        channels.push_back({i, p, pChannel});
+        channels.push_back(
+            {i, p, pChannel->getDataWave(),
+             pChannel->getSpctmChnl(false, 0)->getSpctmDataPtr(0, nullptr, nullptr)});
     }
     return channels;
-}
-
-const double* spectrumOf(CMDChannelqv* pChannel, std::int64_t& nRows, std::int64_t& nColumns) {
-    return pChannel->getSpctmChnl(false, 0)->getSpctmDataPtr(0, &nRows, &nColumns);
 }
 
 TEST(SyntheticRecording, HasTheDescribedChannels) {
     auto pData = makeSyntheticRecording();
     ASSERT_NE(pData, nullptr);
     CMDTrialqv* pTrial = pData->getTrialqv(-1);
-    ASSERT_EQ(pTrial->getTotalChannel(), 275 + 8);
-    EXPECT_EQ(pTrial->getSampleCount(), 1000);
-    EXPECT_EQ(pData->getSamplingRate(), 1000.0);
-    int nEmpty = 0, nBad = 0, nMeg = 0;
-    int aKinds[5] = {};
+    EXPECT_EQ(std::make_pair(pTrial->getSampleCount(), pData->getSamplingRate()),
+              std::make_pair(std::int64_t{1000}, 1000.0));
+    std::vector<int> counts(7); // per kind, then empty slots and MEG channels flagged not good
     for (int i = 0; i < pTrial->getTotalChannel(); ++i) {
         CMDChannelqv* pChannel = pTrial->getAllChannelPt()[i];
-        if (!pChannel) {
-            ++nEmpty;
-            continue;
-        }
-        ++aKinds[pChannel->getChnlKind()];
-        EXPECT_EQ(pChannel->getSampleCount(), 1000) << i;
-        if (pChannel->isMEGMeasureChannel()) {
-            EXPECT_EQ(pChannel->m_strChnlName.rfind(L"MEG", 0), 0u);
-            EXPECT_EQ(pChannel->getCoilCount(), 1);
-            std::int64_t nRows = 0, nColumns = 0;
-            EXPECT_NE(spectrumOf(pChannel, nRows, nColumns), nullptr);
-            EXPECT_EQ(nRows, 10);
-            EXPECT_EQ(nColumns, 101);
-            nBad += pData->isGoodChnl4Alltrials(i) ? 0 : 1;
-            ++nMeg;
+        ++counts[pChannel ? pChannel->getChnlKind() : 5];
+        std::int64_t nRows = 0, nColumns = 0;
+        if (pChannel && pChannel->isMEGMeasureChannel()) {
+            pChannel->getSpctmChnl(false, 0)->getSpctmDataPtr(0, &nRows, &nColumns);
+            EXPECT_TRUE(pChannel->getCoilCount() == 1 && nRows == 10 && nColumns == 101) << i;
+            counts[6] += pData->isGoodChnl4Alltrials(i) ? 0 : 1;
         }
     }
-    EXPECT_EQ(nEmpty, 1);
-    EXPECT_EQ(nMeg, 275);
-    EXPECT_EQ(nBad, 1);
-    EXPECT_EQ(aKinds[CMDChannel0SensorInfo::kindEEG], 3);
-    EXPECT_EQ(aKinds[CMDChannel0SensorInfo::kindEOG], 2);
-    EXPECT_EQ(aKinds[CMDChannel0SensorInfo::kindStim], 1);
-    EXPECT_EQ(aKinds[CMDChannel0SensorInfo::kindMisc], 1);
-    EXPECT_EQ(pTrial->getAllChannelPt()[276]->m_strChnlName, L"EEG001");
-    EXPECT_NE(pTrial->getAllChannelPt()[276]->getMEGCoilqv(0), nullptr);
+    EXPECT_EQ(counts, (std::vector<int>{275, 3, 2, 1, 1, 1, 1}))
+        << "MEG, EEG, EOG, stimulus, misc, empty, bad";
+    for (const CFiduciaryPtqv& f : pData->getFidWorkMeg()->m_FiduciaryPt)
+        EXPECT_NE(f.m_bSet, 0) << "six fiducials";
 }
 
 class SyntheticHelmet : public ::testing::TestWithParam<int> {};
@@ -95,24 +76,17 @@ TEST_P(SyntheticHelmet, EverySensorHasNeighboursWithin60mm) {
     ASSERT_NE(pData, nullptr);
     const std::vector<SMegChannel> channels = megChannels(*pData);
     ASSERT_EQ(static_cast<int>(channels.size()), GetParam());
-    std::vector<double> nearest;
     for (const SMegChannel& a : channels) {
         int nNeighbours = 0;
-        double dNearest = std::numeric_limits<double>::max();
+        double dNearest = 1e9;
         for (const SMegChannel& b : channels) {
-            if (&a == &b)
-                continue;
-            const double d = distance(a.position, b.position);
+            const double d = &a == &b ? 1e9 : distance(a.position, b.position);
             dNearest = std::min(dNearest, d);
             nNeighbours += d <= 60.0 ? 1 : 0;
         }
         EXPECT_GE(nNeighbours, 3) << "slot " << a.nSlot;
         EXPECT_GT(dNearest, 8.0) << "slot " << a.nSlot << " nearly coincides with another";
-        nearest.push_back(dNearest);
     }
-    std::sort(nearest.begin(), nearest.end());
-    EXPECT_GT(nearest[nearest.size() / 2], 12.0);
-    EXPECT_LT(nearest[nearest.size() / 2], 35.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, SyntheticHelmet, ::testing::Values(50, 275, 600));
@@ -123,82 +97,37 @@ TEST(SyntheticRecording, SelectedSampleShowsADipolarEvokedField) {
     pData->getSelect(nSelected, nEnd);
     EXPECT_EQ(nSelected, 300) << "100 ms after the onset at sample 200";
     const std::vector<SMegChannel> channels = megChannels(*pData);
-
-    int nPeak = 0;
-    double dPeakPower = 0.0;
-    for (int s = 0; s < 1000; ++s) {
-        double dPower = 0.0;
+    std::vector<double> power(1000);
+    for (int s = 0; s < 1000; ++s)
         for (const SMegChannel& c : channels)
-            dPower += c.pChannel->getDataWave()[s] * c.pChannel->getDataWave()[s];
-        if (dPower > dPeakPower) {
-            dPeakPower = dPower;
-            nPeak = s;
-        }
-    }
-    EXPECT_NEAR(nPeak, nSelected, 5) << "the field is strongest at the selected sample";
+            power[s] += c.pSamples[s] * c.pSamples[s];
+    EXPECT_NEAR(std::max_element(power.begin(), power.end()) - power.begin(), nSelected, 5)
+        << "the field is strongest at the selected sample";
 
-    const SMegChannel* pMax = &channels.front();
-    const SMegChannel* pMin = &channels.front();
-    for (const SMegChannel& c : channels) {
-        if (c.pChannel->getDataWave()[nSelected] > pMax->pChannel->getDataWave()[nSelected])
-            pMax = &c;
-        if (c.pChannel->getDataWave()[nSelected] < pMin->pChannel->getDataWave()[nSelected])
-            pMin = &c;
-    }
-    const double dMax = pMax->pChannel->getDataWave()[nSelected];
-    const double dMin = pMin->pChannel->getDataWave()[nSelected];
-    EXPECT_GT(dMax, 150.0);
-    EXPECT_LT(dMin, -150.0);
-    EXPECT_LT(dMax, 1000.0);
+    auto [pMin, pMax] = std::minmax_element(
+        channels.begin(), channels.end(), [&](const SMegChannel& a, const SMegChannel& b) {
+            return a.pSamples[nSelected] < b.pSamples[nSelected];
+        });
+    const double dMax = pMax->pSamples[nSelected], dMin = pMin->pSamples[nSelected];
+    EXPECT_TRUE(dMax > 150.0 && dMax < 1000.0 && dMin < -150.0) << dMin << " " << dMax;
     // Both lobes over the left temporal source, well apart.
-    EXPECT_LT(pMax->position[0], 0.0);
-    EXPECT_LT(pMin->position[0], 0.0);
+    EXPECT_TRUE(pMax->position[0] < 0.0 && pMin->position[0] < 0.0);
     EXPECT_GT(distance(pMax->position, pMin->position), 60.0);
-
+    // The current channel is a good MEG channel near the strongest field.
     const int nCurrent = pData->getTrialqv(-1)->getCurntChnlIndx();
+    ASSERT_GE(nCurrent, 0);
     CMDChannelqv* pCurrent = pData->getTrialqv(-1)->getAllChannelPt()[nCurrent];
-    ASSERT_NE(pCurrent, nullptr);
-    EXPECT_NE(pCurrent->isMEGMeasureChannel(), 0);
-    EXPECT_NE(pData->isGoodChnl4Alltrials(nCurrent), 0);
+    ASSERT_TRUE(pCurrent && pCurrent->isMEGMeasureChannel() &&
+                pData->isGoodChnl4Alltrials(nCurrent));
     EXPECT_GT(std::fabs(pCurrent->getDataWave()[nSelected]), 0.7 * std::max(dMax, -dMin));
-}
-
-TEST(SyntheticRecording, SpectraMatchADirectTransformOfTheSamples) {
-    auto pData = makeSyntheticRecording();
-    CMDChannelqv* pChannel = megChannels(*pData)[7].pChannel;
-    std::int64_t nRows = 0, nColumns = 0;
-    const double* pSpectrum = spectrumOf(pChannel, nRows, nColumns);
-    const double* pSamples = pChannel->getDataWave();
-    const double dPi = std::acos(-1.0);
-    // Row 0: whole trial; row r: Hann window of 200 samples starting at (r - 1) x 100.
-    for (int nRow : {0, 1, 5, 9}) {
-        for (int nColumn : {0, 3, 10, 100}) {
-            std::complex<double> sum = 0.0;
-            double dGain = 0.0;
-            const int nStart = nRow == 0 ? 0 : (nRow - 1) * 100;
-            const int nLength = nRow == 0 ? 1000 : 200;
-            for (int n = 0; n < nLength; ++n) {
-                const double w = nRow == 0 ? 1.0 : 0.5 - 0.5 * std::cos(2.0 * dPi * n / 199.0);
-                sum +=
-                    w * pSamples[nStart + n] * std::polar(1.0, -2.0 * dPi * nColumn * n / 1000.0);
-                dGain += w;
-            }
-            const double dExpected = std::abs(sum) * (nColumn == 0 ? 1.0 : 2.0) / dGain;
-            EXPECT_NEAR(pSpectrum[nRow * nColumns + nColumn], dExpected, 1e-9 * (1.0 + dExpected))
-                << "row " << nRow << " column " << nColumn;
-        }
-    }
 }
 
 TEST(SyntheticRecording, OccipitalChannelsCarryThe10HzRhythm) {
     auto pData = makeSyntheticRecording();
-    CMDTrialqv* pTrial = pData->getTrialqv(-1);
-    CSpctmTrialqv* pSelection = pTrial->getSpctmTrial(false, 0);
+    CSpctmTrialqv* pSelection = pData->getTrialqv(-1)->getSpctmTrial(false, 0);
     ASSERT_NE(pSelection, nullptr);
-    EXPECT_EQ(pSelection->m_nSelectFreqBin, 10);
-    EXPECT_GE(pSelection->m_nSelectRow, 1);
-    EXPECT_EQ(pSelection->m_nSelectColumn, 10);
-
+    EXPECT_TRUE(pSelection->m_nSelectFreqBin == 10 && pSelection->m_nSelectColumn == 10 &&
+                pSelection->m_nSelectRow >= 1);
     int nChecked = 0;
     double dSelectedCell = 0.0, dDuringResponse = 0.0;
     for (const SMegChannel& c : megChannels(*pData)) {
@@ -206,43 +135,27 @@ TEST(SyntheticRecording, OccipitalChannelsCarryThe10HzRhythm) {
         if (c.position[1] > -80.0 || std::fabs(c.position[0]) < 25.0 ||
             !pData->isGoodChnl4Alltrials(c.nSlot))
             continue;
-        std::int64_t nRows = 0, nColumns = 0;
-        const double* pSpectrum = spectrumOf(c.pChannel, nRows, nColumns);
-        const double* pPeak = std::max_element(pSpectrum + 1, pSpectrum + nColumns);
-        EXPECT_EQ(pPeak - pSpectrum, 10) << "slot " << c.nSlot;
-        dSelectedCell += pSpectrum[pSelection->m_nSelectRow * nColumns + 10];
-        dDuringResponse += pSpectrum[4 * nColumns + 10]; // window 100 to 300 ms
+        EXPECT_EQ(std::max_element(c.pSpectrum + 1, c.pSpectrum + 101) - c.pSpectrum, 10)
+            << c.nSlot;
+        // A sinusoid of amplitude A shows A: row 0 transforms the whole trial, row r a Hann
+        // window of 200 samples from (r - 1) x 100.
+        for (int nRow : {0, pSelection->m_nSelectRow}) {
+            std::complex<double> sum = 0.0;
+            double dGain = 0.0;
+            for (int n = 0; n < (nRow ? 200 : 1000); ++n) {
+                const double w = nRow ? 0.5 - 0.5 * std::cos(2.0 * M_PI * n / 199.0) : 1.0;
+                sum += w * c.pSamples[(nRow ? nRow - 1 : 0) * 100 + n] *
+                       std::polar(1.0, -M_PI * n / 50);
+                dGain += w;
+            }
+            EXPECT_NEAR(c.pSpectrum[nRow * 101 + 10], 2.0 * std::abs(sum) / dGain, 1e-7) << nRow;
+        }
+        dSelectedCell += c.pSpectrum[pSelection->m_nSelectRow * 101 + 10];
+        dDuringResponse += c.pSpectrum[4 * 101 + 10]; // window 100 to 300 ms
         ++nChecked;
     }
     EXPECT_GE(nChecked, 20);
     EXPECT_GT(dSelectedCell, 2.0 * dDuringResponse) << "the rhythm weakens during the response";
-}
-
-TEST(SyntheticRecording, FiducialsLieOnTheHeadInsideTheHelmet) {
-    auto pData = makeSyntheticRecording();
-    const std::vector<SMegChannel> channels = megChannels(*pData);
-    Point low = channels.front().position, high = low;
-    for (const SMegChannel& c : channels)
-        for (int k = 0; k < 3; ++k) {
-            low[k] = std::min(low[k], c.position[k]);
-            high[k] = std::max(high[k], c.position[k]);
-        }
-    CFiducialqv* pFiducials = pData->getFidWorkMeg();
-    ASSERT_NE(pFiducials, nullptr);
-    for (int k = 0; k < CFiducialqv::nFiducialPts; ++k) {
-        const CFiduciaryPtqv& f = pFiducials->m_FiduciaryPt[k];
-        ASSERT_NE(f.m_bSet, 0) << k;
-        const Point p = {f.m_dX, f.m_dY, f.m_dZ};
-        for (int a = 0; a < 3; ++a) {
-            EXPECT_GT(p[a], low[a]) << k;
-            EXPECT_LT(p[a], high[a]) << k;
-        }
-        for (const SMegChannel& c : channels)
-            EXPECT_GT(distance(p, c.position), 15.0) << "fiducial " << k << " slot " << c.nSlot;
-    }
-    EXPECT_GT(pFiducials->m_FiduciaryPt[0].m_dY, 50.0) << "nasion at the front";
-    EXPECT_LT(pFiducials->m_FiduciaryPt[1].m_dX, -50.0) << "left pre-auricular point";
-    EXPECT_GT(pFiducials->m_FiduciaryPt[2].m_dX, 50.0) << "right pre-auricular point";
 }
 
 TEST(SyntheticRecording, SameOptionsGiveIdenticalNumbers) {
@@ -253,36 +166,25 @@ TEST(SyntheticRecording, SameOptionsGiveIdenticalNumbers) {
     options.nSeed = 2;
     auto pOtherSeed = makeSyntheticRecording(options);
     const auto a = megChannels(*pA), b = megChannels(*pB), c = megChannels(*pOtherSeed);
-    ASSERT_EQ(a.size(), b.size());
-    bool bSeedChangesNoise = false;
+    ASSERT_TRUE(a.size() == 60 && b.size() == 60 && c.size() == 60);
     for (std::size_t i = 0; i < a.size(); ++i) {
-        EXPECT_EQ(a[i].position, b[i].position);
-        EXPECT_EQ(a[i].position, c[i].position);
-        EXPECT_TRUE(std::equal(a[i].pChannel->getDataWave(), a[i].pChannel->getDataWave() + 1000,
-                               b[i].pChannel->getDataWave()));
-        std::int64_t nRows = 0, nColumns = 0;
-        const double* pSa = spectrumOf(a[i].pChannel, nRows, nColumns);
-        EXPECT_TRUE(
-            std::equal(pSa, pSa + nRows * nColumns, spectrumOf(b[i].pChannel, nRows, nColumns)));
-        bSeedChangesNoise =
-            bSeedChangesNoise || a[i].pChannel->getDataWave()[0] != c[i].pChannel->getDataWave()[0];
+        EXPECT_TRUE(std::equal(a[i].pSamples, a[i].pSamples + 1000, b[i].pSamples) &&
+                    std::equal(a[i].pSpectrum, a[i].pSpectrum + 1010, b[i].pSpectrum));
+        EXPECT_EQ(a[i].position, c[i].position) << "the seed changes the noise, not the helmet";
+        EXPECT_NE(a[i].pSamples[0], c[i].pSamples[0]) << i;
     }
-    EXPECT_TRUE(bSeedChangesNoise);
 }
 
 TEST(SyntheticRecording, RefusesOptionsOutsideTheirRange) {
-    CSyntheticOptionsqv options;
-    for (int n : {0, -3, CSyntheticOptionsqv::nMaxMegChannels + 1}) {
-        options.nMegChannels = n;
-        EXPECT_EQ(makeSyntheticRecording(options), nullptr) << n;
+    const std::pair<int, double> bad[] = {
+        {0, 10.0}, {CSyntheticOptionsqv::nMaxMegChannels + 1, 10.0}, {10, -1.0}, {10, NAN}};
+    for (const auto& [nMeg, dNoise] : bad) {
+        CSyntheticOptionsqv options;
+        options.nMegChannels = nMeg;
+        options.dNoiseFt = dNoise;
+        EXPECT_EQ(makeSyntheticRecording(options), nullptr) << nMeg << " " << dNoise;
     }
-    options.nMegChannels = 10;
-    options.dNoiseFt = -1.0;
-    EXPECT_EQ(makeSyntheticRecording(options), nullptr);
-    options.dNoiseFt = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(makeSyntheticRecording(options), nullptr);
-
-    options = CSyntheticOptionsqv();
+    CSyntheticOptionsqv options;
     options.nMegChannels = 1;
     auto pSingle = makeSyntheticRecording(options);
     ASSERT_NE(pSingle, nullptr);
