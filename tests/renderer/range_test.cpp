@@ -21,25 +21,14 @@ std::vector<STestChannel> _valueChannels(std::initializer_list<double> values) {
     return channels;
 }
 
-TEST(RendererRange, WorkedExampleFitsHalfExtremesAndSteps) {
-    auto pData = makeTestRecording(_valueChannels({-4.0, 1.0, 6.0}));
-    CShow3DCntMapqv map;
-    map.setMegData(pData.get());
-    ASSERT_EQ(map._checkSensorPosVlm(), 1);
-    EXPECT_DOUBLE_EQ(map.m_dColorMin, -2.0);
-    EXPECT_DOUBLE_EQ(map.m_dColorStepMin, -2.0 / 380.0);
-    EXPECT_DOUBLE_EQ(map.m_dColorMax, 3.0);
-    EXPECT_DOUBLE_EQ(map.m_dColorStepMax, 3.0 / 380.0);
-    EXPECT_DOUBLE_EQ(map.m_dCenterX, 10.0);
-}
-
-TEST(RendererRange, DegenerateValueSets) {
+TEST(RendererRange, ThresholdsAreHalfTheExtremesAndExtremesLandOnEntry380) {
     struct SCase {
         const char* pszName;
         std::vector<STestChannel> channels;
         double dMin, dStepMin, dMax, dStepMax;
     };
     const SCase cases[] = {
+        {"-4 to 6", _valueChannels({-4.0, 1.0, 6.0}), -2.0, -2.0 / 380.0, 3.0, 3.0 / 380.0},
         {"all zero", _valueChannels({0.0, 0.0}), 0.0, 0.0001, 0.0, 0.0001},
         {"all five", _valueChannels({5.0, 5.0}), 2.5, 2.5 / 380.0, 2.5, 2.5 / 380.0},
         {"one to five", _valueChannels({1.0, 5.0}), 0.5, 0.5 / 380.0, 2.5, 2.5 / 380.0},
@@ -76,12 +65,10 @@ TEST(RendererRange, CentreIsTheBoundingBoxOfQualifyingChannels) {
     // Skipped channels do not widen the value range either.
     EXPECT_DOUBLE_EQ(map.m_dColorMax, 1.5);
     EXPECT_DOUBLE_EQ(map.m_dColorMin, 0.5);
-}
 
-TEST(RendererRange, CentreIsFormedInSinglePrecision) {
-    auto pData = makeTestRecording({at(0.1, 0, 0, 1.0), at(0.2, 0, 0, 1.0)});
-    CShow3DCntMapqv map;
-    map.setMegData(pData.get());
+    // The sums are formed in single precision.
+    auto pNear = makeTestRecording({at(0.1, 0, 0, 1.0), at(0.2, 0, 0, 1.0)});
+    map.setMegData(pNear.get());
     map._checkSensorPosVlm();
     EXPECT_EQ(map.m_dCenterX, static_cast<double>(0.1f + 0.2f) * 0.5);
 }
