@@ -6,27 +6,17 @@ namespace {
 
 CDynLinkLibrary* s_pFirstDLL = nullptr;
 
-template <typename T> const T* _findById(const T* const* ppItems, int nItems, int nId) {
-    if (ppItems == nullptr)
-        return nullptr;
-    for (int i = 0; i < nItems; ++i) {
-        if (ppItems[i] != nullptr && ppItems[i]->nId == nId)
-            return ppItems[i];
-    }
-    return nullptr;
-}
-
 const CDlgTemplateqv* _dialogIn(HINSTANCE h, int nId) {
     const CResourceTableqv* p = AfxResourceTable(h);
-    return p ? _findById(p->ppDialogs, p->nDialogs, nId) : nullptr;
+    return p ? findDialogTemplate(*p, nId) : nullptr;
 }
 const CMenuTemplateqv* _menuIn(HINSTANCE h, int nId) {
     const CResourceTableqv* p = AfxResourceTable(h);
-    return p ? _findById(p->ppMenus, p->nMenus, nId) : nullptr;
+    return p ? findMenuTemplate(*p, nId) : nullptr;
 }
 const CCursorTemplateqv* _cursorIn(HINSTANCE h, int nId) {
     const CResourceTableqv* p = AfxResourceTable(h);
-    return p ? _findById(p->ppCursors, p->nCursors, nId) : nullptr;
+    return p ? findCursorTemplate(*p, nId) : nullptr;
 }
 
 bool _holds(HINSTANCE h, int nId, int nType) {
