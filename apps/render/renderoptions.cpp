@@ -31,12 +31,11 @@ bool _isWhole(double d) {
 } // namespace
 
 bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& error) {
-    cxxopts::Options spec(
-        "contourmap-render",
-        "Renders one contour map of an MEG recording to a PNG file, with no "
-        "display.\nWithout --recording the built-in synthetic recording is used.");
-    spec.add_options()("recording", "recording file (JSON, see docs/recording-format.md)",
-                       cxxopts::value<std::string>())(
+    cxxopts::Options cli("contourmap-render",
+                         "Renders one contour map of an MEG recording to a PNG file, with no "
+                         "display.\nWithout --recording the built-in synthetic recording is used.");
+    cli.add_options()("recording", "recording file (JSON, see docs/recording-format.md)",
+                      cxxopts::value<std::string>())(
         "synthetic-channels", "number of MEG channels of the synthetic recording",
         cxxopts::value<int>()->default_value("275"))(
         "map", "time, frequency or spectral", cxxopts::value<std::string>()->default_value("time"))(
@@ -60,9 +59,9 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         "mark-selection", "mark the current channel with a wire cube (time-domain map)")(
         "out", "output PNG file",
         cxxopts::value<std::string>()->default_value("contourmap.png"))("h,help", "show this help");
-    o.strHelp = spec.help();
+    o.strHelp = cli.help();
     try {
-        const cxxopts::ParseResult r = spec.parse(argc, argv);
+        const cxxopts::ParseResult r = cli.parse(argc, argv);
         if (!r.unmatched().empty()) {
             error = "unexpected argument '" + r.unmatched().front() + "'";
             return false;
