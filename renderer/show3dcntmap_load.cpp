@@ -11,13 +11,13 @@
 
 namespace {
 
-// Raw extremes of the shown values over the channels that have one.
+// Raw extremes of the shown values over the channels that have one; 0.0 when none has.
 void _takeRawExtremes(CShow3DCntMapqv& map, int nSlots, CMDChannelqv** ppChannels,
                       const SMapValueSource& src) {
     map.m_dColorMax = 0.0;
     map.m_dColorMin = 0.0;
     bool bFirst = true;
-    for (int i = 0; i < nSlots; ++i) {
+    for (int i = 0; ppChannels && i < nSlots; ++i) {
         CMDChannelqv* pChannel = ppChannels[i];
         if (!pChannel || !pChannel->isMEGMeasureChannel()) {
             continue;
@@ -79,13 +79,8 @@ int CShow3DCntMapqv::setMegData(CMEGDataqv* pData) {
     std::int64_t nSample = 0, nSampleEnd = 0;
     m_pMEGData->getSelect(nSample, nSampleEnd);
     CMDChannelqv** ppChannels = m_pTrial->getAllChannelPt();
-    if (!m_bAutofitColor) {
-        return 1;
-    }
-    if (ppChannels) {
+    if (m_bAutofitColor) {
         _takeRawExtremes(*this, nSlots, ppChannels, SMapValueSource::sample(nSample));
-    } else {
-        m_dColorMax = m_dColorMin = 0.0;
     }
     return 1;
 }
@@ -117,13 +112,8 @@ static int _loadSpectral(CShow3DCntMapqv& map, CMEGDataqv* pData, bool bCell) {
         src = SMapValueSource::freqBin(nBin, map.m_nSpctmSelector, map.m_nDataSelector);
     }
     CMDChannelqv** ppChannels = map.m_pTrial->getAllChannelPt();
-    if (!map.m_bAutofitColor) {
-        return 1;
-    }
-    if (ppChannels) {
+    if (map.m_bAutofitColor) {
         _takeRawExtremes(map, nSlots, ppChannels, src);
-    } else {
-        map.m_dColorMax = map.m_dColorMin = 0.0;
     }
     return 1;
 }
