@@ -1,12 +1,48 @@
 // Writes dialog-2017.png, dialog-2018.png, dialog-2020.png and dialog-2021.png into OUTDIR: each
-// dialog template created empty and shown, so its layout can be looked at.
+// dialog opened through the facade on the synthetic recording, with its map drawn, so the
+// dialogs can be looked at as a user sees them.
 
+#include "3drenddlgfaceqv.h"
 #include "afxwin.h"
+#include "dlg3dcontourmapfrq.h"
+#include "dlg3dcontourmapspctm.h"
+#include "dlgcontmap3dmodeling.h"
+#include "dlgcontmap3dtimedomain.h"
+#include "gl4dqv.h"
+#include "syntheticrecording.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
+
+namespace {
+
+// Paints once so the viewport exists, then turns the camera the way the README's pictures look.
+template <class TView> void turn(TView& view, double x, double y) {
+    AfxPumpMessages();
+    if (view.m_pGL4d != nullptr)
+        view.m_pGL4d->setRotateValue(x, y, 0.0);
+    view.Invalidate(FALSE);
+    AfxPumpMessages();
+}
+
+bool save(CWnd* pDlg, const std::string& strDir, int nId) {
+    const std::string strPath = strDir + "/dialog-" + std::to_string(nId) + ".png";
+    AfxPumpMessages();
+    if (!AfxSaveWindowImage(pDlg, strPath.c_str())) {
+        std::fprintf(stderr, "contourmap-gallery: cannot write %s\n", strPath.c_str());
+        return false;
+    }
+    std::printf("%s\n", strPath.c_str());
+    return true;
+}
+
+int _noHost(int, int) {
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -26,22 +62,23 @@ int main(int argc, char** argv) {
         return 1;
     }
     int nFailed = 0;
-    for (int nId : {2017, 2018, 2020, 2021}) {
-        CDialog dlg;
-        const std::string strPath = strOutDir + "/dialog-" + std::to_string(nId) + ".png";
-        if (!dlg.Create(static_cast<UINT>(nId))) {
-            std::fprintf(stderr, "contourmap-gallery: no dialog template %d\n", nId);
-            ++nFailed;
-            continue;
-        }
-        dlg.ShowWindow(SW_SHOW);
-        AfxPumpMessages();
-        if (!AfxSaveWindowImage(&dlg, strPath.c_str())) {
-            std::fprintf(stderr, "contourmap-gallery: cannot write %s\n", strPath.c_str());
-            ++nFailed;
-            continue;
-        }
-        std::printf("%s\n", strPath.c_str());
+    {
+        std::unique_ptr<CMEGDataqv> pData = makeSyntheticRecording();
+        C3DRendDlgFaceqv face;
+        face.show3DContMapTimeDomain(pData.get(), _noHost, nullptr);
+        turn(face.m_pDlgTimeDomain->m_staticContMap, -20.0, 55.0);
+        nFailed += save(face.m_pDlgTimeDomain, strOutDir, 2017) ? 0 : 1;
+
+        face.show3DContMapFrqc(pData.get(), nullptr);
+        turn(face.m_pDlgFrqc->m_staticContMap, -60.0, 0.0);
+        nFailed += save(face.m_pDlgFrqc, strOutDir, 2018) ? 0 : 1;
+
+        face.show3DContMapSpctm(pData.get(), nullptr);
+        turn(face.m_pDlgSpctm->m_staticContMap, -60.0, 0.0);
+        nFailed += save(face.m_pDlgSpctm, strOutDir, 2021) ? 0 : 1;
+
+        face.show3DContMapModeling();
+        nFailed += save(face.m_pDlgModeling, strOutDir, 2020) ? 0 : 1;
     }
     AfxWinTerm();
     return nFailed == 0 ? 0 : 1;

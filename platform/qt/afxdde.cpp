@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <clocale>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <locale.h>
@@ -86,11 +87,28 @@ BOOL AfxParseNumberText(const char* pszText, double& dValue) {
 }
 
 std::string AfxFormatNumberText(double dValue, int nDigits) {
-    char buf[64];
+    return AfxFormatText("%.*g", nDigits, dValue);
+}
+
+std::string AfxFormatText(const char* pszFormat, ...) {
+    if (pszFormat == nullptr)
+        return std::string();
     const locale_t old = uselocale(_cLocale());
-    std::snprintf(buf, sizeof buf, "%.*g", nDigits, dValue);
+    va_list args;
+    va_start(args, pszFormat);
+    va_list copy;
+    va_copy(copy, args);
+    const int n = std::vsnprintf(nullptr, 0, pszFormat, copy);
+    va_end(copy);
+    std::string str;
+    if (n > 0) {
+        str.resize(static_cast<size_t>(n) + 1);
+        std::vsnprintf(str.data(), str.size(), pszFormat, args);
+        str.resize(static_cast<size_t>(n));
+    }
+    va_end(args);
     uselocale(old);
-    return buf;
+    return str;
 }
 
 CDataExchange::CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)

@@ -35,3 +35,7 @@ CM3D_API void DDX_Text(CDataExchange* pDX, int nIDC, double& value);
 CM3D_API BOOL AfxParseNumberText(const char* pszText, double& dValue);
 // General notation with nDigits significant digits ("%.*g"), independent of the locale.
 CM3D_API std::string AfxFormatNumberText(double dValue, int nDigits);
+// printf-style formatting in the C locale, whatever locale the host has set, so numbers in
+// window texts always use a decimal point.
+CM3D_API std::string AfxFormatText(const char* pszFormat, ...)
+    __attribute__((format(printf, 1, 2)));

@@ -502,7 +502,9 @@ BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* lpwndpl) const {
     const QRect rc = w->isWindow() ? w->frameGeometry() : w->geometry();
     lpwndpl->length = sizeof(WINDOWPLACEMENT);
     lpwndpl->flags = 0;
-    lpwndpl->showCmd = w->isVisible() ? SW_SHOWNORMAL : SW_HIDE;
+    // A child's own state, not whether its dialog is shown yet: placing the controls of a hidden
+    // dialog must not hide them.
+    lpwndpl->showCmd = w->isHidden() ? SW_HIDE : SW_SHOWNORMAL;
     lpwndpl->ptMinPosition = POINT{-1, -1};
     lpwndpl->ptMaxPosition = POINT{-1, -1};
     lpwndpl->rcNormalPosition =
