@@ -5,8 +5,11 @@
 #include "qtcursor.h"
 #include "qtwndbridge.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
 
@@ -422,6 +425,37 @@ BOOL CWnd::EnableWindow(BOOL bEnable) {
 BOOL CWnd::IsWindowEnabled() const {
     QWidget* w = _afxWidget(m_hWnd);
     return w && w->isEnabled() ? TRUE : FALSE;
+}
+
+// A control's text is its caption or contents; a window's is its title (a dialog's frame title).
+void CWnd::SetWindowText(const char* lpszString) {
+    CWndBridge* b = _afxBridgeOf(this);
+    if (b == nullptr)
+        return;
+    const QString str = QString::fromUtf8(lpszString ? lpszString : "");
+    QWidget* w = b->widget();
+    if (auto* button = qobject_cast<QAbstractButton*>(w))
+        button->setText(str);
+    else if (auto* edit = qobject_cast<QLineEdit*>(w))
+        edit->setText(str);
+    else if (auto* label = qobject_cast<QLabel*>(w))
+        label->setText(str);
+    else
+        _afxTopWidget(this)->setWindowTitle(str);
+}
+
+std::string CWnd::GetWindowText() const {
+    CWndBridge* b = _afxBridgeOf(this);
+    if (b == nullptr)
+        return std::string();
+    QWidget* w = b->widget();
+    if (auto* button = qobject_cast<QAbstractButton*>(w))
+        return button->text().toStdString();
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        return edit->text().toStdString();
+    if (auto* label = qobject_cast<QLabel*>(w))
+        return label->text().toStdString();
+    return _afxTopWidget(this)->windowTitle().toStdString();
 }
 
 CWnd* CWnd::SetFocus() {

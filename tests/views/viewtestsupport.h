@@ -1,0 +1,68 @@
+#pragma once
+
+// The time-domain, frequency and spectral views as the user meets them: in their dialogs,
+// opened through the facade on a small recording.
+
+#include "3drenddlgfaceqv.h"
+#include "dlg3dcontourmapfrq.h"
+#include "dlg3dcontourmapspctm.h"
+#include "dlgcontmap3dtimedomain.h"
+#include "gl4dqv.h"
+#include "rendertestsupport.h"
+#include "windowtest.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+// The calls the host callback received.
+inline std::vector<std::pair<int, int>>& hostCalls() {
+    static std::vector<std::pair<int, int>> s_calls;
+    return s_calls;
+}
+
+inline int recordHostCall(int nChannel, int nOther) {
+    hostCalls().emplace_back(nChannel, nOther);
+    return 0;
+}
+
+class MapViewTest : public testing::Test {
+protected:
+    void SetUp() override {
+        recordedMessages().clear();
+        windowCalls().clear();
+        hostCalls().clear();
+    }
+
+    // Opens the time-domain map of the channels and lets it paint.
+    CStaticContMap& openTimeDomain(const std::vector<STestChannel>& channels,
+                                   PFNSELECTCHANNELqv pfn = recordHostCall) {
+        m_pData = makeTestRecording(channels);
+        m_face.show3DContMapTimeDomain(m_pData.get(), pfn, nullptr);
+        pump();
+        return m_face.m_pDlgTimeDomain->m_staticContMap;
+    }
+
+    CPoint clientCentre(const CWnd& view) {
+        CRect rc;
+        view.GetClientRect(&rc);
+        return CPoint(rc.Width() / 2, rc.Height() / 2);
+    }
+
+    // A point of the view as a point of its dialog's client area.
+    CPoint inDialog(CWnd& view, CPoint pt) {
+        view.MapWindowPoints(view.GetParent(), &pt, 1);
+        return pt;
+    }
+
+    void repaint(CWnd& view) {
+        windowCalls().clear();
+        view.Invalidate(FALSE);
+        pump();
+    }
+
+    std::unique_ptr<CMEGDataqv> m_pData;
+    C3DRendDlgFaceqv m_face;
+};
