@@ -52,6 +52,9 @@ BOOL CDC::TextOutW(int x, int y, const wchar_t* lpszString, int nCount) {
 int CGL4d::createViewGLContext(HDC hDC) {
     static auto pfn =
         _next<int (*)(CGL4d*, HDC)>("_ZN5CGL4d19createViewGLContextEP15CGLDrawTargetqv");
+    ++windowCalls().nContextAttempts;
+    if (windowCalls().bFailContexts)
+        return 0;
     const int nResult = pfn(this, hDC);
     windowCalls().nContextsMade += nResult ? 1 : 0;
     return nResult;

@@ -27,7 +27,9 @@ struct SWindowCalls {
         std::wstring str;
     };
     std::vector<SText> texts;                  // CDC::TextOutW
-    int nContextsMade = 0;                     // successful CGL4d::createViewGLContext
+    int nContextAttempts = 0;                  // CGL4d::createViewGLContext
+    int nContextsMade = 0;                     // successful ones
+    bool bFailContexts = false;                // when set, every context creation fails
     std::vector<std::pair<int, int>> reshapes; // CGL4d::reshape
     int nContextsKilled = 0;                   // CGL4d::killGLCurrentContext
     void clear() { *this = SWindowCalls(); }

@@ -138,4 +138,25 @@ TEST_F(MapViewTest, ATrialWithoutSamplesIsReportedByTheTimeDomainAndSpectralView
     EXPECT_NE(m_face.m_pDlgFrqc->m_staticContMap.m_pTrial, nullptr);
 }
 
+TEST_F(MapViewTest, AContextThatCannotBeMadeIsNotTriedAgainAndThatPaintDrawsNothing) {
+    windowCalls().bFailContexts = true;
+    m_pData = makeTestRecording({at(0, 0, 0, 1.0)});
+    m_face.show3DContMapTimeDomain(m_pData.get(), recordHostCall, nullptr);
+    CStaticContMap& view = m_face.m_pDlgTimeDomain->m_staticContMap;
+    pump();
+    EXPECT_EQ(windowCalls().nContextAttempts, 1);
+    EXPECT_TRUE(windowCalls().texts.empty());
+    EXPECT_TRUE(windowCalls().reshapes.empty());
+    // The viewport object of the failed attempt stays, so later paints go on without it.
+    EXPECT_NE(view.m_pGL4d, nullptr);
+    windowCalls().bFailContexts = false;
+    repaint(view);
+    EXPECT_EQ(windowCalls().nContextAttempts, 0);
+    EXPECT_EQ(windowCalls().nContextsMade, 0);
+    // A drag or a pick without a context changes nothing and does not crash.
+    view.mouseDragTo(CPoint(30, 30));
+    EXPECT_EQ(view.pickSensorAt(10, 10), 0); // no selection buffer without a context
+    EXPECT_TRUE(hostCalls().empty());
+}
+
 } // namespace
