@@ -40,6 +40,18 @@ public:
     double getSamplingRate() const { return m_dSamplingRate; }
     int setSamplingRate(double dHz);
 
+    // Axes a host labels its selections with; informational, the maps never read them.
+    // Time of sample 0 in seconds, 0 by default; a non-finite time is refused.
+    double getFirstSampleTime() const { return m_dFirstSampleTime; }
+    int setFirstSampleTime(double dSeconds);
+    // The spectral arrays' axes: one frequency in Hz per column and one time in seconds per row
+    // (the centre of its window; NaN for a row without one, such as row 0, the whole trial).
+    // Empty when unknown. 0 and unchanged for a non-finite frequency or an infinite row time.
+    // The lengths are the filler's to keep equal to the spectra's columns and rows.
+    int setSpctmAxes(const std::vector<double>& aFreqsHz, const std::vector<double>& aRowTimesSec);
+    const std::vector<double>& getSpctmFreqsHz() const { return m_aSpctmFreqsHz; }
+    const std::vector<double>& getSpctmRowTimesSec() const { return m_aSpctmRowTimesSec; }
+
 protected:
     bool _isSampleInside(CMDTrialqv* pTrial, std::int64_t nSample);
 
@@ -47,6 +59,9 @@ protected:
     int m_nCurntTrial;
     std::int64_t m_nSelectSample;
     double m_dSamplingRate;
+    double m_dFirstSampleTime;
+    std::vector<double> m_aSpctmFreqsHz;
+    std::vector<double> m_aSpctmRowTimesSec;
 };
 
 // Head localisation: the working fiducial set.

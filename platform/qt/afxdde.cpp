@@ -174,8 +174,11 @@ bool _saveNumber(CDataExchange* pDX, int nIDC, double& dValue) {
 }
 
 void _loadText(CDataExchange* pDX, int nIDC, const std::string& text) {
-    if (QLineEdit* edit = _editOf(pDX->PrepareCtrl(nIDC)))
+    if (QLineEdit* edit = _editOf(pDX->PrepareCtrl(nIDC))) {
         edit->setText(QString::fromStdString(text));
+        // A number longer than the edit shows its leading digits, not its tail.
+        edit->setCursorPosition(0);
+    }
 }
 
 } // namespace

@@ -5,7 +5,8 @@
 
 #include <cmath>
 
-CMEGData::CMEGData() : m_nCurntTrial(-1), m_nSelectSample(0), m_dSamplingRate(0.0) {}
+CMEGData::CMEGData()
+    : m_nCurntTrial(-1), m_nSelectSample(0), m_dSamplingRate(0.0), m_dFirstSampleTime(0.0) {}
 
 CMEGData::~CMEGData() = default;
 
@@ -65,6 +66,26 @@ int CMEGData::setSamplingRate(double dHz) {
     if (!std::isfinite(dHz) || dHz < 0.0)
         return 0;
     m_dSamplingRate = dHz;
+    return 1;
+}
+
+int CMEGData::setFirstSampleTime(double dSeconds) {
+    if (!std::isfinite(dSeconds))
+        return 0;
+    m_dFirstSampleTime = dSeconds;
+    return 1;
+}
+
+int CMEGData::setSpctmAxes(const std::vector<double>& aFreqsHz,
+                           const std::vector<double>& aRowTimesSec) {
+    for (double dHz : aFreqsHz)
+        if (!std::isfinite(dHz))
+            return 0;
+    for (double dSeconds : aRowTimesSec)
+        if (std::isinf(dSeconds))
+            return 0;
+    m_aSpctmFreqsHz = aFreqsHz;
+    m_aSpctmRowTimesSec = aRowTimesSec;
     return 1;
 }
 

@@ -348,10 +348,50 @@ void readFiducials(const json& fiducials, CMEGDataqv& data) {
     }
 }
 
+// An axis of the spectral arrays: one entry per column or per row of every spectrum.
+std::vector<double> readSpectralAxis(const json& axis, const char* key, std::int64_t nCount,
+                                     const char* per, bool bNullAllowed) {
+    const std::string name = std::string("'") + key + "'";
+    std::vector<double> values = readValues(axis, name);
+    for (std::size_t k = 0; k < values.size(); ++k)
+        if (!std::isfinite(values[k]) && !(bNullAllowed && axis[k].is_null()))
+            fail(name + " item " + std::to_string(k) + " must be a finite number" +
+                 (bNullAllowed ? " or null" : ""));
+    const auto nEntries = static_cast<std::int64_t>(values.size());
+    if (nCount < 1 && nEntries > 0)
+        fail(name + " has " + std::to_string(nEntries) + " entries but no channel has a spectrum");
+    if (nCount >= 1 && nEntries != nCount)
+        fail(name + " has " + std::to_string(nEntries) + " entries but the spectra have " +
+             std::to_string(nCount) + " " + per);
+    return values;
+}
+
+void readAxes(const json& root, const SShapes& shapes, CMEGDataqv& data) {
+    if (root.contains("first_sample_time")) {
+        const json& time = root["first_sample_time"];
+        if (!time.is_number() || !std::isfinite(time.get<double>()))
+            fail("'first_sample_time' must be a finite number (seconds)");
+        data.setFirstSampleTime(time.get<double>());
+    }
+    const bool bSpectra = shapes.nFirstSpectrum >= 0;
+    std::vector<double> freqs;
+    std::vector<double> rowTimes;
+    if (root.contains("frequencies"))
+        freqs = readSpectralAxis(root["frequencies"], "frequencies", bSpectra ? shapes.nColumns : 0,
+                                 "columns", false);
+    if (root.contains("row_times"))
+        rowTimes = readSpectralAxis(root["row_times"], "row_times", bSpectra ? shapes.nRows : 0,
+                                    "rows", true);
+    data.setSpctmAxes(freqs, rowTimes);
+}
+
 std::unique_ptr<CMEGDataqv> buildRecording(const json& root) {
     if (!root.is_object())
         fail("the top level must be an object");
-    checkKeys(root, {"sampling_rate", "selection", "fiducials", "channels"}, "top level: ");
+    checkKeys(root,
+              {"sampling_rate", "first_sample_time", "frequencies", "row_times", "selection",
+               "fiducials", "channels"},
+              "top level: ");
     if (!root.contains("channels"))
         fail("'channels' is missing");
     const json& channels = root["channels"];
@@ -380,6 +420,7 @@ std::unique_ptr<CMEGDataqv> buildRecording(const json& root) {
             fail("'sampling_rate' must be a positive number (Hz)");
         pData->setSamplingRate(rate.get<double>());
     }
+    readAxes(root, shapes, *pData);
     return pData;
 }
 
@@ -420,6 +461,15 @@ json recordingToJson(CMEGDataqv& data, CMDTrialqv& trial) {
     json root = json::object();
     if (data.getSamplingRate() > 0.0)
         root["sampling_rate"] = data.getSamplingRate();
+    if (data.getFirstSampleTime() != 0.0)
+        root["first_sample_time"] = data.getFirstSampleTime();
+    const std::vector<double>& freqs = data.getSpctmFreqsHz();
+    if (!freqs.empty())
+        root["frequencies"] = writeValues(freqs.data(), static_cast<std::int64_t>(freqs.size()));
+    const std::vector<double>& rowTimes = data.getSpctmRowTimesSec();
+    if (!rowTimes.empty())
+        root["row_times"] =
+            writeValues(rowTimes.data(), static_cast<std::int64_t>(rowTimes.size()));
 
     json channels = json::array();
     bool bSpectra = false;

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -320,6 +321,16 @@ std::unique_ptr<CMEGDataqv> makeSyntheticRecording(const CSyntheticOptionsqv& op
 
     auto pData = std::make_unique<CMEGDataqv>();
     pData->setSamplingRate(kSamplingRate);
+    pData->setFirstSampleTime(kFirstSampleMs / kSamplingRate);
+    // Row 0 spans the whole trial and has no single time; a window's time is where its
+    // selection time (m_nSelectTime) puts it: half a window after its first sample.
+    std::vector<double> aFreqs(kColumns);
+    for (int k = 0; k < kColumns; ++k)
+        aFreqs[k] = k * kSamplingRate / kSamples;
+    std::vector<double> aRowTimes(kRows, std::numeric_limits<double>::quiet_NaN());
+    for (int w = 0; w < kWindows; ++w)
+        aRowTimes[1 + w] = sampleTime(w * kHop + kWindow / 2);
+    pData->setSpctmAxes(aFreqs, aRowTimes);
     CMDTrialqv& trial = *pData->addTrial();
     const int nEmptySlot = nMeg;
     trial.setTotalChannel(nMeg + 8);

@@ -23,7 +23,8 @@ struct RECORDINGKIT_API CSyntheticOptionsqv {
 // origin between the ears): the MEG helmet, 3 EEG, 2 EOG, 1 stimulus and 1 misc channel, one
 // empty slot, one flat MEG channel flagged not good, six fiducials, per MEG channel a spectral
 // array (row 0 the whole trial, rows 1 to 9 Hann windows of 200 ms every 100 ms; columns
-// 0 to 100 Hz) and selections on the evoked peak and the 10 Hz rhythm.
+// 0 to 100 Hz), the time and spectral axes (first sample at -0.2 s, one frequency per column,
+// window centres as row times) and selections on the evoked peak and the 10 Hz rhythm.
 // Null when an option is outside its range.
 RECORDINGKIT_API std::unique_ptr<CMEGDataqv>
 makeSyntheticRecording(const CSyntheticOptionsqv& options = CSyntheticOptionsqv());

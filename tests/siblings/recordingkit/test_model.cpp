@@ -125,3 +125,19 @@ TEST(RecordingModel, FlagsPerSlotAndFiducialSet) {
                 !pSet->m_FiduciaryPt[5].m_bSet);
     EXPECT_TRUE(pSet->getFiduciaryPt(5)->setPoint(1.0, 2.0, 3.0) && pSet->m_FiduciaryPt[5].m_bSet);
 }
+
+TEST(RecordingModel, AxesRefuseValuesThatCannotLabelASelection) {
+    CMEGDataqv data;
+    EXPECT_EQ(data.getFirstSampleTime(), 0.0);
+    EXPECT_EQ(data.setFirstSampleTime(NAN), 0);
+    EXPECT_EQ(data.setFirstSampleTime(INFINITY), 0);
+    ASSERT_EQ(data.setFirstSampleTime(-0.2), 1);
+    EXPECT_EQ(data.getFirstSampleTime(), -0.2);
+
+    ASSERT_EQ(data.setSpctmAxes({0.0, 10.0}, {NAN, 0.1}), 1) << "a row may have no time";
+    EXPECT_EQ(data.setSpctmAxes({0.0, NAN}, {}), 0);
+    EXPECT_EQ(data.setSpctmAxes({0.0}, {-INFINITY}), 0);
+    EXPECT_EQ(data.getSpctmFreqsHz(), (std::vector<double>{0.0, 10.0})) << "refusals keep the axes";
+    ASSERT_EQ(data.getSpctmRowTimesSec().size(), 2u);
+    EXPECT_EQ(data.getSpctmRowTimesSec()[1], 0.1);
+}

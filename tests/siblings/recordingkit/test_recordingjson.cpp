@@ -73,6 +73,12 @@ void expectDocumentedExample(CMEGDataqv& data) {
     EXPECT_EQ(pSpectrum[pSelection->m_nSelectRow * nColumns + pSelection->m_nSelectColumn], 0.5);
     const CFiduciaryPtqv* pFiducials = data.getFidWorkMeg()->m_FiduciaryPt;
     EXPECT_TRUE(pFiducials[1].m_dX == -72.0 && pFiducials[2].m_bSet && !pFiducials[3].m_bSet);
+    // Sample 1 at 0 ms, bin 2 at 20 Hz, row 1 at 0 s and row 0 without a time.
+    EXPECT_EQ(data.getFirstSampleTime(), -0.001);
+    EXPECT_EQ(data.getSpctmFreqsHz(), (std::vector<double>{0.0, 10.0, 20.0}));
+    const std::vector<double>& rowTimes = data.getSpctmRowTimesSec();
+    ASSERT_EQ(rowTimes.size(), 2u);
+    EXPECT_TRUE(std::isnan(rowTimes[0]) && rowTimes[1] == 0.0);
 }
 
 TEST(RecordingJson, DocumentedExampleLoadsAndSavesAsDescribed) {
@@ -104,14 +110,29 @@ TEST(RecordingJson, DocumentedExampleLoadsAndSavesAsDescribed) {
     // Writing what was read gives the same file: nothing is lost or reformatted.
     ASSERT_EQ(saveRecordingJson(*pLoaded, again, error), 1) << error;
     EXPECT_EQ(readFile(again), readFile(path));
-    EXPECT_EQ(saveRecordingJson(*makeSyntheticRecording(), again, error), 1)
+    auto pSynthetic = makeSyntheticRecording();
+    ASSERT_EQ(saveRecordingJson(*pSynthetic, again, error), 1)
         << "the synthetic recording keeps the rules too: " << error;
+    pLoaded = loadRecordingJson(again, error);
+    ASSERT_NE(pLoaded, nullptr) << error;
+    EXPECT_EQ(pLoaded->getFirstSampleTime(), pSynthetic->getFirstSampleTime());
+    EXPECT_EQ(pLoaded->getSpctmFreqsHz(), pSynthetic->getSpctmFreqsHz());
+    const std::vector<double>&rowTimes = pLoaded->getSpctmRowTimesSec(),
+          &synthetic = pSynthetic->getSpctmRowTimesSec();
+    EXPECT_TRUE(std::equal(rowTimes.begin(), rowTimes.end(), synthetic.begin(), synthetic.end(),
+                           [](double a, double b) { return a == b || (a != a && b != b); }))
+        << "row times, NaN for the whole-trial row, come back";
 
-    // Without the optional parts: no current channel, no fiducial set, rate unknown.
+    // Without the optional parts: no current channel, no fiducial set, rate and axes unknown.
     pData = loadRecordingJson(writeFile("minimal.json", R"({"channels": [null]})"), error);
     ASSERT_NE(pData, nullptr) << error;
     EXPECT_EQ(pData->getTrialqv(-1)->getCurntChnlIndx(), -1);
     EXPECT_TRUE(pData->getFidWorkMeg() == nullptr && pData->getSamplingRate() == 0.0);
+    EXPECT_TRUE(pData->getFirstSampleTime() == 0.0 && pData->getSpctmFreqsHz().empty() &&
+                pData->getSpctmRowTimesSec().empty());
+    ASSERT_EQ(saveRecordingJson(*pData, path, error), 1) << error;
+    EXPECT_EQ(readFile(path).find("first_sample_time"), std::string::npos)
+        << "a time of 0 is the default and is left out";
 }
 
 // One line per problem, naming the file and where in it the problem is; one case per rule.
@@ -148,7 +169,17 @@ TEST(RecordingJson, RefusesEachBrokenRuleWithOneClearMessage) {
         {"{'selection': {'channel': 2}, 'channels': [null, null]}",
          "selection: 'channel' 2 is not -1 or a slot index (0 to 1)"},
         {"{'fiducials': [null], 'channels': []}", "'fiducials' must be a list of six entries"},
-        {"{'sampling_rate': -1, 'channels': []}", "'sampling_rate' must be a positive number"}};
+        {"{'sampling_rate': -1, 'channels': []}", "'sampling_rate' must be a positive number"},
+        {"{'first_sample_time': '0', 'channels': []}", "'first_sample_time' must be a finite"},
+        {"{'frequencies': [0, 1], 'channels': [" MEG SPECTRUM(2, 3, "[1, 2, 3, 4, 5, 6]") "]}",
+         "'frequencies' has 2 entries but the spectra have 3 columns"},
+        {"{'frequencies': [0, null, 2], 'channels': [" MEG
+         SPECTRUM(2, 3, "[1, 2, 3, 4, 5, 6]") "]}",
+         "'frequencies' item 1 must be a finite number"},
+        {"{'row_times': [null, 1, 2], 'channels': [" MEG SPECTRUM(2, 3, "[1, 2, 3, 4, 5, 6]") "]}",
+         "'row_times' has 3 entries but the spectra have 2 rows"},
+        {"{'row_times': [0], 'channels': []}",
+         "'row_times' has 1 entries but no channel has a spectrum"}};
     // clang-format on
 #undef SPECTRUM
 #undef MEG
@@ -182,9 +213,16 @@ TEST(RecordingJson, FileProblemsAreReportedAndKeepTheOldFile) {
     EXPECT_EQ(saveRecordingJson(data, path, error), 0);
     EXPECT_EQ(error, path + ": cannot save: channel 1: has 2 samples but channel 0 has 3");
     EXPECT_EQ(readFile(path), "previous contents");
+    pTrial->clearChannel(1);
+    pTrial->getAllChannelPt()[0]->getSpctmChnl(true, 0)->setSpctmData(0, 2, 3, {1, 2, 3, 4, 5, 6});
+    ASSERT_EQ(data.setSpctmAxes({0.0, 1.0}, {}), 1);
+    EXPECT_EQ(saveRecordingJson(data, path, error), 0);
+    EXPECT_EQ(error,
+              path + ": cannot save: 'frequencies' has 2 entries but the spectra have 3 columns");
+    EXPECT_EQ(readFile(path), "previous contents");
 
     const std::string unwritable = tempPath("no-such-folder/out.json");
-    pTrial->clearChannel(1);
+    ASSERT_EQ(data.setSpctmAxes({0.0, 1.0, 2.0}, {}), 1);
     EXPECT_EQ(saveRecordingJson(data, unwritable, error), 0);
     EXPECT_EQ(error.rfind(unwritable + ": cannot write file", 0), 0u) << error;
 }

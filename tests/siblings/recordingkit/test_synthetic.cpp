@@ -66,6 +66,26 @@ TEST(SyntheticRecording, HasTheDescribedChannels) {
         EXPECT_NE(f.m_bSet, 0) << "six fiducials";
 }
 
+// The axes a host labels selections with agree with what the samples and spectra hold: the
+// onset at sample 200 is 0 s, column k is k Hz and row r the window from (r - 1) x 100 samples.
+TEST(SyntheticRecording, AxesPlaceSamplesColumnsAndRows) {
+    auto pData = makeSyntheticRecording();
+    EXPECT_EQ(pData->getFirstSampleTime(), -0.2);
+    const std::vector<double>& freqs = pData->getSpctmFreqsHz();
+    ASSERT_EQ(freqs.size(), 101u);
+    for (std::size_t k = 0; k < freqs.size(); ++k)
+        EXPECT_DOUBLE_EQ(freqs[k], static_cast<double>(k));
+    const std::vector<double>& rowTimes = pData->getSpctmRowTimesSec();
+    ASSERT_EQ(rowTimes.size(), 10u);
+    EXPECT_TRUE(std::isnan(rowTimes[0])) << "row 0 is the whole trial";
+    for (int r = 1; r < 10; ++r)
+        EXPECT_NEAR(rowTimes[r], -0.2 + ((r - 1) * 100 + 100) / 1000.0, 1e-12) << r;
+    // The selected window's time is the selection time the recording carries.
+    CSpctmTrialqv* pSelection = pData->getTrialqv(-1)->getSpctmTrial(false, 0);
+    EXPECT_NEAR(rowTimes[pSelection->m_nSelectRow],
+                pData->getFirstSampleTime() + pSelection->m_nSelectTime / 1000.0, 1e-12);
+}
+
 class SyntheticHelmet : public ::testing::TestWithParam<int> {};
 
 // The map's surface joins sensors closer than 60 mm; every size must leave each sensor joined.

@@ -1,0 +1,325 @@
+#include "butterflyplot.h"
+
+#include "selectionlabels.h"
+
+#include "mdchannel.h"
+#include "mdtrial.h"
+#include "megdata.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const int nMarginLeft = 70;
+const int nMarginRight = 16;
+const int nMarginTop = 24;
+const int nMarginBottom = 44;
+
+// Tick spacing of 1, 2 or 5 times a power of ten giving about nWanted ticks over dRange.
+double _tickStep(double dRange, int nWanted) {
+    const double dRaw = dRange / std::max(1, nWanted);
+    const double dPower = std::pow(10.0, std::floor(std::log10(dRaw)));
+    for (double dFactor : {1.0, 2.0, 5.0})
+        if (dFactor * dPower >= dRaw)
+            return dFactor * dPower;
+    return 10.0 * dPower;
+}
+
+std::vector<double> _ticks(double dLow, double dHigh, int nWanted) {
+    std::vector<double> aTicks;
+    if (!(dHigh > dLow))
+        return aTicks;
+    const double dStep = _tickStep(dHigh - dLow, nWanted);
+    for (double d = std::ceil(dLow / dStep) * dStep; d <= dHigh + dStep * 1e-9; d += dStep)
+        aTicks.push_back(std::fabs(d) < dStep * 1e-9 ? 0.0 : d);
+    return aTicks;
+}
+
+} // namespace
+
+CButterflyPlot::CButterflyPlot(QWidget* pParent) : QWidget(pParent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(320, 200);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QColor CButterflyPlot::highlightColor() {
+    return QColor(230, 80, 0);
+}
+
+void CButterflyPlot::setRecording(CMEGDataqv* pRecording) {
+    m_pRecording = pRecording;
+    m_aTraces.clear();
+    m_nSamples = 0;
+    m_dMin = -1.0;
+    m_dMax = 1.0;
+    CMDTrialqv* pTrial = pRecording ? pRecording->getTrialqv(-1) : nullptr;
+    if (pTrial) {
+        m_nSamples = pTrial->getSampleCount();
+        CMDChannelqv** ppChannels = pTrial->getAllChannelPt();
+        double dLow = INFINITY, dHigh = -INFINITY;
+        for (int i = 0; i < pTrial->getTotalChannel(); ++i) {
+            CMDChannelqv* pChannel = ppChannels[i];
+            if (!pChannel || !pChannel->isMEGMeasureChannel() || !pChannel->getDataWave() ||
+                pChannel->getSampleCount() < m_nSamples)
+                continue;
+            const double* pSamples = pChannel->getDataWave();
+            m_aTraces.push_back({i, pSamples, pRecording->isGoodChnl4Alltrials(i) != 0});
+            for (std::int64_t s = 0; s < m_nSamples; ++s)
+                if (std::isfinite(pSamples[s])) {
+                    dLow = std::min(dLow, pSamples[s]);
+                    dHigh = std::max(dHigh, pSamples[s]);
+                }
+        }
+        if (dHigh > dLow) {
+            const double dPad = 0.05 * (dHigh - dLow);
+            m_dMin = dLow - dPad;
+            m_dMax = dHigh + dPad;
+        } else if (std::isfinite(dLow)) {
+            m_dMin = dLow - 1.0;
+            m_dMax = dLow + 1.0;
+        }
+    }
+    m_nCursor = std::clamp<std::int64_t>(m_nCursor, 0, std::max<std::int64_t>(0, m_nSamples - 1));
+    m_bBackgroundValid = false;
+    update();
+}
+
+void CButterflyPlot::setCursorSample(std::int64_t nSample) {
+    nSample = std::clamp<std::int64_t>(nSample, 0, std::max<std::int64_t>(0, m_nSamples - 1));
+    if (nSample == m_nCursor)
+        return;
+    m_nCursor = nSample;
+    update();
+}
+
+void CButterflyPlot::setHighlightedChannel(int nSlot) {
+    if (nSlot == m_nHighlight)
+        return;
+    m_nHighlight = nSlot;
+    m_bBackgroundValid = false;
+    update();
+}
+
+QRect CButterflyPlot::_plotArea() const {
+    return QRect(nMarginLeft, nMarginTop, std::max(1, width() - nMarginLeft - nMarginRight),
+                 std::max(1, height() - nMarginTop - nMarginBottom));
+}
+
+double CButterflyPlot::sampleToX(double dSample) const {
+    const QRect area = _plotArea();
+    const double dLast = static_cast<double>(std::max<std::int64_t>(1, m_nSamples - 1));
+    return area.left() + dSample / dLast * (area.width() - 1);
+}
+
+std::int64_t CButterflyPlot::xToSample(double x) const {
+    if (m_nSamples < 1)
+        return 0;
+    const QRect area = _plotArea();
+    const double dLast = static_cast<double>(m_nSamples - 1);
+    const double dSample = (x - area.left()) / std::max(1, area.width() - 1) * dLast;
+    return std::clamp<std::int64_t>(std::llround(dSample), 0, m_nSamples - 1);
+}
+
+double CButterflyPlot::_valueToY(double dValue) const {
+    const QRect area = _plotArea();
+    return area.bottom() - (dValue - m_dMin) / (m_dMax - m_dMin) * (area.height() - 1);
+}
+
+void CButterflyPlot::_drawAxes(QPainter& painter, const QRect& area) {
+    const QColor grid(225, 225, 225);
+    const QColor text = palette().color(QPalette::WindowText);
+    const QFontMetrics metrics = painter.fontMetrics();
+
+    // Time axis in ms when the recording has a sampling rate, else in samples.
+    double dFirst = 0.0, dLast = static_cast<double>(std::max<std::int64_t>(0, m_nSamples - 1));
+    const bool bMs = m_pRecording && sampleTimeMs(*m_pRecording, 0.0, dFirst) &&
+                     sampleTimeMs(*m_pRecording, dLast, dLast);
+    if (!bMs)
+        dFirst = 0.0;
+    for (double dTick : _ticks(dFirst, dLast, std::max(2, area.width() / 90))) {
+        const double dSample = (dTick - dFirst) / (dLast > dFirst ? dLast - dFirst : 1.0) *
+                               static_cast<double>(std::max<std::int64_t>(1, m_nSamples - 1));
+        const int x = static_cast<int>(std::lround(sampleToX(dSample)));
+        painter.setPen(grid);
+        painter.drawLine(x, area.top(), x, area.bottom());
+        painter.setPen(text);
+        painter.drawLine(x, area.bottom(), x, area.bottom() + 4);
+        const QString strLabel = QString::number(dTick, 'g', 6);
+        painter.drawText(x - metrics.horizontalAdvance(strLabel) / 2,
+                         area.bottom() + 6 + metrics.ascent(), strLabel);
+    }
+    const QString strX = bMs ? "time (ms)" : "sample";
+    painter.drawText(area.center().x() - metrics.horizontalAdvance(strX) / 2,
+                     height() - metrics.descent() - 2, strX);
+
+    for (double dTick : _ticks(m_dMin, m_dMax, std::max(2, area.height() / 50))) {
+        const int y = static_cast<int>(std::lround(_valueToY(dTick)));
+        painter.setPen(dTick == 0.0 ? QColor(190, 190, 190) : grid);
+        painter.drawLine(area.left(), y, area.right(), y);
+        painter.setPen(text);
+        painter.drawLine(area.left() - 4, y, area.left(), y);
+        const QString strLabel = QString::number(dTick, 'g', 6);
+        painter.drawText(area.left() - 6 - metrics.horizontalAdvance(strLabel),
+                         y + metrics.ascent() / 2 - 1, strLabel);
+    }
+    painter.save();
+    painter.translate(metrics.height() - 2, area.center().y());
+    painter.rotate(-90.0);
+    const QString strY = "field (fT)";
+    painter.drawText(-metrics.horizontalAdvance(strY) / 2, 0, strY);
+    painter.restore();
+
+    painter.setPen(text);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(area.adjusted(0, 0, -1, -1));
+}
+
+void CButterflyPlot::_drawTrace(QPainter& painter, const STrace& trace, const QRect& area) {
+    // With more samples than pixel columns each column keeps its lowest and highest value, so
+    // short peaks stay visible; missing values break the line.
+    const std::int64_t nColumns = std::max(1, area.width());
+    const bool bDecimate = m_nSamples > 2 * nColumns;
+    QPainterPath path;
+    bool bInLine = false;
+    const auto addPoint = [&](double dSample, double dValue) {
+        const QPointF point(sampleToX(dSample), _valueToY(dValue));
+        if (bInLine)
+            path.lineTo(point);
+        else
+            path.moveTo(point);
+        bInLine = true;
+    };
+    if (!bDecimate) {
+        for (std::int64_t s = 0; s < m_nSamples; ++s) {
+            if (std::isfinite(trace.pSamples[s]))
+                addPoint(static_cast<double>(s), trace.pSamples[s]);
+            else
+                bInLine = false;
+        }
+    } else {
+        for (std::int64_t c = 0; c < nColumns; ++c) {
+            const std::int64_t nBegin = c * m_nSamples / nColumns;
+            const std::int64_t nEnd = (c + 1) * m_nSamples / nColumns;
+            double dLow = INFINITY, dHigh = -INFINITY;
+            for (std::int64_t s = nBegin; s < nEnd; ++s)
+                if (std::isfinite(trace.pSamples[s])) {
+                    dLow = std::min(dLow, trace.pSamples[s]);
+                    dHigh = std::max(dHigh, trace.pSamples[s]);
+                }
+            if (!std::isfinite(dLow)) {
+                bInLine = false;
+                continue;
+            }
+            const double dMid = 0.5 * static_cast<double>(nBegin + nEnd - 1);
+            addPoint(dMid, dLow);
+            addPoint(dMid, dHigh);
+        }
+    }
+    painter.drawPath(path);
+}
+
+void CButterflyPlot::_renderBackground() {
+    const qreal dScale = devicePixelRatioF();
+    m_background = QPixmap(size() * dScale);
+    m_background.setDevicePixelRatio(dScale);
+    m_background.fill(palette().color(QPalette::Window));
+    QPainter painter(&m_background);
+    const QRect area = _plotArea();
+    painter.fillRect(area, Qt::white);
+    _drawAxes(painter, area);
+
+    painter.setClipRect(area.adjusted(1, 1, -1, -1));
+    painter.setBrush(Qt::NoBrush);
+    const STrace* pHighlighted = nullptr;
+    for (const STrace& trace : m_aTraces) {
+        if (trace.nSlot == m_nHighlight) {
+            pHighlighted = &trace;
+            continue;
+        }
+        // Bad channels stay visible but recede.
+        painter.setPen(QPen(trace.bGood ? QColor(40, 80, 150, 110) : QColor(170, 170, 170), 1.0));
+        _drawTrace(painter, trace, area);
+    }
+    if (pHighlighted) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(highlightColor(), 2.5));
+        _drawTrace(painter, *pHighlighted, area);
+    }
+    m_bBackgroundValid = true;
+}
+
+void CButterflyPlot::paintEvent(QPaintEvent*) {
+    if (!m_bBackgroundValid || m_background.size() != size() * devicePixelRatioF())
+        _renderBackground();
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_background);
+    if (m_nSamples < 1) {
+        painter.drawText(_plotArea(), Qt::AlignCenter, "no MEG samples to plot");
+        return;
+    }
+    const QRect area = _plotArea();
+    const int x = static_cast<int>(std::lround(sampleToX(static_cast<double>(m_nCursor))));
+    painter.setPen(QPen(QColor(200, 0, 0), 1.0));
+    painter.drawLine(x, area.top(), x, area.bottom());
+    const QString strLabel = m_pRecording ? sampleLabel(*m_pRecording, m_nCursor) : QString();
+    const int nWidth = painter.fontMetrics().horizontalAdvance(strLabel);
+    const int nLabelX = std::clamp(x - nWidth / 2, 0, std::max(0, width() - nWidth));
+    painter.drawText(nLabelX, area.top() - 6, strLabel);
+}
+
+void CButterflyPlot::resizeEvent(QResizeEvent* pEvent) {
+    m_bBackgroundValid = false;
+    QWidget::resizeEvent(pEvent);
+}
+
+void CButterflyPlot::_moveCursorByUser(std::int64_t nSample) {
+    if (m_nSamples < 1)
+        return;
+    nSample = std::clamp<std::int64_t>(nSample, 0, m_nSamples - 1);
+    if (nSample == m_nCursor)
+        return;
+    setCursorSample(nSample);
+    emit cursorMoved(nSample);
+}
+
+void CButterflyPlot::mousePressEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(pEvent);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    _moveCursorByUser(xToSample(pEvent->position().x()));
+}
+
+void CButterflyPlot::mouseMoveEvent(QMouseEvent* pEvent) {
+    if (pEvent->buttons() & Qt::LeftButton)
+        _moveCursorByUser(xToSample(pEvent->position().x()));
+}
+
+void CButterflyPlot::keyPressEvent(QKeyEvent* pEvent) {
+    // Shift takes ten samples at a time.
+    const std::int64_t nStep = (pEvent->modifiers() & Qt::ShiftModifier) ? 10 : 1;
+    switch (pEvent->key()) {
+    case Qt::Key_Left:
+        _moveCursorByUser(m_nCursor - nStep);
+        break;
+    case Qt::Key_Right:
+        _moveCursorByUser(m_nCursor + nStep);
+        break;
+    case Qt::Key_Home:
+        _moveCursorByUser(0);
+        break;
+    case Qt::Key_End:
+        _moveCursorByUser(m_nSamples - 1);
+        break;
+    default:
+        QWidget::keyPressEvent(pEvent);
+    }
+}

@@ -1,0 +1,397 @@
+#include "demowindow.h"
+
+#include "butterflyplot.h"
+#include "selectionlabels.h"
+
+#include "mdchannel.h"
+#include "mdtrial.h"
+#include "megdata.h"
+#include "recordingjson.h"
+#include "spctmtrial.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+CDemoWindow* s_pPickTarget = nullptr;
+
+QLabel* _valueLabel(QWidget* pParent, int nMinWidth) {
+    auto* pLabel = new QLabel(pParent);
+    pLabel->setMinimumWidth(nMinWidth);
+    return pLabel;
+}
+
+} // namespace
+
+CDemoWindow::CDemoWindow(QWidget* pParent) : QMainWindow(pParent) {
+    s_pPickTarget = this;
+    setWindowTitle("ContourMap3D demo");
+    _createControls();
+    _createActions();
+    m_timerPlay.setInterval(nPlayIntervalMs);
+    connect(&m_timerPlay, &QTimer::timeout, this, &CDemoWindow::_playTick);
+    resize(900, 600);
+}
+
+CDemoWindow::~CDemoWindow() {
+    m_timerPlay.stop();
+    if (s_pPickTarget == this)
+        s_pPickTarget = nullptr;
+}
+
+void CDemoWindow::_createActions() {
+    QMenu* pFile = menuBar()->addMenu("&File");
+    QAction* pOpen = pFile->addAction("&Open recording...", this, &CDemoWindow::_openFile);
+    pOpen->setShortcut(QKeySequence::Open);
+    pFile->addSeparator();
+    QAction* pQuit = pFile->addAction("&Quit", this, &QWidget::close);
+    pQuit->setShortcut(QKeySequence::Quit);
+
+    QMenu* pMaps = menuBar()->addMenu("&Maps");
+    QToolBar* pToolBar = addToolBar("Maps");
+    pToolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    pToolBar->setMovable(false);
+    const char* const apszNames[nMaps] = {"&Time-domain map", "&Frequency map", "&Spectral map",
+                                          "&Modeling"};
+    for (int k = 0; k < nMaps; ++k) {
+        const auto nMap = static_cast<EMap>(k);
+        m_apMapAction[k] = pMaps->addAction(apszNames[k], this, [this, nMap] { openMap(nMap); });
+        pToolBar->addAction(m_apMapAction[k]);
+    }
+}
+
+void CDemoWindow::_createControls() {
+    auto* pCentral = new QWidget(this);
+    auto* pLayout = new QVBoxLayout(pCentral);
+    m_pPlot = new CButterflyPlot(pCentral);
+    pLayout->addWidget(m_pPlot, 1);
+    connect(m_pPlot, &CButterflyPlot::cursorMoved, this,
+            [this](qint64 nSample) { selectSample(nSample); });
+
+    auto* pRow = new QHBoxLayout;
+    m_pPlayButton = new QPushButton("Play", pCentral);
+    connect(m_pPlayButton, &QPushButton::clicked, this, [this] { setPlaying(!isPlaying()); });
+    pRow->addWidget(m_pPlayButton);
+    pRow->addSpacing(12);
+
+    pRow->addWidget(new QLabel("Sample", pCentral));
+    m_pSampleSpin = new QSpinBox(pCentral);
+    pRow->addWidget(m_pSampleSpin);
+    m_pSampleLabel = _valueLabel(pCentral, 70);
+    pRow->addWidget(m_pSampleLabel);
+    pRow->addSpacing(12);
+
+    pRow->addWidget(new QLabel("Frequency bin", pCentral));
+    m_pBinSpin = new QSpinBox(pCentral);
+    pRow->addWidget(m_pBinSpin);
+    m_pBinLabel = _valueLabel(pCentral, 60);
+    pRow->addWidget(m_pBinLabel);
+    pRow->addSpacing(12);
+
+    pRow->addWidget(new QLabel("Time-frequency cell: row", pCentral));
+    m_pRowSpin = new QSpinBox(pCentral);
+    pRow->addWidget(m_pRowSpin);
+    pRow->addWidget(new QLabel("column", pCentral));
+    m_pColumnSpin = new QSpinBox(pCentral);
+    pRow->addWidget(m_pColumnSpin);
+    m_pCellLabel = _valueLabel(pCentral, 130);
+    pRow->addWidget(m_pCellLabel);
+    pRow->addStretch(1);
+    pLayout->addLayout(pRow);
+
+    connect(m_pSampleSpin, qOverload<int>(&QSpinBox::valueChanged), this,
+            [this](int nSample) { selectSample(nSample); });
+    connect(m_pBinSpin, qOverload<int>(&QSpinBox::valueChanged), this,
+            [this](int nBin) { selectFreqBin(nBin); });
+    const auto cellChanged = [this](int) {
+        selectCell(m_pRowSpin->value(), m_pColumnSpin->value());
+    };
+    connect(m_pRowSpin, qOverload<int>(&QSpinBox::valueChanged), this, cellChanged);
+    connect(m_pColumnSpin, qOverload<int>(&QSpinBox::valueChanged), this, cellChanged);
+
+    setCentralWidget(pCentral);
+    m_pPlot->setFocus();
+}
+
+void CDemoWindow::setRecording(std::unique_ptr<CMEGDataqv> pRecording, const QString& strName) {
+    if (!pRecording)
+        return;
+    setPlaying(false);
+    const bool bMapsHadData = m_face.m_pDlgTimeDomain || m_face.m_pDlgFrqc || m_face.m_pDlgSpctm;
+    std::unique_ptr<CMEGDataqv> pOld = std::move(m_pRecording);
+    m_pRecording = std::move(pRecording);
+    setWindowTitle("ContourMap3D demo \u2014 " + strName);
+
+    CMDTrialqv* pTrial = m_pRecording->getTrialqv(-1);
+    m_pPlot->setRecording(m_pRecording.get());
+    m_pPlot->setHighlightedChannel(pTrial ? pTrial->getCurntChnlIndx() : -1);
+    _updateSelectors();
+    for (EMap nMap : {mapTime, mapFrequency, mapSpectral})
+        if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible())
+            openMap(nMap);
+    if (pOld && bMapsHadData)
+        m_aRetired.push_back(std::move(pOld));
+
+    statusBar()->showMessage(QString("%1: %2 MEG channels plotted, %3 samples")
+                                 .arg(strName)
+                                 .arg(m_pPlot->getPlottedChannelCount())
+                                 .arg(pTrial ? pTrial->getSampleCount() : 0));
+}
+
+bool CDemoWindow::openRecording(const QString& strPath) {
+    std::string error;
+    std::unique_ptr<CMEGDataqv> pRecording =
+        loadRecordingJson(QFile::encodeName(strPath).toStdString(), error);
+    if (!pRecording) {
+        reportError(QString::fromStdString(error));
+        return false;
+    }
+    setRecording(std::move(pRecording), QFileInfo(strPath).fileName());
+    return true;
+}
+
+void CDemoWindow::_openFile() {
+    const QString strPath = QFileDialog::getOpenFileName(this, "Open recording", QString(),
+                                                         "Recordings (*.json);;All files (*)");
+    if (!strPath.isEmpty())
+        openRecording(strPath);
+}
+
+void CDemoWindow::reportError(const QString& strText) {
+    QMessageBox::warning(this, "ContourMap3D demo", strText);
+}
+
+void CDemoWindow::_updateSelectors() {
+    CMDTrialqv* pTrial = m_pRecording ? m_pRecording->getTrialqv(-1) : nullptr;
+    const QSignalBlocker blockSample(m_pSampleSpin), blockBin(m_pBinSpin), blockRow(m_pRowSpin),
+        blockColumn(m_pColumnSpin);
+
+    std::int64_t nSample = 0, nEnd = 0;
+    if (m_pRecording)
+        m_pRecording->getSelect(nSample, nEnd);
+    const std::int64_t nSamples = pTrial ? pTrial->getSampleCount() : 0;
+    m_pSampleSpin->setRange(0,
+                            static_cast<int>(std::clamp<std::int64_t>(nSamples - 1, 0, INT_MAX)));
+    m_pSampleSpin->setValue(static_cast<int>(std::min<std::int64_t>(nSample, INT_MAX)));
+    m_pSampleSpin->setEnabled(nSamples > 0);
+    m_pPlayButton->setEnabled(nSamples > 1);
+    m_pPlot->setCursorSample(nSample);
+
+    std::int64_t nRows = 0, nColumns = 0;
+    const bool bSpectra = m_pRecording && getSpectralShape(*m_pRecording, nRows, nColumns);
+    CSpctmTrialqv* pSpctm = bSpectra ? pTrial->getSpctmTrial(true, 0) : nullptr;
+    m_pBinSpin->setRange(0, static_cast<int>(std::clamp<std::int64_t>(nColumns - 1, 0, INT_MAX)));
+    m_pRowSpin->setRange(0, static_cast<int>(std::clamp<std::int64_t>(nRows - 1, 0, INT_MAX)));
+    m_pColumnSpin->setRange(0, m_pBinSpin->maximum());
+    m_pBinSpin->setValue(pSpctm ? pSpctm->m_nSelectFreqBin : 0);
+    m_pRowSpin->setValue(pSpctm ? pSpctm->m_nSelectRow : 0);
+    m_pColumnSpin->setValue(pSpctm ? pSpctm->m_nSelectColumn : 0);
+    for (QSpinBox* pSpin : {m_pBinSpin, m_pRowSpin, m_pColumnSpin})
+        pSpin->setEnabled(bSpectra);
+    _updateLabels();
+}
+
+void CDemoWindow::_updateLabels() {
+    if (!m_pRecording)
+        return;
+    m_pSampleLabel->setText(sampleLabel(*m_pRecording, m_pPlot->getCursorSample()));
+    if (m_pBinSpin->isEnabled()) {
+        m_pBinLabel->setText(binLabel(*m_pRecording, m_pBinSpin->value()));
+        m_pCellLabel->setText(
+            cellLabel(*m_pRecording, m_pRowSpin->value(), m_pColumnSpin->value()));
+    } else {
+        m_pBinLabel->setText("no spectra");
+        m_pCellLabel->setText("no spectra");
+    }
+}
+
+bool CDemoWindow::selectSample(std::int64_t nSample) {
+    if (!m_pRecording || !m_pRecording->setSelect(nSample))
+        return false;
+    m_pPlot->setCursorSample(nSample);
+    {
+        const QSignalBlocker block(m_pSampleSpin);
+        m_pSampleSpin->setValue(static_cast<int>(std::min<std::int64_t>(nSample, INT_MAX)));
+    }
+    m_pSampleLabel->setText(sampleLabel(*m_pRecording, nSample));
+    m_face.updateContourMap();
+    return true;
+}
+
+bool CDemoWindow::selectFreqBin(int nBin) {
+    std::int64_t nRows = 0, nColumns = 0;
+    if (!m_pRecording || !getSpectralShape(*m_pRecording, nRows, nColumns) || nBin < 0 ||
+        nBin >= nColumns)
+        return false;
+    m_pRecording->getTrialqv(-1)->getSpctmTrial(true, 0)->m_nSelectFreqBin = nBin;
+    {
+        const QSignalBlocker block(m_pBinSpin);
+        m_pBinSpin->setValue(nBin);
+    }
+    m_pBinLabel->setText(binLabel(*m_pRecording, nBin));
+    m_face.updateContourMapFrqc();
+    return true;
+}
+
+bool CDemoWindow::selectCell(int nRow, int nColumn) {
+    std::int64_t nRows = 0, nColumns = 0;
+    if (!m_pRecording || !getSpectralShape(*m_pRecording, nRows, nColumns) || nRow < 0 ||
+        nRow >= nRows || nColumn < 0 || nColumn >= nColumns)
+        return false;
+    CMDTrialqv* pTrial = m_pRecording->getTrialqv(-1);
+    CSpctmTrialqv* pSpctm = pTrial->getSpctmTrial(true, 0);
+    pSpctm->m_nSelectRow = nRow;
+    pSpctm->m_nSelectColumn = nColumn;
+    // The selection's time in samples follows the row where the recording says when it lies.
+    const std::vector<double>& rowTimes = m_pRecording->getSpctmRowTimesSec();
+    const double dRate = m_pRecording->getSamplingRate();
+    if (static_cast<std::int64_t>(rowTimes.size()) == nRows && std::isfinite(rowTimes[nRow]) &&
+        dRate > 0.0 && pTrial->getSampleCount() > 0) {
+        const double dSample = (rowTimes[nRow] - m_pRecording->getFirstSampleTime()) * dRate;
+        pSpctm->m_nSelectTime = static_cast<int>(std::clamp<double>(
+            std::round(dSample), 0.0,
+            static_cast<double>(std::min<std::int64_t>(pTrial->getSampleCount() - 1, INT_MAX))));
+    }
+    {
+        const QSignalBlocker blockRow(m_pRowSpin), blockColumn(m_pColumnSpin);
+        m_pRowSpin->setValue(nRow);
+        m_pColumnSpin->setValue(nColumn);
+    }
+    m_pCellLabel->setText(cellLabel(*m_pRecording, nRow, nColumn));
+    m_face.updateContourMapSpctm(nullptr);
+    return true;
+}
+
+void CDemoWindow::openMap(EMap nMap) {
+    if (!m_pRecording)
+        return;
+    const QList<QWidget*> before = QApplication::topLevelWidgets();
+    switch (nMap) {
+    case mapTime:
+        m_face.show3DContMapTimeDomain(m_pRecording.get(), &CDemoWindow::onChannelPicked, nullptr);
+        break;
+    case mapFrequency:
+        m_face.show3DContMapFrqc(m_pRecording.get(), nullptr);
+        break;
+    case mapSpectral:
+        m_face.show3DContMapSpctm(m_pRecording.get(), nullptr);
+        break;
+    default:
+        m_face.show3DContMapModeling();
+        break;
+    }
+    _adoptMapWindow(nMap, before);
+}
+
+// The facade hands out no window handles a host could move, so the map's window is recognised
+// as the top-level window that its first opening added.
+void CDemoWindow::_adoptMapWindow(EMap nMap, const QList<QWidget*>& before) {
+    if (m_apMapWindow[nMap])
+        return;
+    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+        const Qt::WindowType nType = pWidget->windowType();
+        if (pWidget == this || before.contains(pWidget) || !pWidget->isVisible() ||
+            (nType != Qt::Window && nType != Qt::Dialog))
+            continue;
+        m_apMapWindow[nMap] = pWidget;
+        // Beside this window, each further map a step down and to the right.
+        const int nStep = 36 * m_nPlacedMaps++;
+        pWidget->move(frameGeometry().right() + 12 + nStep, frameGeometry().top() + nStep);
+        return;
+    }
+}
+
+void CDemoWindow::setPlaying(bool bPlay) {
+    CMDTrialqv* pTrial = m_pRecording ? m_pRecording->getTrialqv(-1) : nullptr;
+    if (bPlay && pTrial && pTrial->getSampleCount() > 1) {
+        // From the end, play starts over.
+        if (m_pPlot->getCursorSample() >= pTrial->getSampleCount() - 1)
+            selectSample(0);
+        m_timerPlay.start();
+        m_pPlayButton->setText("Stop");
+    } else {
+        m_timerPlay.stop();
+        m_pPlayButton->setText("Play");
+    }
+}
+
+void CDemoWindow::_playTick() {
+    CMDTrialqv* pTrial = m_pRecording ? m_pRecording->getTrialqv(-1) : nullptr;
+    if (!pTrial) {
+        setPlaying(false);
+        return;
+    }
+    const std::int64_t nLast = pTrial->getSampleCount() - 1;
+    const std::int64_t nNext = std::min(m_pPlot->getCursorSample() + nPlayStep, nLast);
+    if (!selectSample(nNext) || nNext >= nLast)
+        setPlaying(false);
+}
+
+int CDemoWindow::onChannelPicked(int nChannel, int /*nReserved*/) {
+    return s_pPickTarget ? s_pPickTarget->pickChannel(nChannel) : 0;
+}
+
+int CDemoWindow::pickChannel(int nSlot) {
+    CMDTrialqv* pTrial = m_pRecording ? m_pRecording->getTrialqv(-1) : nullptr;
+    CMDChannelqv* pChannel = pTrial && nSlot >= 0 && nSlot < pTrial->getTotalChannel()
+                                 ? pTrial->getAllChannelPt()[nSlot]
+                                 : nullptr;
+    if (!pChannel) {
+        statusBar()->showMessage(QString("Slot %1 holds no channel").arg(nSlot));
+        return 0;
+    }
+    pTrial->setCurrentChannel(nSlot);
+    const QString strName = QString::fromStdWString(pChannel->m_strChnlName);
+    std::int64_t nSample = 0, nEnd = 0;
+    m_pRecording->getSelect(nSample, nEnd);
+    const double* pSamples = pChannel->getDataWave();
+    QString strValue = "no value";
+    if (pSamples && nSample < pChannel->getSampleCount() && std::isfinite(pSamples[nSample]))
+        strValue = QString::number(pSamples[nSample], 'f', 1) + " fT";
+    statusBar()->showMessage(QString("Channel %1 %2: %3 at %4")
+                                 .arg(nSlot)
+                                 .arg(strName, strValue, sampleLabel(*m_pRecording, nSample)));
+    m_pPlot->setHighlightedChannel(nSlot);
+    std::printf("picked channel %d %s\n", nSlot, strName.toUtf8().constData());
+    std::fflush(stdout);
+    m_face.updateContourMapSelectChannel();
+    return 1;
+}
+
+void CDemoWindow::keyPressEvent(QKeyEvent* pEvent) {
+    // Arrow keys that no control took step the time cursor, as they do in the plot.
+    if (pEvent->key() == Qt::Key_Left || pEvent->key() == Qt::Key_Right) {
+        const std::int64_t nStep = pEvent->key() == Qt::Key_Left ? -1 : 1;
+        selectSample(m_pPlot->getCursorSample() + nStep);
+        return;
+    }
+    QMainWindow::keyPressEvent(pEvent);
+}
+
+void CDemoWindow::closeEvent(QCloseEvent* pEvent) {
+    // The maps are windows of their own; without the host they have nothing to show.
+    setPlaying(false);
+    for (const QPointer<QWidget>& pWindow : m_apMapWindow)
+        if (pWindow)
+            pWindow->close();
+    QMainWindow::closeEvent(pEvent);
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "3drenddlgfaceqv.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CButterflyPlot;
+class CMEGDataqv;
+class QAction;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+
+// The host application around the map dialogs: owns the recording, shows its MEG channels as a
+// butterfly plot with a time cursor, lets the user pick the sample, frequency bin and
+// time-frequency cell, and opens the four maps through the facade. Every selection change is
+// written into the recording and followed by the facade's matching update, so open maps follow.
+class CDemoWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    enum EMap { mapTime, mapFrequency, mapSpectral, mapModeling, nMaps };
+    // Samples the Play button advances per tick of 40 ms.
+    enum { nPlayStep = 4, nPlayIntervalMs = 40 };
+
+    explicit CDemoWindow(QWidget* pParent = nullptr);
+    ~CDemoWindow() override;
+
+    // Takes the recording (null is ignored) and names it in the title; open maps are handed
+    // the new one.
+    void setRecording(std::unique_ptr<CMEGDataqv> pRecording, const QString& strName);
+    // Loads a JSON recording; on failure reports the loader's error and keeps the current one.
+    bool openRecording(const QString& strPath);
+    CMEGDataqv* getRecording() const { return m_pRecording.get(); }
+
+    // Each sets the selection in the recording and updates the open map; false and nothing
+    // changed when the selection lies outside the data.
+    bool selectSample(std::int64_t nSample);
+    bool selectFreqBin(int nBin);
+    bool selectCell(int nRow, int nColumn);
+
+    // As the Maps menu does: opens (or raises) the map, placed beside this window the first time.
+    void openMap(EMap nMap);
+    QAction* getMapAction(EMap nMap) const { return m_apMapAction[nMap]; }
+    // The top-level window of an opened map, null before it was opened.
+    QWidget* getMapWindow(EMap nMap) const { return m_apMapWindow[nMap]; }
+
+    void setPlaying(bool bPlay);
+    bool isPlaying() const { return m_timerPlay.isActive(); }
+
+    C3DRendDlgFaceqv& getFace() { return m_face; }
+    CButterflyPlot* getPlot() const { return m_pPlot; }
+    QPushButton* getPlayButton() const { return m_pPlayButton; }
+
+    // The channel-selection callback handed to the facade. It reaches the most recently created
+    // window, since the callback carries no context.
+    static int onChannelPicked(int nChannel, int nReserved);
+    // Shows the picked channel (status bar, plot, one line on standard output) and tells the
+    // time-domain map; 0 when the slot holds no channel.
+    int pickChannel(int nSlot);
+
+protected:
+    // A message for the user about something that failed; a warning box by default.
+    virtual void reportError(const QString& strText);
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void closeEvent(QCloseEvent* pEvent) override;
+
+private:
+    void _createActions();
+    void _createControls();
+    void _openFile();
+    void _playTick();
+    // Ranges, values and labels of the selectors from the recording, without feedback.
+    void _updateSelectors();
+    void _updateLabels();
+    void _adoptMapWindow(EMap nMap, const QList<QWidget*>& before);
+
+    // Maps that were hidden keep the recording they were given until they are shown again, so
+    // a replaced recording stays alive as long as such a map may exist.
+    std::vector<std::unique_ptr<CMEGDataqv>> m_aRetired;
+    std::unique_ptr<CMEGDataqv> m_pRecording;
+    // Declared after the recordings: its dialogs close before the data they show goes away.
+    C3DRendDlgFaceqv m_face;
+
+    CButterflyPlot* m_pPlot = nullptr;
+    QPushButton* m_pPlayButton = nullptr;
+    QSpinBox* m_pSampleSpin = nullptr;
+    QSpinBox* m_pBinSpin = nullptr;
+    QSpinBox* m_pRowSpin = nullptr;
+    QSpinBox* m_pColumnSpin = nullptr;
+    QLabel* m_pSampleLabel = nullptr;
+    QLabel* m_pBinLabel = nullptr;
+    QLabel* m_pCellLabel = nullptr;
+    QAction* m_apMapAction[nMaps] = {};
+    QPointer<QWidget> m_apMapWindow[nMaps];
+    int m_nPlacedMaps = 0;
+    QTimer m_timerPlay;
+};

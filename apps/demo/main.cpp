@@ -1,0 +1,88 @@
+// contourmap-demo: a host window around the map dialogs, for trying the maps by hand and for
+// scripted screenshots.
+
+#include "demooptions.h"
+#include "demowindow.h"
+#include "windowshot.h"
+
+#include "megdata.h"
+#include "recordingjson.h"
+#include "syntheticrecording.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+const int nExitFailure = 2;
+// Time the maps get to lay out and paint once before a screenshot is taken.
+const int nSettleMs = 400;
+
+int _fail(const std::string& message) {
+    std::fprintf(stderr, "contourmap-demo: error: %s\n", message.c_str());
+    return nExitFailure;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CDemoOptions o;
+    std::string error;
+    if (!parseDemoOptions(argc, argv, o, error))
+        return _fail(error + " (see --help)");
+    if (o.bHelp) {
+        std::printf("%s", o.strHelp.c_str());
+        return 0;
+    }
+
+    // Everything that can be refused is checked before a window system is needed.
+    std::unique_ptr<CMEGDataqv> pRecording;
+    QString strName = "synthetic recording";
+    if (o.strRecording.empty()) {
+        pRecording = makeSyntheticRecording();
+        if (!pRecording)
+            return _fail("could not make the synthetic recording");
+    } else {
+        pRecording = loadRecordingJson(o.strRecording, error);
+        if (!pRecording)
+            return _fail(error);
+        strName = QFileInfo(QString::fromLocal8Bit(o.strRecording.c_str())).fileName();
+    }
+    if (!applyDemoSelection(o, *pRecording, error))
+        return _fail(error);
+
+    QApplication app(argc, argv);
+    CDemoWindow window;
+    window.setRecording(std::move(pRecording), strName);
+    window.show();
+    const std::pair<bool, CDemoWindow::EMap> maps[] = {
+        {o.bOpenTime, CDemoWindow::mapTime},
+        {o.bOpenFrequency, CDemoWindow::mapFrequency},
+        {o.bOpenSpectral, CDemoWindow::mapSpectral},
+        {o.bOpenModeling, CDemoWindow::mapModeling}};
+    for (const auto& [bOpen, nMap] : maps)
+        if (bOpen)
+            window.openMap(nMap);
+
+    int nShotResult = 0;
+    if (!o.strScreenshot.empty()) {
+        const QString strPath = QString::fromLocal8Bit(o.strScreenshot.c_str());
+        QTimer::singleShot(nSettleMs, &window, [&, strPath] {
+            QApplication::processEvents();
+            QString strError;
+            if (!saveTopLevelWindows(&window, strPath, strError))
+                nShotResult = _fail(strError.toStdString());
+            else
+                std::printf("%s\n", o.strScreenshot.c_str());
+            window.close();
+            QApplication::quit();
+        });
+    }
+    const int nResult = app.exec();
+    return nShotResult ? nShotResult : nResult;
+}

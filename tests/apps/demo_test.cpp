@@ -1,0 +1,334 @@
+// The demo host's window driven in-process, under the offscreen platform, with the real library.
+
+#include "butterflyplot.h"
+#include "demooptions.h"
+#include "demowindow.h"
+#include "selectionlabels.h"
+#include "testtempdir.h"
+
+#include "afxmsgbox.h"
+#include "dlg3dcontourmapfrq.h"
+#include "dlg3dcontourmapspctm.h"
+#include "dlgcontmap3dtimedomain.h"
+#include "mdchannel.h"
+#include "mdtrial.h"
+#include "recordingjson.h"
+#include "spctmtrial.h"
+#include "syntheticrecording.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+std::vector<std::string>& recordedMessages() {
+    static std::vector<std::string> s_messages;
+    return s_messages;
+}
+
+int _recordMessage(const char* pszText, unsigned int /*nType*/) {
+    recordedMessages().push_back(pszText);
+    return IDOK;
+}
+
+void pump() {
+    for (int i = 0; i < 4; ++i)
+        QCoreApplication::processEvents();
+}
+
+std::unique_ptr<CMEGDataqv> smallRecording(int nChannels = 100) {
+    CSyntheticOptionsqv options;
+    options.nMegChannels = nChannels;
+    return makeSyntheticRecording(options);
+}
+
+std::int64_t selectedSample(CMEGDataqv& recording) {
+    std::int64_t nSample = -1, nEnd = -1;
+    recording.getSelect(nSample, nEnd);
+    return nSample;
+}
+
+// Keeps what the window would show in a message box.
+class CRecordingWindow : public CDemoWindow {
+public:
+    std::vector<QString> m_aErrors;
+
+protected:
+    void reportError(const QString& strText) override { m_aErrors.push_back(strText); }
+};
+
+class DemoWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        recordedMessages().clear();
+        m_window.setRecording(smallRecording(), "synthetic recording");
+        m_window.show();
+        pump();
+    }
+    void TearDown() override {
+        m_window.close();
+        pump();
+        EXPECT_TRUE(recordedMessages().empty()) << recordedMessages().front();
+    }
+
+    CMEGDataqv& recording() { return *m_window.getRecording(); }
+    CSpctmTrialqv& spectral() { return *recording().getTrialqv(-1)->getSpctmTrial(false, 0); }
+
+    CRecordingWindow m_window;
+};
+
+TEST_F(DemoWindow, SelectionChangesReachTheOpenMaps) {
+    for (auto nMap : {CDemoWindow::mapTime, CDemoWindow::mapFrequency, CDemoWindow::mapSpectral})
+        m_window.getMapAction(nMap)->trigger();
+    pump();
+    C3DRendDlgFaceqv& face = m_window.getFace();
+    ASSERT_TRUE(face.m_pDlgTimeDomain && face.m_pDlgFrqc && face.m_pDlgSpctm);
+    for (auto nMap : {CDemoWindow::mapTime, CDemoWindow::mapFrequency, CDemoWindow::mapSpectral}) {
+        QWidget* pMap = m_window.getMapWindow(nMap);
+        ASSERT_TRUE(pMap && pMap->isVisible()) << nMap;
+        EXPECT_GT(pMap->frameGeometry().left(), m_window.frameGeometry().right())
+            << "map " << nMap << " opens beside the main window, not over it";
+    }
+
+    // Autofit fits the colour range to the shown values when the facade updates the map: the
+    // evoked peak (selected at start) is far stronger than the noise before the stimulus.
+    const CShow3DCntMapqv& time = face.m_pDlgTimeDomain->m_staticContMap.m_Show3DCntMap;
+    const double dPeakMax = time.m_dColorMax;
+    ASSERT_TRUE(m_window.selectSample(10));
+    EXPECT_EQ(selectedSample(recording()), 10);
+    EXPECT_LT(time.m_dColorMax, 0.8 * dPeakMax);
+
+    const CShow3DCntMapqv& frequency = face.m_pDlgFrqc->m_staticContMap.m_Show3DCntMap;
+    const double dAlphaMax = frequency.m_dColorMax;
+    ASSERT_TRUE(m_window.selectFreqBin(60));
+    EXPECT_EQ(spectral().m_nSelectFreqBin, 60);
+    EXPECT_LT(frequency.m_dColorMax, 0.5 * dAlphaMax) << "60 Hz holds only noise";
+
+    const CShow3DCntMapqv& cell = face.m_pDlgSpctm->m_staticContMap.m_Show3DCntMap;
+    const double dCellMax = cell.m_dColorMax;
+    ASSERT_TRUE(m_window.selectCell(9, 60));
+    EXPECT_EQ(std::make_pair(spectral().m_nSelectRow, spectral().m_nSelectColumn),
+              std::make_pair(9, 60));
+    EXPECT_EQ(spectral().m_nSelectTime, 900) << "the row's time in samples";
+    EXPECT_LT(cell.m_dColorMax, 0.5 * dCellMax);
+
+    // Outside the data nothing changes.
+    EXPECT_FALSE(m_window.selectSample(1000));
+    EXPECT_FALSE(m_window.selectFreqBin(101));
+    EXPECT_FALSE(m_window.selectCell(10, 0));
+    EXPECT_FALSE(m_window.selectCell(0, -1));
+    EXPECT_EQ(selectedSample(recording()), 10);
+    EXPECT_EQ(spectral().m_nSelectFreqBin, 60);
+    EXPECT_EQ(std::make_pair(spectral().m_nSelectRow, spectral().m_nSelectColumn),
+              std::make_pair(9, 60));
+}
+
+// Vertical extent of the highlighted trace in the plot's pixels.
+int highlightedHeight(CButterflyPlot& plot) {
+    const QImage image = plot.grab().toImage();
+    const QColor colour = CButterflyPlot::highlightColor();
+    int nTop = image.height(), nBottom = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour) {
+                nTop = std::min(nTop, y);
+                nBottom = std::max(nBottom, y);
+            }
+    return nBottom - nTop;
+}
+
+TEST_F(DemoWindow, APickShowsInTheStatusBarThePlotAndOnStandardOutput) {
+    m_window.getMapAction(CDemoWindow::mapTime)->trigger();
+    CMDTrialqv& trial = *recording().getTrialqv(-1);
+    CButterflyPlot& plot = *m_window.getPlot();
+    ASSERT_EQ(plot.getHighlightedChannel(), trial.getCurntChnlIndx());
+    EXPECT_GT(highlightedHeight(plot), 40) << "the current channel carries the evoked response";
+
+    // The dead channel is flat: once picked, its thick line is all there is in that colour.
+    int nDead = 0;
+    while (recording().isGoodChnl4Alltrials(nDead))
+        ++nDead;
+    const std::string strName = "MEG" + std::to_string(1000 + nDead + 1).substr(1);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(CDemoWindow::onChannelPicked(nDead, -1), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "picked channel " + std::to_string(nDead) + " " + strName + "\n");
+    const QString strStatus = m_window.statusBar()->currentMessage();
+    const double dValue = trial.getAllChannelPt()[nDead]->getDataWave()[300];
+    EXPECT_TRUE(strStatus.contains(QString("Channel %1 %2").arg(nDead).arg(strName.c_str())) &&
+                strStatus.contains(QString::number(dValue, 'f', 1) + " fT") &&
+                strStatus.contains("100.0 ms"))
+        << strStatus.toStdString();
+    EXPECT_EQ(plot.getHighlightedChannel(), nDead);
+    EXPECT_EQ(trial.getCurntChnlIndx(), nDead);
+    EXPECT_LE(highlightedHeight(plot), 6);
+
+    // Slots without a channel are reported and change nothing.
+    const int nEmpty = 100; // the synthetic recording's empty slot follows the MEG channels
+    ASSERT_EQ(trial.getAllChannelPt()[nEmpty], nullptr);
+    for (int nSlot : {nEmpty, -1, trial.getTotalChannel()}) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(CDemoWindow::onChannelPicked(nSlot, -1), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(plot.getHighlightedChannel(), nDead);
+    }
+}
+
+TEST_F(DemoWindow, AnUnreadableRecordingIsRefusedAndTheCurrentOneStays) {
+    m_window.getMapAction(CDemoWindow::mapTime)->trigger();
+    CMEGDataqv* pBefore = m_window.getRecording();
+    const QString strTitle = m_window.windowTitle();
+    EXPECT_EQ(strTitle.toStdString(), "ContourMap3D demo \u2014 synthetic recording");
+
+    const std::string strBad = (testTempDir() / "broken.json").string();
+    std::ofstream(strBad) << R"({"channels": [{"name": "M"}]})";
+    std::string strLoaderError;
+    ASSERT_EQ(loadRecordingJson(strBad, strLoaderError), nullptr);
+    EXPECT_FALSE(m_window.openRecording(QString::fromStdString(strBad)));
+    ASSERT_EQ(m_window.m_aErrors.size(), 1u);
+    EXPECT_EQ(m_window.m_aErrors[0].toStdString(), strLoaderError);
+    EXPECT_EQ(m_window.getRecording(), pBefore);
+    EXPECT_EQ(m_window.windowTitle(), strTitle);
+
+    // A good file replaces the recording, also in the open map.
+    const std::string strGood = (testTempDir() / "small.json").string();
+    std::string error;
+    ASSERT_EQ(saveRecordingJson(*smallRecording(30), strGood, error), 1) << error;
+    ASSERT_TRUE(m_window.openRecording(QString::fromStdString(strGood)));
+    EXPECT_EQ(m_window.windowTitle().toStdString(), "ContourMap3D demo \u2014 small.json");
+    EXPECT_EQ(m_window.getPlot()->getPlottedChannelCount(), 30);
+    EXPECT_EQ(m_window.getFace().m_pDlgTimeDomain->m_staticContMap.m_pMEGData,
+              m_window.getRecording());
+    EXPECT_TRUE(m_window.getMapWindow(CDemoWindow::mapTime)->isVisible());
+}
+
+TEST_F(DemoWindow, KeysAndTheMouseMoveTheTimeCursor) {
+    CButterflyPlot& plot = *m_window.getPlot();
+    ASSERT_EQ(selectedSample(recording()), 300);
+    plot.setFocus();
+    QTest::keyClick(&plot, Qt::Key_Right);
+    EXPECT_EQ(selectedSample(recording()), 301);
+    QTest::keyClick(&plot, Qt::Key_Left);
+    QTest::keyClick(&plot, Qt::Key_Left);
+    EXPECT_EQ(selectedSample(recording()), 299);
+    QTest::keyClick(&plot, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(selectedSample(recording()), 309);
+    QTest::keyClick(&plot, Qt::Key_End);
+    QTest::keyClick(&plot, Qt::Key_Right);
+    EXPECT_EQ(selectedSample(recording()), 999) << "the cursor stays on the last sample";
+
+    const int y = plot.height() / 2;
+    const auto xOf = [&](double dSample) { return static_cast<int>(plot.sampleToX(dSample)); };
+    QTest::mousePress(&plot, Qt::LeftButton, {}, QPoint(xOf(500), y));
+    EXPECT_NEAR(static_cast<double>(selectedSample(recording())), 500.0, 2.0);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(xOf(700), y),
+                     plot.mapToGlobal(QPointF(xOf(700), y)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&plot, &drag);
+    EXPECT_NEAR(static_cast<double>(selectedSample(recording())), 700.0, 2.0);
+    QTest::mouseRelease(&plot, Qt::LeftButton, {}, QPoint(xOf(700), y));
+    EXPECT_EQ(plot.getCursorSample(), selectedSample(recording()));
+}
+
+TEST_F(DemoWindow, PlayRunsToTheLastSampleAndStops) {
+    ASSERT_TRUE(m_window.selectSample(960));
+    m_window.getPlayButton()->click();
+    EXPECT_TRUE(m_window.isPlaying());
+    EXPECT_EQ(m_window.getPlayButton()->text(), "Stop");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return selectedSample(recording()) > 960; }, 2000));
+    const std::int64_t nPlaying = selectedSample(recording());
+    EXPECT_TRUE(nPlaying > 960 && (nPlaying - 960) % CDemoWindow::nPlayStep == 0) << nPlaying;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window.isPlaying(); }, 5000));
+    EXPECT_EQ(selectedSample(recording()), 999);
+    EXPECT_EQ(m_window.getPlayButton()->text(), "Play");
+    // Played to the end, it starts over; a second click stops it where it is.
+    m_window.getPlayButton()->click();
+    EXPECT_LT(selectedSample(recording()), 10);
+    m_window.getPlayButton()->click();
+    EXPECT_FALSE(m_window.isPlaying());
+}
+
+TEST(SelectionLabels, UseTheRecordingsAxesOrFallBackToIndices) {
+    auto pRecording = smallRecording(20);
+    CMEGDataqv& r = *pRecording;
+    EXPECT_EQ(sampleLabel(r, 300).toStdString(), "100.0 ms");
+    EXPECT_EQ(sampleLabel(r, 200).toStdString(), "0.0 ms");
+    EXPECT_EQ(binLabel(r, 10).toStdString(), "10.0 Hz");
+    EXPECT_EQ(cellLabel(r, 9, 10).toStdString(), "700.0 ms, 10.0 Hz");
+    EXPECT_EQ(cellLabel(r, 0, 3).toStdString(), "whole trial, 3.0 Hz");
+
+    // Axes that do not fit the spectra are not used.
+    ASSERT_EQ(r.setSpctmAxes({0.0, 1.0}, {0.0}), 1);
+    r.setSamplingRate(0.0);
+    EXPECT_EQ(sampleLabel(r, 300).toStdString(), "sample 300");
+    EXPECT_EQ(binLabel(r, 1).toStdString(), "bin 1");
+    EXPECT_EQ(cellLabel(r, 9, 1).toStdString(), "row 9, column 1");
+    EXPECT_EQ(cellLabel(r, 0, 1).toStdString(), "whole trial, column 1");
+}
+
+bool parse(std::vector<const char*> args, CDemoOptions& o, std::string& error) {
+    args.insert(args.begin(), "contourmap-demo");
+    return parseDemoOptions(static_cast<int>(args.size()), const_cast<char**>(args.data()), o,
+                            error);
+}
+
+TEST(DemoOptions, BadOptionsAndSelectionsOutsideTheDataAreRefused) {
+    const std::pair<std::vector<const char*>, const char*> bad[] = {
+        {{"--open", "time,maps"}, "--open: unknown map 'maps'"},
+        {{"--cell", "3"}, "--cell must be ROW,COLUMN"},
+        {{"--cell", "3,4,5"}, "--cell must be ROW,COLUMN"},
+        {{"--sample", "-1"}, "--sample must not be negative"},
+        {{"stray"}, "unexpected argument 'stray'"}};
+    for (const auto& [args, pszError] : bad) {
+        CDemoOptions o;
+        std::string error;
+        EXPECT_FALSE(parse(args, o, error)) << pszError;
+        EXPECT_NE(error.find(pszError), std::string::npos) << error;
+    }
+
+    CDemoOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"--open", "spectral,time", "--sample", "12", "--bin", "7", "--cell", "2,5"},
+                      o, error))
+        << error;
+    EXPECT_TRUE(o.bOpenTime && o.bOpenSpectral && !o.bOpenFrequency && !o.bOpenModeling);
+    auto pRecording = smallRecording(20);
+    ASSERT_TRUE(applyDemoSelection(o, *pRecording, error)) << error;
+    CSpctmTrialqv& spectral = *pRecording->getTrialqv(-1)->getSpctmTrial(false, 0);
+    EXPECT_EQ(selectedSample(*pRecording), 12);
+    EXPECT_EQ(spectral.m_nSelectFreqBin, 7);
+    EXPECT_EQ(std::make_pair(spectral.m_nSelectRow, spectral.m_nSelectColumn),
+              std::make_pair(2, 5));
+
+    // One selection outside the data refuses them all.
+    const std::pair<std::vector<const char*>, const char*> outside[] = {
+        {{"--sample", "1000", "--bin", "3"}, "--sample 1000 is outside the recording's 1000"},
+        {{"--sample", "3", "--bin", "101"}, "--bin 101 is outside the 101 frequency bins"},
+        {{"--sample", "3", "--cell", "10,0"}, "--cell 10,0 is outside the 10 x 101"}};
+    for (const auto& [args, pszError] : outside) {
+        CDemoOptions opts;
+        ASSERT_TRUE(parse(args, opts, error)) << error;
+        EXPECT_FALSE(applyDemoSelection(opts, *pRecording, error));
+        EXPECT_EQ(error.rfind(pszError, 0), 0u) << error;
+        EXPECT_EQ(selectedSample(*pRecording), 12);
+        EXPECT_EQ(spectral.m_nSelectFreqBin, 7);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Before any window: the library keeps a handler that is already installed.
+    AfxSetMessageBoxHandler(_recordMessage);
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
