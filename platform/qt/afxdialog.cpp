@@ -140,6 +140,9 @@ BOOL CDialog::CreateIndirect(const CDlgTemplateqv* t, CWnd* pParentWnd) {
     layout->activate();
     _afxAttach(this, client);
     SWndAccess::priv(this)->pOwner = pOwner;
+    // The dialog learns its size while it is created, before its controls exist; showing it
+    // later brings no size change of its own.
+    _afxSendSize(client);
 
     QWidget* pPrevTab = nullptr;
     for (int i = 0; i < t->nItems && t->pItems != nullptr; ++i) {

@@ -158,6 +158,18 @@ UINT _afxMouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
     return n;
 }
 
+void _afxSendSize(CWndBridge* pBridge) {
+    CWnd* pWnd = pBridge ? pBridge->m_pWnd : nullptr;
+    if (pWnd == nullptr)
+        return;
+    const QRect rc = pBridge->clientRect();
+    if (rc.size() == pBridge->m_sizeNotified)
+        return;
+    pBridge->m_sizeNotified = rc.size();
+    CDispatchScope scope({pWnd, pBridge, nullptr, WM_SIZE, nullptr, 0, 0});
+    pWnd->OnSize(SIZE_RESTORED, rc.width(), rc.height());
+}
+
 void _afxSendMouse(CWnd* pWnd, UINT message, UINT nFlags, CPoint point, QEvent* pEvent) {
     CDispatchScope scope({pWnd, _afxBridgeOf(pWnd), pEvent, message, nullptr, 0, 0});
     switch (message) {
@@ -204,9 +216,7 @@ bool _afxDispatchEvent(CWndBridge* b, QEvent* e, bool& bResult) {
     }
     case QEvent::Resize: {
         bResult = b->baseEvent(e);
-        CDispatchScope scope({pWnd, b, nullptr, WM_SIZE, nullptr, 0, 0});
-        const QRect rc = b->clientRect();
-        pWnd->OnSize(SIZE_RESTORED, rc.width(), rc.height());
+        _afxSendSize(b);
         return true;
     }
     case QEvent::Show:

@@ -30,6 +30,7 @@ public:
     bool m_bFrameClient = false;         // the client area of a dialog frame (menu bar above it)
     bool m_bErasePending = true;         // the next paint erases the background first
     QImage m_keptFrame;                  // a frame presented outside a paint
+    QSize m_sizeNotified{-1, -1};        // the client size OnSize last told of
     QPainter* m_pPaintPainter = nullptr; // the painter of the paint being handled
 
     virtual QWidget* widget() = 0;
@@ -121,6 +122,9 @@ bool _afxInDispatch(QWidget* pTree);
 
 // Sends WM_SETCURSOR for the window under the pointer; the default asks parents first.
 BOOL _afxSendSetCursor(CWnd* pWnd, UINT nMouseMessage);
+// OnSize with the bridge's client size, unless that size was told already: the platform tells
+// a window of size changes only.
+void _afxSendSize(CWndBridge* pBridge);
 // Mouse handlers of a window, with the point in its client coordinates.
 void _afxSendMouse(CWnd* pWnd, UINT message, UINT nFlags, CPoint point, QEvent* pEvent);
 UINT _afxMouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);

@@ -108,7 +108,8 @@ TEST_F(DataExchange, TypingInAnEditNotifiesItsDialog) {
     edit(m_dlg, 2004)->setFocus();
     QTest::keyClicks(edit(m_dlg, 2004), "12");
     EXPECT_EQ(m_dlg.m_nApplies, 2);
-    EXPECT_EQ(edit(m_dlg, 2004)->text(), "012");
+    // Loading leaves the caret at the start, so a long number shows its leading digits.
+    EXPECT_EQ(edit(m_dlg, 2004)->text(), "120");
 }
 
 TEST_F(DataExchange, SavingReadsBoxesAndNumbers) {

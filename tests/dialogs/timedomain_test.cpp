@@ -1,0 +1,226 @@
+#include "dialogtestsupport.h"
+
+#include "mdtrial.h"
+
+#include <functional>
+
+namespace {
+
+// Sensor 0 sits at the bounding-box centre, so it lies under the view's centre; the other two
+// give extremes whose halves need six significant digits.
+class TimeDomainDialog : public MapViewTest {
+protected:
+    void SetUp() override {
+        MapViewTest::SetUp();
+        openTimeDomain({at(0, 0, 0, 0.5), at(-40, 0, 0, 2.4691356), at(40, 0, 0, -0.000246913578)});
+        windowCalls().clear();
+    }
+    CDlgContMap3DTimedomain& dlg() { return *m_face.m_pDlgTimeDomain; }
+    CStaticContMap& view() { return dlg().m_staticContMap; }
+    CShow3DCntMapqv& map() { return view().m_Show3DCntMap; }
+    CPoint centre() { return inDialog(view(), clientCentre(view())); }
+    void reopen() {
+        m_face.show3DContMapTimeDomain(m_pData.get(), recordHostCall, nullptr);
+        pump();
+    }
+};
+
+const float kFittedMax = static_cast<float>(2.4691356) * 0.5f;
+const float kFittedMin = static_cast<float>(-0.000246913578) * 0.5f;
+
+TEST_F(TimeDomainDialog, FirstShowTicksTheSixSwitchesAndShowsTheRangeInSixDigits) {
+    for (int nId : {2003, 2008, 2010, 2011, 2012, 2013})
+        EXPECT_TRUE(box(dlg(), nId)->isChecked()) << nId;
+    EXPECT_FALSE(box(dlg(), 2014)->isChecked());
+    EXPECT_EQ(edit(dlg(), 2005)->text(), "1.23457");
+    EXPECT_EQ(edit(dlg(), 2004)->text(), "-0.000123457");
+}
+
+TEST_F(TimeDomainDialog, EachSwitchClickAndUpdateApplyAndRepaint) {
+    const struct {
+        int nId;
+        int CShow3DCntMap::*pField;
+    } cases[] = {{2003, &CShow3DCntMap::m_bAutofitColor}, {2008, &CShow3DCntMap::m_bAutofitPlace},
+                 {2010, &CShow3DCntMap::m_bSensors},      {2011, &CShow3DCntMap::m_bSensorAct},
+                 {2012, &CShow3DCntMap::m_bContourMap},   {2013, &CShow3DCntMap::m_bContourAct}};
+    for (const auto& c : cases) {
+        for (int nExpected : {0, 1}) {
+            windowCalls().clear();
+            click(dlg(), c.nId);
+            EXPECT_EQ(map().*c.pField, nExpected) << c.nId;
+            pump();
+            EXPECT_GE(paints(), 1) << c.nId;
+        }
+    }
+    m_pData->setSelect(0); // every wave holds -999 there
+    click(dlg(), 2006);
+    EXPECT_DOUBLE_EQ(map().m_dColorMax, -499.5) << "Update reruns the range check";
+}
+
+TEST_F(TimeDomainDialog, TypingUnderAutofitRepaintsEachKeyUntilAutofitGoesOff) {
+    setTextSilently(dlg(), 2005, "");
+    windowCalls().clear();
+    for (const char* pszKey : {"9", "9"}) {
+        QTest::keyClicks(edit(dlg(), 2005), pszKey);
+        pump();
+    }
+    EXPECT_EQ(paints(), 2);
+    EXPECT_DOUBLE_EQ(map().m_dColorMax, kFittedMax);
+    retype(dlg(), 2004, "2");
+    EXPECT_DOUBLE_EQ(map().m_dColorMin, kFittedMin);
+
+    click(dlg(), 2003);
+    EXPECT_DOUBLE_EQ(map().m_dColorMax, 99.0);
+    EXPECT_DOUBLE_EQ(map().m_dColorMin, 2.0);
+    // Min above Max is taken as it is.
+    retype(dlg(), 2004, "500");
+    EXPECT_DOUBLE_EQ(map().m_dColorMin, 500.0);
+    EXPECT_TRUE(recordedMessages().empty());
+}
+
+TEST_F(TimeDomainDialog, ALoneMinusInMinPromptsAndLeavesTheMembersAfterMinAsTheyWere) {
+    // Exchange order: view, 2003, 2008, Max, Min, 2013, 2011, 2012, 2010, 2014.
+    tickSilently(dlg(), 2003, false);
+    tickSilently(dlg(), 2008, false);
+    setTextSilently(dlg(), 2005, "8");
+    tickSilently(dlg(), 2013, false);
+    tickSilently(dlg(), 2010, false);
+    retype(dlg(), 2004, "-");
+    EXPECT_EQ(recordedMessages(), std::vector<std::string>{kNumberPrompt});
+    EXPECT_EQ(map().m_bAutofitColor, 0);
+    EXPECT_EQ(map().m_bAutofitPlace, 0);
+    EXPECT_DOUBLE_EQ(map().m_dColorMax, 8.0);
+    EXPECT_DOUBLE_EQ(map().m_dColorMin, kFittedMin);
+    EXPECT_EQ(map().m_bContourAct, 1);
+    EXPECT_EQ(map().m_bSensors, 1);
+
+    // The prompt left "-" selected; carry on after it.
+    QTest::keyClick(edit(dlg(), 2004), Qt::Key_End);
+    QTest::keyClicks(edit(dlg(), 2004), "3");
+    EXPECT_DOUBLE_EQ(map().m_dColorMin, -3.0);
+    EXPECT_EQ(map().m_bContourAct, 0);
+    EXPECT_EQ(map().m_bSensors, 0);
+    EXPECT_EQ(recordedMessages().size(), 1u);
+}
+
+TEST_F(TimeDomainDialog, MarkSelectionSavesTheControlsButAppliesNothingUntilUpdate) {
+    tickSilently(dlg(), 2003, false);
+    tickSilently(dlg(), 2012, false);
+    setTextSilently(dlg(), 2005, "42");
+    m_pData->setSelect(0);
+    map().m_pMarkSelection = nullptr;
+    click(dlg(), 2014);
+    EXPECT_EQ(dlg().m_bMarkSelection, 1);
+    EXPECT_EQ(dlg().m_bContourMap, 0);
+    EXPECT_FLOAT_EQ(dlg().m_fMax, 42.0f);
+    EXPECT_EQ(map().m_pMarkSelection, &dlg().m_bMarkSelection);
+    EXPECT_EQ(map().m_bContourMap, 1);
+    EXPECT_EQ(map().m_bAutofitColor, 1);
+    EXPECT_DOUBLE_EQ(map().m_dColorMax, kFittedMax) << "no copy and no range check";
+
+    click(dlg(), 2006);
+    EXPECT_EQ(map().m_bContourMap, 0);
+    EXPECT_DOUBLE_EQ(map().m_dColorMax, 42.0);
+}
+
+TEST_F(TimeDomainDialog, PickSensorTicksMarkSelectionAndLeavingPickKeepsIt) {
+    choose(dlg(), "Pick Sensor");
+    EXPECT_EQ(view().m_nViewMode, 3);
+    EXPECT_TRUE(box(dlg(), 2014)->isChecked());
+    EXPECT_EQ(dlg().m_bMarkSelection, 1);
+    choose(dlg(), "Rotate");
+    EXPECT_EQ(view().m_nViewMode, 1);
+    EXPECT_TRUE(box(dlg(), 2014)->isChecked());
+    EXPECT_EQ(dlg().m_bMarkSelection, 1);
+}
+
+void clickOK(CWnd& d) {
+    QTest::mouseClick(widgetOf(*d.GetDlgItem(IDOK)), Qt::LeftButton);
+}
+
+// OK (button or Enter) gives up the viewport, so the map returns with the default camera; Esc and
+// the close box only hide. The view mode survives either way.
+TEST_F(TimeDomainDialog, OkReleasesTheViewportWhileEscAndTheCloseBoxKeepTheCamera) {
+    const struct {
+        const char* pszName;
+        std::function<void(CWnd&)> hide;
+        bool bReleases;
+    } cases[] = {{"OK", clickOK, true},
+                 {"Enter", [](CWnd& d) { QTest::keyClick(windowOf(d), Qt::Key_Return); }, true},
+                 {"Esc", [](CWnd& d) { QTest::keyClick(windowOf(d), Qt::Key_Escape); }, false},
+                 {"close box", [](CWnd& d) { widgetOf(d)->window()->close(); }, false}};
+    choose(dlg(), "Zoom");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        CGL4dqv* pGL4d = view().m_pGL4d;
+        ASSERT_NE(pGL4d, nullptr);
+        pGL4d->setRotateValue(30.0, 40.0, 0.0);
+        pGL4d->setTranslate(0.0, 0.0, -300.0);
+        windowCalls().clear();
+        c.hide(dlg());
+        EXPECT_FALSE(dlg().IsWindowVisible());
+        EXPECT_EQ(view().m_pGL4d, c.bReleases ? nullptr : pGL4d);
+        EXPECT_EQ(windowCalls().nContextsKilled, c.bReleases ? 1 : 0);
+
+        reopen();
+        ASSERT_NE(view().m_pGL4d, nullptr);
+        EXPECT_DOUBLE_EQ(rotationOf(*view().m_pGL4d).y, c.bReleases ? 0.0 : 40.0);
+        EXPECT_DOUBLE_EQ(distanceOf(*view().m_pGL4d), c.bReleases ? 750.0 : 300.0);
+        EXPECT_EQ(view().m_nViewMode, 2);
+    }
+}
+
+TEST_F(TimeDomainDialog, OkWithALoneMinusStaysOpenYetReleasesTheViewport) {
+    retype(dlg(), 2004, "-");
+    recordedMessages().clear();
+    clickOK(dlg());
+    EXPECT_EQ(recordedMessages(), std::vector<std::string>{kNumberPrompt});
+    EXPECT_TRUE(dlg().IsWindowVisible());
+    EXPECT_EQ(view().m_pGL4d, nullptr);
+    EXPECT_EQ(windowCalls().nContextsKilled, 1);
+}
+
+TEST_F(TimeDomainDialog, ResizingKeepsTheViewTenPixelsInsideAndFitsTheViewport) {
+    for (QSize size : {QSize(900, 720), QSize(480, 380)}) {
+        windowCalls().clear();
+        widgetOf(dlg())->window()->resize(size);
+        pump();
+        CRect rcDlg, rcView;
+        dlg().GetClientRect(&rcDlg);
+        view().GetClientRect(&rcView);
+        WINDOWPLACEMENT wp = {};
+        view().GetWindowPlacement(&wp);
+        EXPECT_EQ(wp.rcNormalPosition.right, rcDlg.right - 10) << size.width();
+        EXPECT_EQ(wp.rcNormalPosition.bottom, rcDlg.bottom - 10) << size.height();
+        ASSERT_FALSE(windowCalls().reshapes.empty());
+        EXPECT_EQ(windowCalls().reshapes.back(), std::make_pair(rcView.Width(), rcView.Height()));
+    }
+}
+
+TEST_F(TimeDomainDialog, AReleaseOutsideTheDialogPicksNothingAndEndsTheCapture) {
+    choose(dlg(), "Pick Sensor");
+    CRect rc;
+    dlg().GetClientRect(&rc);
+    const CPoint outside(rc.right + 40, rc.bottom / 2);
+    press(dlg(), centre());
+    EXPECT_EQ(CWnd::GetCapture(), &dlg());
+    moveTo(dlg(), outside);
+    release(dlg(), outside);
+    EXPECT_TRUE(hostCalls().empty());
+    EXPECT_EQ(m_pData->getTrialqv(-1)->getCurntChnlIndx(), -1);
+    EXPECT_EQ(CWnd::GetCapture(), nullptr);
+
+    choose(dlg(), "Rotate");
+    moveTo(dlg(), centre());
+    moveTo(dlg(), CPoint(centre().x + 50, centre().y + 30));
+    const CGxyz r = rotationOf(*view().m_pGL4d);
+    EXPECT_EQ(r.x + r.y + r.z, 0.0);
+
+    // The same press released where it began does pick the sensor there.
+    choose(dlg(), "Pick Sensor");
+    press(dlg(), centre());
+    release(dlg(), centre());
+    EXPECT_EQ(hostCalls(), (std::vector<std::pair<int, int>>{{0, -1}}));
+}
+
+} // namespace

@@ -1,0 +1,180 @@
+#include "../dialogs/dialogtestsupport.h"
+
+#include "dlgcontmap3dmodeling.h"
+#include "mdtrial.h"
+#include "spctmtrial.h"
+
+#include <QApplication>
+
+namespace {
+
+std::vector<std::pair<int, int>>& secondHostCalls() {
+    static std::vector<std::pair<int, int>> s_calls;
+    return s_calls;
+}
+
+int recordSecondHostCall(int nChannel, int nOther) {
+    secondHostCalls().emplace_back(nChannel, nOther);
+    return 0;
+}
+
+class DialogRoad : public MapViewTest {
+protected:
+    void SetUp() override {
+        MapViewTest::SetUp();
+        secondHostCalls().clear();
+    }
+    CDlgContMap3DTimedomain& timeDomain() { return *m_face.m_pDlgTimeDomain; }
+    CShow3DCntMapqv& timeMap() { return timeDomain().m_staticContMap.m_Show3DCntMap; }
+    bool allUpdatesAreZero() {
+        return m_face.updateContourMap() == 0 && m_face.updateContourMapSelectChannel() == 0 &&
+               m_face.updateContourMapFrqc() == 0 && m_face.updateContourMapSpctm(nullptr) == 0;
+    }
+};
+
+TEST_F(DialogRoad, UpdatesDoNothingBeforeAShowAndOnceTheDialogsAreHidden) {
+    EXPECT_TRUE(allUpdatesAreZero());
+
+    openTimeDomain({at(0, 0, 0, 1.0), at(20, 0, 0, 2.0)});
+    m_face.show3DContMapFrqc(m_pData.get(), nullptr);
+    m_face.show3DContMapSpctm(m_pData.get(), nullptr);
+    pump();
+    QTest::mouseClick(widgetOf(*timeDomain().GetDlgItem(IDOK)), Qt::LeftButton);
+    QTest::keyClick(windowOf(*m_face.m_pDlgFrqc), Qt::Key_Escape);
+    QTest::keyClick(windowOf(*m_face.m_pDlgSpctm), Qt::Key_Escape);
+    windowCalls().clear();
+    timeDomain().m_bMarkSelection = 1;
+    EXPECT_TRUE(allUpdatesAreZero());
+    pump();
+    EXPECT_EQ(paints(), 0);
+    EXPECT_EQ(windowCalls().nContextsMade, 0);
+}
+
+TEST_F(DialogRoad, UpdateContourMapRechecksTheRangeAndRepaints) {
+    openTimeDomain({at(0, 0, 0, 1.0), at(20, 0, 0, 2.0)});
+    EXPECT_DOUBLE_EQ(timeMap().m_dColorMax, 1.0);
+    windowCalls().clear();
+    m_pData->setSelect(0);
+    EXPECT_EQ(m_face.updateContourMap(), 1);
+    EXPECT_DOUBLE_EQ(timeMap().m_dColorMax, -499.5);
+    pump();
+    EXPECT_EQ(paints(), 1);
+}
+
+TEST_F(DialogRoad, SelectChannelRedrawsOnlyWhileMarkSelectionIsTicked) {
+    openTimeDomain({at(0, 0, 0, 1.0), at(20, 0, 0, 2.0)});
+    m_pData->getTrialqv(-1)->setCurrentChannel(1);
+    m_pData->setSelect(0);
+    windowCalls().clear();
+    EXPECT_EQ(m_face.updateContourMapSelectChannel(), 1);
+    EXPECT_DOUBLE_EQ(timeMap().m_dColorMax, 1.0);
+    pump();
+    EXPECT_EQ(paints(), 0);
+
+    click(timeDomain(), 2014);
+    pump();
+    windowCalls().clear();
+    EXPECT_EQ(m_face.updateContourMapSelectChannel(), 1);
+    EXPECT_DOUBLE_EQ(timeMap().m_dColorMax, -499.5);
+    pump();
+    EXPECT_EQ(paints(), 1);
+    ASSERT_EQ(windowCalls().texts.size(), 3u);
+    EXPECT_EQ(windowCalls().texts[2].str.rfind(L"MEG1:", 0), 0u);
+}
+
+TEST_F(DialogRoad, FrequencyAndSpectralUpdatesRefitAndRepaintWhileShown) {
+    m_pData = makeTestRecording({at(0, 0, 0, 1.0), at(20, 0, 0, 2.0)});
+    m_face.show3DContMapFrqc(m_pData.get(), nullptr);
+    m_face.show3DContMapSpctm(m_pData.get(), nullptr);
+    pump();
+    CSpctmTrialqv* pSpctm = m_pData->getTrialqv(-1)->getSpctmTrial(false, 0);
+    pSpctm->m_nSelectFreqBin = 5;
+    pSpctm->m_nSelectColumn = 4; // cell element 3 counting from 1
+    windowCalls().clear();
+    EXPECT_NE(m_face.updateContourMapFrqc(), 0);
+    EXPECT_NE(m_face.updateContourMapSpctm(nullptr), 0);
+    EXPECT_DOUBLE_EQ(m_face.m_pDlgFrqc->m_staticContMap.m_Show3DCntMap.m_dColorMax, 3.5);
+    EXPECT_DOUBLE_EQ(m_face.m_pDlgSpctm->m_staticContMap.m_Show3DCntMap.m_dColorMax, 2.5);
+    pump();
+    EXPECT_EQ(paints(), 2);
+}
+
+TEST_F(DialogRoad, ASecondShowTakesTheNewRecordingAndOnlyTheNewCallbackPicks) {
+    openTimeDomain({at(-30, 0, 0, 1.0), at(30, 0, 0, 2.0)});
+    CDlgContMap3DTimedomain* pFirst = m_face.m_pDlgTimeDomain;
+    auto pSecond = makeTestRecording({at(5, 5, 5, 3.0)});
+    m_face.show3DContMapTimeDomain(pSecond.get(), recordSecondHostCall, nullptr);
+    pump();
+    ASSERT_EQ(m_face.m_pDlgTimeDomain, pFirst);
+    CStaticContMap& view = timeDomain().m_staticContMap;
+    EXPECT_EQ(view.m_pMEGData, pSecond.get());
+
+    choose(timeDomain(), "Pick Sensor");
+    const CPoint centre = inDialog(view, clientCentre(view));
+    press(timeDomain(), centre);
+    release(timeDomain(), centre);
+    EXPECT_TRUE(hostCalls().empty());
+    EXPECT_EQ(secondHostCalls(), (std::vector<std::pair<int, int>>{{0, -1}}));
+    EXPECT_EQ(pSecond->getTrialqv(-1)->getCurntChnlIndx(), 0);
+
+    m_face.show3DContMapTimeDomain(pSecond.get(), nullptr, nullptr);
+    pump();
+    pSecond->getTrialqv(-1)->setCurrentChannel(-1);
+    press(timeDomain(), centre);
+    release(timeDomain(), centre);
+    EXPECT_EQ(pSecond->getTrialqv(-1)->getCurntChnlIndx(), -1);
+    EXPECT_EQ(secondHostCalls().size(), 1u);
+    EXPECT_TRUE(hostCalls().empty());
+}
+
+TEST_F(DialogRoad, ASecondShowReloadsTheControlsAndKeepsThePlacement) {
+    openTimeDomain({at(0, 0, 0, 1.0), at(20, 0, 0, 2.0)});
+    QWidget* frame = widgetOf(timeDomain())->window();
+    frame->setGeometry(120, 90, 700, 560);
+    pump();
+    const QRect placed = frame->geometry();
+    QTest::keyClick(windowOf(timeDomain()), Qt::Key_Escape);
+    timeMap().m_bSensors = 0;
+    timeMap().m_bAutofitColor = 0;
+    timeMap().m_dColorMax = 3.5;
+    m_face.show3DContMapTimeDomain(m_pData.get(), recordHostCall, nullptr);
+    pump();
+    EXPECT_FALSE(box(timeDomain(), 2010)->isChecked());
+    EXPECT_FALSE(box(timeDomain(), 2003)->isChecked());
+    EXPECT_TRUE(box(timeDomain(), 2011)->isChecked());
+    EXPECT_EQ(edit(timeDomain(), 2005)->text(), "3.5");
+    EXPECT_EQ(frame->geometry(), placed);
+}
+
+int windowsTitled(const char* pszTitle) {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        n += w->windowTitle() == QString::fromUtf8(pszTitle) ? 1 : 0;
+    return n;
+}
+
+TEST(DialogRoadLifetime, DestroyingTheFacadeDeletesTheShownDialogsAndTheirViewports) {
+    const char* const titles[] = {"Time-domain 3D Contour Map", "Frequency 3D Contourmap",
+                                  "Modeling 3D Contour Map", "Spectral 3D Contourmap"};
+    int before[4];
+    for (int i = 0; i < 4; ++i)
+        before[i] = windowsTitled(titles[i]);
+    auto pData = makeTestRecording({at(0, 0, 0, 1.0)});
+    auto pFace = std::make_unique<C3DRendDlgFaceqv>();
+    pFace->show3DContMapTimeDomain(pData.get(), recordHostCall, nullptr);
+    pFace->show3DContMapSpctm(pData.get(), nullptr);
+    pump();
+    EXPECT_EQ(pFace->m_pDlgFrqc, nullptr);
+    EXPECT_EQ(pFace->m_pDlgModeling, nullptr);
+    EXPECT_EQ(windowsTitled(titles[0]), before[0] + 1);
+    EXPECT_EQ(windowsTitled(titles[3]), before[3] + 1);
+
+    windowCalls().clear();
+    pFace.reset();
+    pump();
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(windowsTitled(titles[i]), before[i]) << titles[i];
+    EXPECT_EQ(windowCalls().nContextsKilled, 2);
+}
+
+} // namespace
