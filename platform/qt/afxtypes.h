@@ -54,6 +54,14 @@ constexpr unsigned LOWORD(std::uintptr_t v) {
 constexpr unsigned HIWORD(std::uintptr_t v) {
     return static_cast<unsigned>((v >> 16) & 0xFFFFu);
 }
+// Two signed 16-bit words in one 32-bit value, low word first (point coordinates of a message).
+constexpr std::int32_t AfxMakeLong(int lo, int hi) {
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(lo) & 0xFFFFu) |
+                                     ((static_cast<std::uint32_t>(hi) & 0xFFFFu) << 16));
+}
+constexpr LPARAM MAKELPARAM(int lo, int hi) {
+    return static_cast<LPARAM>(AfxMakeLong(lo, hi));
+}
 constexpr WPARAM MAKEWPARAM(unsigned lo, unsigned hi) {
     return static_cast<WPARAM>((lo & 0xFFFFu) | ((hi & 0xFFFFu) << 16));
 }

@@ -589,7 +589,7 @@ int CWnd::MapWindowPoints(CWnd* pwndTo, LPPOINT lpPoint, UINT nCount) const {
         lpPoint[i].x += d.x();
         lpPoint[i].y += d.y();
     }
-    return (d.y() << 16) | (d.x() & 0xFFFF);
+    return AfxMakeLong(d.x(), d.y());
 }
 
 void CWnd::MapWindowPoints(CWnd* pwndTo, LPRECT lpRect) const {

@@ -114,7 +114,7 @@ private:
         MSG msg{pTarget->m_hWnd,
                 message,
                 nFlags,
-                static_cast<LPARAM>((pt.y << 16) | (pt.x & 0xFFFF)),
+                MAKELPARAM(pt.x, pt.y),
                 static_cast<DWORD>(me->timestamp()),
                 POINT{global.x(), global.y()}};
         if (_walkPreTranslate(pTarget, &msg))
