@@ -3,8 +3,10 @@
 #include "fiducial.h"
 #include "siblings_export.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 class CMDTrialqv;
@@ -52,6 +54,13 @@ public:
     const std::vector<double>& getSpctmFreqsHz() const { return m_aSpctmFreqsHz; }
     const std::vector<double>& getSpctmRowTimesSec() const { return m_aSpctmRowTimesSec; }
 
+    // Unit of the MEG samples and spectra, for labels: "fT" by default, "fT/cm" for planar
+    // gradiometers. Informational. 0 and unchanged for an empty unit or one longer than
+    // nMaxUnitLength bytes, which no label has room for.
+    static constexpr std::size_t nMaxUnitLength = 32;
+    const std::string& getUnit() const { return m_strUnit; }
+    int setUnit(const std::string& strUnit);
+
 protected:
     bool _isSampleInside(CMDTrialqv* pTrial, std::int64_t nSample);
 
@@ -62,6 +71,7 @@ protected:
     double m_dFirstSampleTime;
     std::vector<double> m_aSpctmFreqsHz;
     std::vector<double> m_aSpctmRowTimesSec;
+    std::string m_strUnit;
 };
 
 // Head localisation: the working fiducial set.

@@ -6,7 +6,8 @@
 #include <cmath>
 
 CMEGData::CMEGData()
-    : m_nCurntTrial(-1), m_nSelectSample(0), m_dSamplingRate(0.0), m_dFirstSampleTime(0.0) {}
+    : m_nCurntTrial(-1), m_nSelectSample(0), m_dSamplingRate(0.0), m_dFirstSampleTime(0.0),
+      m_strUnit("fT") {}
 
 CMEGData::~CMEGData() = default;
 
@@ -86,6 +87,13 @@ int CMEGData::setSpctmAxes(const std::vector<double>& aFreqsHz,
             return 0;
     m_aSpctmFreqsHz = aFreqsHz;
     m_aSpctmRowTimesSec = aRowTimesSec;
+    return 1;
+}
+
+int CMEGData::setUnit(const std::string& strUnit) {
+    if (strUnit.empty() || strUnit.size() > nMaxUnitLength)
+        return 0;
+    m_strUnit = strUnit;
     return 1;
 }
 

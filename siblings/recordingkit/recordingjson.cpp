@@ -389,8 +389,8 @@ std::unique_ptr<CMEGDataqv> buildRecording(const json& root) {
     if (!root.is_object())
         fail("the top level must be an object");
     checkKeys(root,
-              {"sampling_rate", "first_sample_time", "frequencies", "row_times", "selection",
-               "fiducials", "channels"},
+              {"sampling_rate", "unit", "first_sample_time", "frequencies", "row_times",
+               "selection", "fiducials", "channels"},
               "top level: ");
     if (!root.contains("channels"))
         fail("'channels' is missing");
@@ -419,6 +419,12 @@ std::unique_ptr<CMEGDataqv> buildRecording(const json& root) {
         if (!rate.is_number() || !(rate.get<double>() > 0.0) || !std::isfinite(rate.get<double>()))
             fail("'sampling_rate' must be a positive number (Hz)");
         pData->setSamplingRate(rate.get<double>());
+    }
+    if (root.contains("unit")) {
+        const json& unit = root["unit"];
+        if (!unit.is_string() || !pData->setUnit(unit.get<std::string>()))
+            fail("'unit' must be a non-empty string of at most " +
+                 std::to_string(CMEGData::nMaxUnitLength) + " bytes, such as \"fT/cm\"");
     }
     readAxes(root, shapes, *pData);
     return pData;
@@ -461,6 +467,8 @@ json recordingToJson(CMEGDataqv& data, CMDTrialqv& trial) {
     json root = json::object();
     if (data.getSamplingRate() > 0.0)
         root["sampling_rate"] = data.getSamplingRate();
+    if (data.getUnit() != "fT") // the default, like a first sample time of 0, is left out
+        root["unit"] = data.getUnit();
     if (data.getFirstSampleTime() != 0.0)
         root["first_sample_time"] = data.getFirstSampleTime();
     const std::vector<double>& freqs = data.getSpctmFreqsHz();

@@ -93,6 +93,7 @@ TEST(RecordingJson, DocumentedExampleLoadsAndSavesAsDescribed) {
     ppChannels[3]->addCoil(0.1, -2.0 / 3.0, 1e10 / 7.0);
     ppChannels[4]->m_strChnlName = L"STI\u00e9\u4e2d";
     pData->setShowChnl4Alltrials(0, 0);
+    ASSERT_EQ(pData->setUnit("fT/cm"), 1);
     const std::string path = tempPath("saved.json"), again = tempPath("again.json");
     ASSERT_EQ(saveRecordingJson(*pData, path, error), 1) << error;
     EXPECT_NE(readFile(path).find("[0.0,null,0.0]"), std::string::npos) << "NaN is written as null";
@@ -103,6 +104,7 @@ TEST(RecordingJson, DocumentedExampleLoadsAndSavesAsDescribed) {
     EXPECT_EQ(ppChannels[0]->getDataWave()[2], 1.0 / 3.0);
     EXPECT_EQ(ppChannels[4]->m_strChnlName, L"STI\u00e9\u4e2d");
     EXPECT_EQ(pLoaded->isShowChnl4Alltrials(0), 0);
+    EXPECT_EQ(pLoaded->getUnit(), "fT/cm");
     ASSERT_EQ(ppChannels[3]->getCoilCount(), 2);
     double x = 0, y = 0, z = 0;
     ppChannels[3]->getMEGCoilqv(1)->getCoilPositionD(x, y, z);
@@ -131,8 +133,10 @@ TEST(RecordingJson, DocumentedExampleLoadsAndSavesAsDescribed) {
     EXPECT_TRUE(pData->getFirstSampleTime() == 0.0 && pData->getSpctmFreqsHz().empty() &&
                 pData->getSpctmRowTimesSec().empty());
     ASSERT_EQ(saveRecordingJson(*pData, path, error), 1) << error;
+    EXPECT_EQ(pData->getUnit(), "fT");
     EXPECT_EQ(readFile(path).find("first_sample_time"), std::string::npos)
         << "a time of 0 is the default and is left out";
+    EXPECT_EQ(readFile(path).find("\"unit\""), std::string::npos) << "so is the unit fT";
 }
 
 // One line per problem, naming the file and where in it the problem is; one case per rule.
@@ -171,6 +175,8 @@ TEST(RecordingJson, RefusesEachBrokenRuleWithOneClearMessage) {
         {"{'fiducials': [null], 'channels': []}", "'fiducials' must be a list of six entries"},
         {"{'sampling_rate': -1, 'channels': []}", "'sampling_rate' must be a positive number"},
         {"{'first_sample_time': '0', 'channels': []}", "'first_sample_time' must be a finite"},
+        {"{'unit': '', 'channels': []}", "'unit' must be a non-empty string of at most 32"},
+        {"{'unit': ['fT'], 'channels': []}", "'unit' must be a non-empty string"},
         {"{'frequencies': [0, 1], 'channels': [" MEG SPECTRUM(2, 3, "[1, 2, 3, 4, 5, 6]") "]}",
          "'frequencies' has 2 entries but the spectra have 3 columns"},
         {"{'frequencies': [0, null, 2], 'channels': [" MEG
