@@ -23,8 +23,8 @@ public:
     // Size of the array getDataWave() returns (0 when it returns null).
     std::int64_t getSampleCount() const;
     // Stores a copy; an empty vector removes the samples. The maps index every channel's samples
-    // with the recording's selected sample unchecked: give the channels of a trial equal lengths
-    // and select the sample afterwards.
+    // with the recording's selected sample unchecked: give the channels of a trial equal lengths.
+    // A selection past a channel filled shorter later reads as sample 0 (CMEGData::getSelect).
     int setDataWave(const std::vector<double>& samples);
 
     std::wstring m_strChnlName;

@@ -1,6 +1,7 @@
 #include "demowindow.h"
 
 #include "butterflyplot.h"
+#include "colorbarpanel.h"
 #include "selectionlabels.h"
 
 #include "mdchannel.h"
@@ -54,6 +55,10 @@ CDemoWindow::CDemoWindow(QWidget* pParent) : QMainWindow(pParent) {
 
 CDemoWindow::~CDemoWindow() {
     m_timerPlay.stop();
+    // The maps close after this window's members are gone; they must not report to it then.
+    for (const QPointer<QWidget>& pWindow : m_apMapWindow)
+        if (pWindow)
+            pWindow->removeEventFilter(this);
     if (s_pPickTarget == this)
         s_pPickTarget = nullptr;
 }
@@ -82,8 +87,12 @@ void CDemoWindow::_createActions() {
 void CDemoWindow::_createControls() {
     auto* pCentral = new QWidget(this);
     auto* pLayout = new QVBoxLayout(pCentral);
+    auto* pTop = new QHBoxLayout;
     m_pPlot = new CButterflyPlot(pCentral);
-    pLayout->addWidget(m_pPlot, 1);
+    pTop->addWidget(m_pPlot, 1);
+    m_pColorBars = new CColorBarPanel(pCentral);
+    pTop->addWidget(m_pColorBars);
+    pLayout->addLayout(pTop, 1);
     connect(m_pPlot, &CButterflyPlot::cursorMoved, this,
             [this](qint64 nSample) { selectSample(nSample); });
 
@@ -234,6 +243,7 @@ bool CDemoWindow::selectSample(std::int64_t nSample) {
     }
     m_pSampleLabel->setText(sampleLabel(*m_pRecording, nSample));
     m_face.updateContourMap();
+    _checkColorBar(mapTime);
     return true;
 }
 
@@ -249,6 +259,7 @@ bool CDemoWindow::selectFreqBin(int nBin) {
     }
     m_pBinLabel->setText(binLabel(*m_pRecording, nBin));
     m_face.updateContourMapFrqc();
+    _checkColorBar(mapFrequency);
     return true;
 }
 
@@ -278,6 +289,7 @@ bool CDemoWindow::selectCell(int nRow, int nColumn) {
     }
     m_pCellLabel->setText(cellLabel(*m_pRecording, nRow, nColumn));
     m_face.updateContourMapSpctm(nullptr);
+    _checkColorBar(mapSpectral);
     return true;
 }
 
@@ -300,6 +312,39 @@ void CDemoWindow::openMap(EMap nMap) {
         break;
     }
     _adoptMapWindow(nMap, before);
+    _loadColorBar(nMap);
+}
+
+void CDemoWindow::_loadColorBar(EMap nMap) {
+    if (nMap == mapModeling)
+        return;
+    const auto nKind = static_cast<CColorScale::EMapKind>(nMap);
+    loadMapLikeView(m_aBarMap[nMap], m_pRecording.get(), nKind);
+    checkMapRange(m_aBarMap[nMap], nKind);
+    _showColorBar(nMap);
+}
+
+void CDemoWindow::_checkColorBar(EMap nMap) {
+    if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible())
+        checkMapRange(m_aBarMap[nMap], static_cast<CColorScale::EMapKind>(nMap));
+    _showColorBar(nMap);
+}
+
+void CDemoWindow::_showColorBar(EMap nMap) {
+    const auto nKind = static_cast<CColorScale::EMapKind>(nMap);
+    if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible() && m_aBarMap[nMap].m_pTrial)
+        m_pColorBars->setBar(nKind, CColorScale::fromMap(m_aBarMap[nMap], nKind),
+                             scaleUnit(m_pRecording.get(), nKind));
+    else
+        m_pColorBars->clearBar(nKind);
+}
+
+bool CDemoWindow::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pEvent->type() == QEvent::Hide)
+        for (EMap nMap : {mapTime, mapFrequency, mapSpectral})
+            if (pWatched == m_apMapWindow[nMap])
+                _showColorBar(nMap);
+    return QMainWindow::eventFilter(pWatched, pEvent);
 }
 
 // The facade hands out no window handles a host could move, so the map's window is recognised
@@ -313,6 +358,7 @@ void CDemoWindow::_adoptMapWindow(EMap nMap, const QList<QWidget*>& before) {
             (nType != Qt::Window && nType != Qt::Dialog))
             continue;
         m_apMapWindow[nMap] = pWidget;
+        pWidget->installEventFilter(this);
         // Beside this window, each further map a step down and to the right.
         const int nStep = 36 * m_nPlacedMaps++;
         pWidget->move(frameGeometry().right() + 12 + nStep, frameGeometry().top() + nStep);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "3drenddlgfaceqv.h"
+#include "show3dcntmap.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <vector>
 
 class CButterflyPlot;
+class CColorBarPanel;
 class CMEGDataqv;
 class QAction;
 class QLabel;
@@ -55,6 +57,8 @@ public:
 
     C3DRendDlgFaceqv& getFace() { return m_face; }
     CButterflyPlot* getPlot() const { return m_pPlot; }
+    // The colour bars of the open time-domain, frequency and spectral maps.
+    CColorBarPanel* getColorBars() const { return m_pColorBars; }
     QPushButton* getPlayButton() const { return m_pPlayButton; }
 
     // The channel-selection callback handed to the facade. It reaches the most recently created
@@ -69,6 +73,7 @@ protected:
     virtual void reportError(const QString& strText);
     void keyPressEvent(QKeyEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     void _createActions();
@@ -79,6 +84,11 @@ private:
     void _updateSelectors();
     void _updateLabels();
     void _adoptMapWindow(EMap nMap, const QList<QWidget*>& before);
+    // The bars follow the maps through renderers of their own, loaded when a map opens and range
+    // checked on every selection change as the facade does with the map's renderer.
+    void _loadColorBar(EMap nMap);
+    void _checkColorBar(EMap nMap);
+    void _showColorBar(EMap nMap);
 
     // Maps that were hidden keep the recording they were given until they are shown again, so
     // a replaced recording stays alive as long as such a map may exist.
@@ -87,7 +97,10 @@ private:
     // Declared after the recordings: its dialogs close before the data they show goes away.
     C3DRendDlgFaceqv m_face;
 
+    CShow3DCntMapqv m_aBarMap[mapModeling];
+
     CButterflyPlot* m_pPlot = nullptr;
+    CColorBarPanel* m_pColorBars = nullptr;
     QPushButton* m_pPlayButton = nullptr;
     QSpinBox* m_pSampleSpin = nullptr;
     QSpinBox* m_pBinSpin = nullptr;

@@ -1,8 +1,15 @@
 // contourmap-render: draws one map of a recording the way the map views do (load, matching
-// range check, show sequence) into an offscreen OpenGL context and writes it as PNG.
+// range check, show sequence) into an offscreen OpenGL context and writes it as PNG, or a
+// numbered sequence of them through the samples; optionally with a colour bar and the sensors'
+// names.
 
+#include "frameencoder.h"
+#include "overlay.h"
+#include "pngwrite.h"
 #include "renderoptions.h"
 
+#include "bscmagsns.h"
+#include "colorscale.h"
 #include "gl4dqv.h"
 #include "glimagetarget.h"
 #include "glofflinecontext.h"
@@ -15,9 +22,16 @@
 #include "spctmtrial.h"
 #include "syntheticrecording.h"
 
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -91,15 +105,14 @@ bool _applySelection(const CRenderOptions& o, CMEGDataqv& recording, std::string
     return true;
 }
 
-// The matching range check of each map.
-int _checkRange(CShow3DCntMapqv& map, CRenderOptions::EMap nMap) {
+CColorScale::EMapKind _kind(CRenderOptions::EMap nMap) {
     switch (nMap) {
     case CRenderOptions::mapFrequency:
-        return map._checkSensorPosVlmFrqc();
+        return CColorScale::kindFrequency;
     case CRenderOptions::mapSpectral:
-        return map._checkSensorPosVlmSpctm();
+        return CColorScale::kindSpectral;
     default:
-        return map._checkSensorPosVlm();
+        return CColorScale::kindTime;
     }
 }
 
@@ -112,6 +125,192 @@ const char* _mapName(CRenderOptions::EMap nMap) {
     default:
         return "time-domain";
     }
+}
+
+// The camera of a frame, read inside it.
+struct SFrameCamera {
+    GLdouble adModel[16];
+    GLdouble adProjection[16];
+    GLint anViewport[4];
+};
+
+bool _project(const SFrameCamera& camera, double x, double y, double z, double& wx, double& wy,
+              double& wz) {
+    return gluProject(x, y, z, camera.adModel, camera.adProjection, camera.anViewport, &wx, &wy,
+                      &wz) == GL_TRUE;
+}
+
+// The names of the sensors the map draws, where their spheres appear; a sensor farther from
+// the camera than the head's centre is hidden behind the head and gets none.
+std::vector<SSensorLabel> _sensorLabels(CShow3DCntMapqv& map, CRenderOptions::EMap nMap,
+                                        const SFrameCamera& camera) {
+    std::vector<SSensorLabel> aLabels;
+    CMDTrialqv* pTrial = map.m_pTrial;
+    CMDChannelqv** ppChannels = pTrial ? pTrial->getAllChannelPt() : nullptr;
+    if (!ppChannels) {
+        return aLabels;
+    }
+    // Positions are drawn in single precision around the centre while autofit place is on.
+    const double dCenterX = static_cast<float>(map.m_dCenterX);
+    const double dCenterY = static_cast<float>(map.m_dCenterY);
+    const double dCenterZ = static_cast<float>(map.m_dCenterZ);
+    double cx = 0.0, cy = 0.0, czDepth = 0.0;
+    if (map.m_bAutofitPlace) {
+        _project(camera, 0.0, 0.0, 0.0, cx, cy, czDepth);
+    } else {
+        _project(camera, dCenterX, dCenterY, dCenterZ, cx, cy, czDepth);
+    }
+    // The camera's x axis in scene coordinates: a sphere's radius along it shows in full.
+    double ax = camera.adModel[0], ay = camera.adModel[4], az = camera.adModel[8];
+    const double dLength = std::sqrt(ax * ax + ay * ay + az * az);
+    if (dLength > 0.0) {
+        ax /= dLength;
+        ay /= dLength;
+        az /= dLength;
+    }
+    const double dHeight = camera.anViewport[1] + camera.anViewport[3];
+    for (int i = 0; i < pTrial->getTotalChannel(); ++i) {
+        CMDChannelqv* pChannel = ppChannels[i];
+        CBscMagSnsqv* pCoil =
+            pChannel && pChannel->isMEGMeasureChannel() ? pChannel->getMEGCoilqv(0) : nullptr;
+        if (!pCoil) {
+            continue;
+        }
+        if (nMap == CRenderOptions::mapSpectral) {
+            // The spectral map leaves out sensors without spectral data.
+            CSpctmChnlqv* pSpctm = pChannel->getSpctmChnl(false, map.m_nSpctmSelector);
+            if (!pSpctm || !pSpctm->getSpctmDataPtr(map.m_nDataSelector, nullptr, nullptr)) {
+                continue;
+            }
+        }
+        double x = 0.0, y = 0.0, z = 0.0;
+        pCoil->getCoilPositionD(x, y, z);
+        if (map.m_bAutofitPlace) {
+            x -= dCenterX;
+            y -= dCenterY;
+            z -= dCenterZ;
+        }
+        double wx = 0.0, wy = 0.0, wz = 0.0, ex = 0.0, ey = 0.0, ez = 0.0;
+        if (!_project(camera, x, y, z, wx, wy, wz) || !(wz <= czDepth) || wz < 0.0) {
+            continue;
+        }
+        const double r = map.m_dSensorSize;
+        _project(camera, x + r * ax, y + r * ay, z + r * az, ex, ey, ez);
+        aLabels.push_back(
+            {wx, dHeight - wy, std::hypot(ex - wx, ey - wy), pChannel->m_strChnlName});
+    }
+    return aLabels;
+}
+
+// What every picture of a run shares.
+struct SRenderJob {
+    const CRenderOptions& o;
+    CGLOfflineContextqv& context;
+    CShow3DCntMapqv& map;
+    int nPanelWidth; // 0 without a colour bar
+    std::string strUnit;
+};
+
+// Draws one frame of the map with its labels and colour bar into rgba (nWidth x nHeight).
+bool _renderImage(SRenderJob& job, std::vector<unsigned char>& rgba, int& nWidth, int& nHeight,
+                  std::string& error) {
+    SFrameCamera camera{};
+    const int bDrawn = job.context.renderFrame([&]() {
+        glGetDoublev(GL_MODELVIEW_MATRIX, camera.adModel);
+        glGetDoublev(GL_PROJECTION_MATRIX, camera.adProjection);
+        glGetIntegerv(GL_VIEWPORT, camera.anViewport);
+        switch (job.o.nMap) {
+        case CRenderOptions::mapFrequency:
+            job.map.show3DCntMapFrqc();
+            break;
+        case CRenderOptions::mapSpectral:
+            job.map.show3DCntMapSpctm();
+            break;
+        default:
+            job.map.show3DCntMap();
+        }
+    });
+    CGLImageTargetqv* pTarget = job.context.target();
+    if (!bDrawn || !pTarget || !pTarget->hasFrame()) {
+        error = "rendering failed: " + job.context.getLastError();
+        return false;
+    }
+    const int nMapWidth = pTarget->getImageWidth();
+    nHeight = pTarget->getImageHeight();
+    nWidth = nMapWidth + job.nPanelWidth;
+    const std::vector<unsigned char>& frame = pTarget->getImage();
+    rgba.assign(static_cast<std::size_t>(nWidth) * nHeight * 4, 0);
+    for (int y = 0; y < nHeight; ++y) {
+        unsigned char* pRow = rgba.data() + static_cast<std::size_t>(y) * nWidth * 4;
+        std::copy_n(frame.data() + static_cast<std::size_t>(y) * nMapWidth * 4, nMapWidth * 4,
+                    pRow);
+        for (int x = nMapWidth; x < nWidth; ++x) {
+            pRow[x * 4 + 3] = 255;
+        }
+    }
+    if (job.o.bLabels || job.nPanelWidth > 0) {
+        const std::vector<SSensorLabel> aLabels = job.o.bLabels
+                                                      ? _sensorLabels(job.map, job.o.nMap, camera)
+                                                      : std::vector<SSensorLabel>();
+        const CColorScale scale = CColorScale::fromMap(job.map, _kind(job.o.nMap));
+        drawOverlays(rgba.data(), nWidth, nHeight, nMapWidth, aLabels,
+                     job.nPanelWidth > 0 ? &scale : nullptr, job.strUnit);
+    }
+    return true;
+}
+
+// Renders the frames of --frames, handing each to the encoder thread.
+int _renderSequence(SRenderJob& job, CMEGDataqv& recording) {
+    const CRenderOptions& o = job.o;
+    const long long nFrames = (o.nFrameTo - o.nFrameFrom) / o.nFrameStep + 1;
+    const bool bProgress = isatty(fileno(stderr)) != 0;
+    // Fast compression: a sequence is large, and a video encoder reads it once.
+    CFrameEncoder encoder(4, 1);
+    std::vector<std::string> aFiles;
+    std::string error;
+    int nWidth = 0, nHeight = 0;
+    for (long long k = 0; k < nFrames; ++k) {
+        const long long nSample = o.nFrameFrom + k * o.nFrameStep;
+        // As a view does on a selection change: the selection, then the range check.
+        if (!recording.setSelect(nSample)) {
+            error = "sample " + std::to_string(nSample) + " cannot be selected";
+            break;
+        }
+        checkMapRange(job.map, _kind(o.nMap));
+        std::vector<unsigned char> rgba;
+        if (!_renderImage(job, rgba, nWidth, nHeight, error)) {
+            break;
+        }
+        aFiles.push_back(frameFileName(o.strOut, k + 1));
+        if (!encoder.push(aFiles.back(), std::move(rgba), nWidth, nHeight)) {
+            aFiles.pop_back();
+            break;
+        }
+        if (bProgress) {
+            std::fprintf(stderr, "\rcontourmap-render: frame %lld of %lld (sample %lld)", k + 1,
+                         nFrames, nSample);
+            std::fflush(stderr);
+        }
+    }
+    if (bProgress) {
+        std::fputc('\n', stderr);
+    }
+    std::string encodeError;
+    if (!encoder.finish(encodeError)) {
+        return _fail(encodeError);
+    }
+    if (!error.empty()) {
+        return _fail(error);
+    }
+    for (const std::string& strFile : aFiles) {
+        std::printf("%s\n", strFile.c_str());
+    }
+    std::fprintf(stderr,
+                 "contourmap-render: %s map, %lld frames of %dx%d (samples %lld to %lld, step "
+                 "%lld) -> %s ... %s\n",
+                 _mapName(o.nMap), nFrames, nWidth, nHeight, o.nFrameFrom, o.nFrameTo, o.nFrameStep,
+                 aFiles.front().c_str(), aFiles.back().c_str());
+    return 0;
 }
 
 } // namespace
@@ -141,6 +340,16 @@ int main(int argc, char** argv) {
             return _fail(error);
         }
     }
+    if (o.bFrames) {
+        // The last frame decides whether the whole range lies inside the recording.
+        CMDTrialqv* pTrial = pRecording->getTrialqv(-1);
+        if (!pTrial || !pRecording->setSelect(o.nFrameTo)) {
+            return _fail("--frames runs to sample " + std::to_string(o.nFrameTo) +
+                         ", outside the recording's " +
+                         std::to_string(pTrial ? pTrial->getSampleCount() : 0) + " samples");
+        }
+        o.nSample = o.nFrameFrom;
+    }
     if (!_applySelection(o, *pRecording, error)) {
         return _fail(error);
     }
@@ -151,11 +360,7 @@ int main(int argc, char** argv) {
     if (o.nMap == CRenderOptions::mapTime) {
         map.m_pMarkSelection = &bMarkSelection;
     }
-    if (o.nMap == CRenderOptions::mapFrequency) {
-        map.setMegDataFrqc(pRecording.get());
-    } else {
-        map.setMegData(pRecording.get());
-    }
+    loadMapLikeView(map, pRecording.get(), _kind(o.nMap));
     map.m_bSensors = o.bSensors;
     map.m_bSensorAct = o.bSensorColor;
     map.m_bContourMap = o.bSurface;
@@ -164,7 +369,7 @@ int main(int argc, char** argv) {
     map.setShowFiducialPts(o.bFiducials);
     // A typed range works as in the dialogs: the fit sets the steps per colour entry, then the
     // thresholds are replaced and colour autofit is switched off.
-    if (!_checkRange(map, o.nMap)) {
+    if (!checkMapRange(map, _kind(o.nMap))) {
         if (o.nMap == CRenderOptions::mapSpectral) {
             return _fail("the spectral map cannot fit its range: it needs spectral data and a "
                          "selected cell with row and column of at least 1");
@@ -180,7 +385,7 @@ int main(int argc, char** argv) {
         if (o.bMax) {
             map.m_dColorMax = o.dMax;
         }
-        _checkRange(map, o.nMap);
+        checkMapRange(map, _kind(o.nMap));
     }
 
     CGLOfflineContextqv context;
@@ -198,27 +403,31 @@ int main(int argc, char** argv) {
         pViewport->getTranslate(tx, ty, tz);
         pViewport->setTranslate(tx, ty, -o.dDistance);
     }
-    const int bDrawn = context.renderFrame([&]() {
-        switch (o.nMap) {
-        case CRenderOptions::mapFrequency:
-            map.show3DCntMapFrqc();
-            break;
-        case CRenderOptions::mapSpectral:
-            map.show3DCntMapSpctm();
-            break;
-        default:
-            map.show3DCntMap();
+
+    std::unique_ptr<QGuiApplication> pTextDrawing;
+    SRenderJob job{o, context, map, 0, scaleUnit(pRecording.get(), _kind(o.nMap))};
+    if (o.bColorbar || o.bLabels) {
+        pTextDrawing = startTextDrawing();
+        if (o.bColorbar) {
+            job.nPanelWidth = colorBarPanelWidthFor(o.nHeight, job.strUnit);
+            // Video encoders for yuv420p want an even width.
+            job.nPanelWidth += (o.nWidth + job.nPanelWidth) % 2;
         }
-    });
-    if (!bDrawn) {
-        return _fail("rendering failed: " + std::string(pViewport->getLastError()));
     }
-    if (!context.target()->writePng(o.strOut, error)) {
+    if (o.bFrames) {
+        return _renderSequence(job, *pRecording);
+    }
+    std::vector<unsigned char> rgba;
+    int nWidth = 0, nHeight = 0;
+    if (!_renderImage(job, rgba, nWidth, nHeight, error)) {
+        return _fail(error);
+    }
+    if (!writeRgbaPng(o.strOut, rgba.data(), nWidth, nHeight, -1, error)) {
         return _fail(error);
     }
     std::printf("%s\n", o.strOut.c_str());
     std::fprintf(stderr, "contourmap-render: %s map, %dx%d, colour range %.4g .. %.4g -> %s\n",
-                 _mapName(o.nMap), o.nWidth, o.nHeight, map.m_dColorMin, map.m_dColorMax,
+                 _mapName(o.nMap), nWidth, nHeight, map.m_dColorMin, map.m_dColorMax,
                  o.strOut.c_str());
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cxxopts.hpp>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -26,6 +27,31 @@ bool _parsePair(const std::string& text, char cSeparator, double& a, double& b) 
 
 bool _isWhole(double d) {
     return std::isfinite(d) && d == std::floor(d);
+}
+
+bool _parseWholeNumber(const std::string& text, long long& n) {
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-')) {
+        return false;
+    }
+    try {
+        std::size_t nUsed = 0;
+        n = std::stoll(text, &nUsed);
+        return nUsed == text.size();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool _parseFrames(const std::string& text, long long& nFrom, long long& nTo, long long& nStep) {
+    const std::size_t nFirst = text.find(':');
+    const std::size_t nSecond = nFirst == std::string::npos ? nFirst : text.find(':', nFirst + 1);
+    if (nSecond == std::string::npos) {
+        return false;
+    }
+    return _parseWholeNumber(text.substr(0, nFirst), nFrom) &&
+           _parseWholeNumber(text.substr(nFirst + 1, nSecond - nFirst - 1), nTo) &&
+           _parseWholeNumber(text.substr(nSecond + 1), nStep) && nFrom >= 0 && nTo >= nFrom &&
+           nStep >= 1;
 }
 
 } // namespace
@@ -57,6 +83,12 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         "no-autofit-place",
         "draw at the measured positions, not recentred")("no-fiducials", "draw no fiducial points")(
         "mark-selection", "mark the current channel with a wire cube (time-domain map)")(
+        "colorbar", "add a labelled colour bar beside the map")(
+        "labels", "write each sensor's channel name beside it (sensors facing the camera)")(
+        "frames",
+        "a numbered picture for every STEP-th sample from FROM to TO (time-domain map), "
+        "named from --out: out.png gives out-0001.png, out-0002.png, ...",
+        cxxopts::value<std::string>())(
         "out", "output PNG file",
         cxxopts::value<std::string>()->default_value("contourmap.png"))("h,help", "show this help");
     o.strHelp = cli.help();
@@ -158,6 +190,25 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         o.bAutofitPlace = r.count("no-autofit-place") == 0;
         o.bFiducials = r.count("no-fiducials") == 0;
         o.bMarkSelection = r.count("mark-selection") > 0;
+        o.bColorbar = r.count("colorbar") > 0;
+        o.bLabels = r.count("labels") > 0;
+        if (r.count("frames")) {
+            o.bFrames = true;
+            if (!_parseFrames(r["frames"].as<std::string>(), o.nFrameFrom, o.nFrameTo,
+                              o.nFrameStep)) {
+                error = "--frames must be FROM:TO:STEP with whole numbers, 0 <= FROM <= TO and "
+                        "STEP >= 1, e.g. 0:999:4";
+                return false;
+            }
+            if (o.nMap != CRenderOptions::mapTime) {
+                error = "--frames steps through samples and works with --map time only";
+                return false;
+            }
+            if (o.nSample >= 0) {
+                error = "--frames chooses the samples itself; leave out --sample";
+                return false;
+            }
+        }
         o.strOut = r["out"].as<std::string>();
         if (o.strOut.empty()) {
             error = "--out must name a file";
@@ -168,4 +219,22 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         return false;
     }
     return true;
+}
+
+std::string frameFileName(const std::string& strOut, long long nNumber) {
+    std::string strStem = strOut;
+    const std::size_t nSlash = strStem.rfind('/');
+    const std::size_t nDot = strStem.rfind('.');
+    if (nDot != std::string::npos && (nSlash == std::string::npos || nDot > nSlash + 1)) {
+        std::string strExtension = strStem.substr(nDot);
+        for (char& c : strExtension) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (strExtension == ".png") {
+            strStem.erase(nDot);
+        }
+    }
+    char szNumber[32];
+    std::snprintf(szNumber, sizeof szNumber, "-%04lld.png", nNumber);
+    return strStem + szNumber;
 }

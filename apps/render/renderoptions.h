@@ -31,10 +31,19 @@ struct CRenderOptions {
     bool bAutofitPlace = true;
     bool bFiducials = true;
     bool bMarkSelection = false;
+    bool bColorbar = false;
+    bool bLabels = false;
+    bool bFrames = false; // a numbered sequence through the samples instead of one picture
+    long long nFrameFrom = 0;
+    long long nFrameTo = 0;
+    long long nFrameStep = 1;
     std::string strOut = "contourmap.png";
     bool bHelp = false;
     std::string strHelp;
 };
+
+// The file of frame nNumber (from 1) of a sequence: "out.png" gives "out-0001.png".
+std::string frameFileName(const std::string& strOut, long long nNumber);
 
 // Parses the command line; false with a one-line error for bad options.
 bool parseRenderOptions(int argc, char** argv, CRenderOptions& options, std::string& error);

@@ -22,10 +22,16 @@ int CMEGData::getCurntTrialCSD(int* pChannels, std::int64_t* pSamples, CMDTrialq
     return pTrial ? 1 : -1;
 }
 
+// Readers index every channel's samples with the selection unchecked. A channel filled with
+// fewer samples after the selection was made would put it outside that channel, so the
+// selection is checked again here and reads as sample 0, which every channel with samples has.
 int CMEGData::getSelect(std::int64_t& nSample, std::int64_t& nSampleEnd) {
-    nSample = m_nSelectSample;
-    nSampleEnd = m_nSelectSample;
-    return getTrialqv(-1) ? 1 : 0;
+    CMDTrialqv* pTrial = getTrialqv(-1);
+    const std::int64_t nSelect =
+        m_nSelectSample == 0 || _isSampleInside(pTrial, m_nSelectSample) ? m_nSelectSample : 0;
+    nSample = nSelect;
+    nSampleEnd = nSelect;
+    return pTrial ? 1 : 0;
 }
 
 CMDTrialqv* CMEGData::getTrialqv(int nTrial) {

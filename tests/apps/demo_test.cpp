@@ -1,6 +1,7 @@
 // The demo host's window driven in-process, under the offscreen platform, with the real library.
 
 #include "butterflyplot.h"
+#include "colorbarpanel.h"
 #include "demooptions.h"
 #include "demowindow.h"
 #include "selectionlabels.h"
@@ -127,6 +128,64 @@ TEST_F(DemoWindow, SelectionChangesReachTheOpenMaps) {
     EXPECT_EQ(spectral().m_nSelectFreqBin, 60);
     EXPECT_EQ(std::make_pair(spectral().m_nSelectRow, spectral().m_nSelectColumn),
               std::make_pair(9, 60));
+}
+
+bool sameRange(const CColorScale& scale, const CShow3DCntMapqv& map) {
+    return scale.colorMin() == map.m_dColorMin && scale.colorMax() == map.m_dColorMax &&
+           scale.stepMin() == map.m_dColorStepMin && scale.stepMax() == map.m_dColorStepMax;
+}
+
+// The colour of the bar's top row as painted, and the colour the scale gives the bar's top.
+std::pair<QColor, QColor> topOfBar(CColorBarPanel& bars, CColorScale::EMapKind nKind) {
+    const QImage image = bars.grab().toImage();
+    const QRect bar = bars.barRect(nKind);
+    const CColorScale::SRgb rgb = bars.getScale(nKind).rgbAt(bars.getScale(nKind).barTop());
+    return {image.pixelColor(bar.center().x(), bar.top()), QColor(rgb.r, rgb.g, rgb.b)};
+}
+
+TEST_F(DemoWindow, ColourBarsFollowTheOpenMapsAndTheirSelections) {
+    CColorBarPanel& bars = *m_window.getColorBars();
+    EXPECT_FALSE(bars.isVisible()) << "no map, no bar";
+    m_window.getMapAction(CDemoWindow::mapTime)->trigger();
+    pump();
+    ASSERT_TRUE(bars.isVisible());
+    EXPECT_TRUE(bars.hasBar(CColorScale::kindTime));
+    EXPECT_FALSE(bars.hasBar(CColorScale::kindFrequency) || bars.hasBar(CColorScale::kindSpectral));
+
+    // The bar has the open map's range; autofit puts the thresholds at half the extremes.
+    C3DRendDlgFaceqv& face = m_window.getFace();
+    const CShow3DCntMapqv& time = face.m_pDlgTimeDomain->m_staticContMap.m_Show3DCntMap;
+    EXPECT_TRUE(sameRange(bars.getScale(CColorScale::kindTime), time));
+    const double dPeakMax = bars.getScale(CColorScale::kindTime).dataMax();
+    EXPECT_EQ(dPeakMax, 2 * time.m_dColorMax);
+    auto [painted, expected] = topOfBar(bars, CColorScale::kindTime);
+    EXPECT_EQ(painted, expected);
+
+    ASSERT_TRUE(m_window.selectSample(10));
+    EXPECT_TRUE(sameRange(bars.getScale(CColorScale::kindTime), time));
+    EXPECT_LT(bars.getScale(CColorScale::kindTime).dataMax(), 0.8 * dPeakMax);
+    std::tie(painted, expected) = topOfBar(bars, CColorScale::kindTime);
+    EXPECT_EQ(painted, expected);
+
+    // A second map adds its bar below the first and follows its own selection.
+    m_window.getMapAction(CDemoWindow::mapSpectral)->trigger();
+    pump();
+    ASSERT_TRUE(bars.hasBar(CColorScale::kindSpectral));
+    EXPECT_GT(bars.barRect(CColorScale::kindSpectral).top(),
+              bars.barRect(CColorScale::kindTime).bottom());
+    const CShow3DCntMapqv& cell = face.m_pDlgSpctm->m_staticContMap.m_Show3DCntMap;
+    const double dCellMax = bars.getScale(CColorScale::kindSpectral).dataMax();
+    ASSERT_TRUE(m_window.selectCell(9, 60));
+    EXPECT_TRUE(sameRange(bars.getScale(CColorScale::kindSpectral), cell));
+    EXPECT_LT(bars.getScale(CColorScale::kindSpectral).dataMax(), 0.5 * dCellMax);
+    std::tie(painted, expected) = topOfBar(bars, CColorScale::kindSpectral);
+    EXPECT_EQ(painted, expected);
+
+    // A hidden map takes its bar with it.
+    m_window.getMapWindow(CDemoWindow::mapTime)->hide();
+    pump();
+    EXPECT_FALSE(bars.hasBar(CColorScale::kindTime));
+    EXPECT_TRUE(bars.hasBar(CColorScale::kindSpectral));
 }
 
 // Vertical extent of the highlighted trace in the plot's pixels.

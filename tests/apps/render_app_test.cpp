@@ -1,13 +1,23 @@
-// contourmap-render as a user runs it: exit status, the one-line errors and the PNG it writes.
+// contourmap-render as a user runs it: exit status, the one-line errors and the PNGs it writes.
 
 #include "testtempdir.h"
 
+#include "glofflinecontext.h"
+#include "index2color.h"
+#include "show3dcntmap.h"
+#include "syntheticrecording.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 
@@ -17,7 +27,8 @@ namespace fs = std::filesystem;
 
 struct SRun {
     int nStatus = -1;
-    std::string strErr;
+    std::string strErr;    // the first line
+    std::string strErrAll; // everything
 };
 
 SRun _run(const std::string& strArgs, const std::string& strEnvironment = "") {
@@ -28,7 +39,10 @@ SRun _run(const std::string& strArgs, const std::string& strEnvironment = "") {
     const int nRaw = std::system(strCommand.c_str());
     run.nStatus = WIFEXITED(nRaw) ? WEXITSTATUS(nRaw) : -1;
     std::ifstream in(errFile);
-    std::getline(in, run.strErr);
+    std::stringstream all;
+    all << in.rdbuf();
+    run.strErrAll = all.str();
+    run.strErr = run.strErrAll.substr(0, run.strErrAll.find('\n'));
     return run;
 }
 
@@ -43,6 +57,34 @@ bool _readPng(const fs::path& path, int& nWidth, int& nHeight, std::vector<unsig
     nWidth = static_cast<int>(image.width);
     nHeight = static_cast<int>(image.height);
     return png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr) != 0;
+}
+
+struct SImage {
+    int nWidth = 0, nHeight = 0;
+    std::vector<unsigned char> rgba;
+
+    bool read(const fs::path& path) { return _readPng(path, nWidth, nHeight, rgba); }
+    std::array<int, 3> at(int x, int y) const {
+        const unsigned char* p = rgba.data() + (static_cast<std::size_t>(y) * nWidth + x) * 4;
+        return {p[0], p[1], p[2]};
+    }
+    bool lit(int x, int y) const {
+        const std::array<int, 3> c = at(x, y);
+        return c[0] + c[1] + c[2] > 0;
+    }
+    int litIn(int x0, int y0, int x1, int y1) const {
+        int n = 0;
+        for (int y = std::max(y0, 0); y <= std::min(y1, nHeight - 1); ++y)
+            for (int x = std::max(x0, 0); x <= std::min(x1, nWidth - 1); ++x)
+                n += lit(x, y) ? 1 : 0;
+        return n;
+    }
+};
+
+std::array<int, 3> _rgb(const float* pColor) {
+    return {static_cast<int>(std::lround(pColor[0] * 255)),
+            static_cast<int>(std::lround(pColor[1] * 255)),
+            static_cast<int>(std::lround(pColor[2] * 255))};
 }
 
 class RenderApp : public testing::Test {
@@ -111,6 +153,14 @@ TEST_F(RenderApp, BadInputGivesOneLineAndStatusTwo) {
         {"--bogus", "bogus"},
         {"--recording /nonexistent/rec.json", "/nonexistent/rec.json"},
         {"--out /nonexistent/dir/map.png", "/nonexistent/dir/map.png"},
+        {"--frames 5:2:1", "--frames"},
+        {"--frames 0:10:0", "--frames"},
+        {"--frames 1:2", "--frames"},
+        {"--frames 0:x:1", "--frames"},
+        {"--frames 0:1000:1", "--frames"},
+        {"--frames 0:3:1 --map frequency", "--frames"},
+        {"--frames 0:3:1 --sample 2", "--frames"},
+        {"--frames 0:3:1 --out /nonexistent/dir/f.png", "/nonexistent/dir/f-0001.png"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszArgs);
@@ -131,6 +181,161 @@ TEST_F(RenderApp, BadInputGivesOneLineAndStatusTwo) {
     EXPECT_FALSE(fs::exists(out("nogl.png")));
 }
 
+TEST_F(RenderApp, ColourBarWidensThePictureAndShowsTheRenderersColours) {
+    const std::string strArgs = "--size 200x240 --synthetic-channels 120 ";
+    const fs::path plainPng = out("plain.png"), barPng = out("bar.png");
+    ASSERT_EQ(_run(strArgs + "--out " + plainPng.string()).nStatus, 0);
+    const SRun run = _run(strArgs + "--colorbar --out " + barPng.string());
+    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_EQ(run.strErrAll.find("Qt"), std::string::npos) << run.strErrAll;
+    SImage plain, bar;
+    ASSERT_TRUE(plain.read(plainPng) && bar.read(barPng));
+    EXPECT_GE(bar.nWidth, 200 + 160);
+    ASSERT_EQ(bar.nHeight, 240);
+    int nChanged = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 200; ++x)
+            nChanged += plain.at(x, y) != bar.at(x, y) ? 1 : 0;
+    EXPECT_EQ(nChanged, 0) << "the map keeps its size and pixels";
+
+    // The bar: the first lit column right of the map at mid height, then up and down it.
+    int xBar = 200;
+    while (xBar < bar.nWidth && !bar.lit(xBar, 120))
+        ++xBar;
+    ASSERT_LT(xBar, 200 + 40);
+    xBar += 3;
+    int yTop = 0, yBottom = 239;
+    while (yTop < 240 && !bar.lit(xBar, yTop))
+        ++yTop;
+    while (yBottom > yTop && !bar.lit(xBar, yBottom))
+        --yBottom;
+    ASSERT_GT(yBottom - yTop, 150);
+
+    // What the renderer makes of the same recording: its extremes are twice the thresholds.
+    CSyntheticOptionsqv synthetic;
+    synthetic.nMegChannels = 120;
+    auto pRecording = makeSyntheticRecording(synthetic);
+    CShow3DCntMapqv map;
+    map.setMegData(pRecording.get());
+    ASSERT_TRUE(map._checkSensorPosVlm());
+    const auto entry = [](double dExtreme, double dThreshold, double dStep) {
+        const double dSteps = std::fabs((static_cast<float>(dExtreme) - dThreshold) / dStep);
+        return std::min(511, static_cast<int>(dSteps));
+    };
+    const int nTop = entry(2 * map.m_dColorMax, map.m_dColorMax, map.m_dColorStepMax);
+    const int nBottom = entry(2 * map.m_dColorMin, map.m_dColorMin, map.m_dColorStepMin);
+    EXPECT_NEAR(nTop, 380, 1);
+    const CIndex2ColorOpenGLqv tables;
+    EXPECT_EQ(bar.at(xBar, yTop), _rgb(tables.m_pColorTableMax[nTop]));
+    EXPECT_EQ(bar.at(xBar, yBottom), _rgb(tables.m_pColorTableMin[nBottom]));
+    int nNeutral = 0;
+    for (int y = yTop; y <= yBottom; ++y)
+        nNeutral += bar.at(xBar, y) == std::array<int, 3>{128, 128, 128} ? 1 : 0;
+    EXPECT_GT(nNeutral, 20) << "values between the thresholds";
+    // Tick labels right of the bar.
+    EXPECT_GT(bar.litIn(xBar + 20, 0, bar.nWidth - 1, 239), 100);
+}
+
+TEST_F(RenderApp, LabelsNameTheSensorsFacingTheCamera) {
+    const fs::path recording = out("two.json");
+    std::ofstream(recording) << R"({"channels": [
+        {"name": "MEG0111", "kind": "meg", "coils": [[80, 40, 60]], "samples": [1, 2]},
+        {"name": "MEG0222", "kind": "meg", "coils": [[-80, -40, -60]], "samples": [3, 4]}]})";
+    const std::string strArgs = "--recording " + recording.string() +
+                                " --size 400x400 --no-sensors --no-surface --no-fiducials ";
+    const fs::path bare = out("nolabels.png"), labelled = out("labels.png");
+    ASSERT_EQ(_run(strArgs + "--out " + bare.string()).nStatus, 0);
+    const SRun run = _run(strArgs + "--labels --out " + labelled.string());
+    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    SImage without, with;
+    ASSERT_TRUE(without.read(bare) && with.read(labelled));
+    ASSERT_EQ(with.nWidth, 400);
+    EXPECT_EQ(without.litIn(0, 0, 399, 399), 0);
+
+    // Where the sensors land with the same camera; the centre of the sensors is the origin.
+    CGLOfflineContextqv context;
+    std::string error;
+    ASSERT_TRUE(context.open(400, 400, error)) << error;
+    GLdouble adModel[16], adProj[16];
+    GLint anViewport[4];
+    context.renderFrame([&]() {
+        glGetDoublev(GL_MODELVIEW_MATRIX, adModel);
+        glGetDoublev(GL_PROJECTION_MATRIX, adProj);
+        glGetIntegerv(GL_VIEWPORT, anViewport);
+    });
+    double adX[2], adY[2], adDepth[2];
+    const double aadPos[2][3] = {{80, 40, 60}, {-80, -40, -60}};
+    for (int k = 0; k < 2; ++k) {
+        gluProject(aadPos[k][0], aadPos[k][1], aadPos[k][2], adModel, adProj, anViewport, &adX[k],
+                   &adY[k], &adDepth[k]);
+        adY[k] = anViewport[3] - adY[k];
+    }
+    const int nFront = adDepth[0] < adDepth[1] ? 0 : 1, nBack = 1 - nFront;
+    const auto nearby = [&](int k) {
+        const int x = static_cast<int>(adX[k]), y = static_cast<int>(adY[k]);
+        return with.litIn(x, y - 8, x + 70, y + 8);
+    };
+    EXPECT_GT(nearby(nFront), 15) << "the name of the sensor in front";
+    EXPECT_EQ(nearby(nBack), 0) << "the sensor behind the head";
+}
+
+TEST_F(RenderApp, FramesAreANumberedSequenceThroughTheSamples) {
+    const fs::path dir = out("frames");
+    fs::create_directories(dir);
+    const std::string strArgs = "--size 96x80 --synthetic-channels 60 ";
+    const SRun run = _run(strArgs + "--frames 250:350:50 --out " + (dir / "seq.png").string());
+    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_EQ(run.strErrAll.find('\r'), std::string::npos) << "no progress without a terminal";
+    EXPECT_EQ(std::count(run.strErrAll.begin(), run.strErrAll.end(), '\n'), 1) << run.strErrAll;
+    std::vector<std::string> aNames;
+    for (const auto& entry : fs::directory_iterator(dir))
+        aNames.push_back(entry.path().filename().string());
+    std::sort(aNames.begin(), aNames.end());
+    ASSERT_EQ(aNames, (std::vector<std::string>{"seq-0001.png", "seq-0002.png", "seq-0003.png"}));
+    SImage aFrames[3];
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(aFrames[k].read(dir / aNames[k]));
+        EXPECT_EQ(aFrames[k].nWidth, 96);
+        EXPECT_EQ(aFrames[k].nHeight, 80);
+    }
+    EXPECT_NE(aFrames[0].rgba, aFrames[2].rgba) << "samples 250 and 350 differ";
+    // The first frame is the picture of its sample on its own.
+    const fs::path single = out("sample250.png");
+    ASSERT_EQ(_run(strArgs + "--sample 250 --out " + single.string()).nStatus, 0);
+    SImage alone;
+    ASSERT_TRUE(alone.read(single));
+    EXPECT_EQ(aFrames[0].rgba, alone.rgba);
+    // The others are what a view shows after the same selection changes: one context and one
+    // renderer throughout, the selection set and the range checked again before each frame.
+    CSyntheticOptionsqv synthetic;
+    synthetic.nMegChannels = 60;
+    auto pRecording = makeSyntheticRecording(synthetic);
+    ASSERT_TRUE(pRecording->setSelect(250));
+    CGLOfflineContextqv context;
+    std::string error;
+    ASSERT_TRUE(context.open(96, 80, error)) << error;
+    CShow3DCntMapqv map;
+    map.setMegData(pRecording.get());
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(pRecording->setSelect(250 + 50 * k));
+        map._checkSensorPosVlm();
+        ASSERT_TRUE(context.renderFrame([&]() { map.show3DCntMap(); }));
+        EXPECT_EQ(aFrames[k].rgba, context.target()->getImage()) << "frame " << k + 1;
+    }
+
+    // With a colour bar every frame has the same size, whatever its labels say.
+    const fs::path barDir = out("barframes");
+    fs::create_directories(barDir);
+    ASSERT_EQ(
+        _run(strArgs + "--colorbar --frames 0:400:200 --out " + (barDir / "b").string()).nStatus,
+        0);
+    for (const char* pszName : {"b-0001.png", "b-0002.png", "b-0003.png"}) {
+        SImage frame;
+        ASSERT_TRUE(frame.read(barDir / pszName)) << pszName;
+        EXPECT_EQ(frame.nWidth, 96 + 160) << pszName;
+    }
+}
+
 TEST_F(RenderApp, HelpListsTheOptions) {
     const fs::path help = out("help.txt");
     const int nRaw =
@@ -140,7 +345,8 @@ TEST_F(RenderApp, HelpListsTheOptions) {
     std::ifstream in(help);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     for (const char* pszOption :
-         {"--recording", "--map", "--cell", "--no-autofit-place", "--mark-selection", "--out"}) {
+         {"--recording", "--map", "--cell", "--no-autofit-place", "--mark-selection", "--colorbar",
+          "--labels", "--frames", "--out"}) {
         EXPECT_NE(text.find(pszOption), std::string::npos) << pszOption;
     }
 }

@@ -52,6 +52,14 @@ TEST(RecordingModel, TrialSlotsBadIndicesAndSelectedSample) {
     std::int64_t nSample = -1, nEnd = -1;
     EXPECT_EQ(data.getSelect(nSample, nEnd), 1);
     EXPECT_TRUE(nSample == 2 && nEnd == 2);
+    // A channel refilled shorter after the selection: the selection reads as the first sample
+    // until the channel is long enough again.
+    pTrial->getAllChannelPt()[1]->setDataWave(std::vector<double>(2, 1.0));
+    data.getSelect(nSample, nEnd);
+    EXPECT_TRUE(nSample == 0 && nEnd == 0);
+    pTrial->getAllChannelPt()[1]->setDataWave(std::vector<double>(3, 1.0));
+    data.getSelect(nSample, nEnd);
+    EXPECT_EQ(nSample, 2);
 
     data.addTrial()->setSampleCount(1);
     EXPECT_EQ(data.getTrialqv(-1), pTrial);

@@ -1,0 +1,248 @@
+#include "colorscale.h"
+
+#include "megdata.h"
+#include "show3dcntmap.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+const int nLastColorIndex = CIndex2ColorOpenGLqv::nColorEntries - 1;
+
+// The renderer's colour call takes the value in single precision.
+double _asRendered(double dValue) {
+    if (std::isnan(dValue)) {
+        return dValue;
+    }
+    if (dValue > FLT_MAX) {
+        return INFINITY;
+    }
+    if (dValue < -FLT_MAX) {
+        return -INFINITY;
+    }
+    return static_cast<float>(dValue);
+}
+
+int _colorIndex(double dQuotient) {
+    if (std::isnan(dQuotient)) {
+        return 0;
+    }
+    const double dAbs = std::fabs(dQuotient);
+    return dAbs >= nLastColorIndex ? nLastColorIndex : static_cast<int>(dAbs);
+}
+
+unsigned char _byte(float f) {
+    if (!(f > 0.0f)) {
+        return 0;
+    }
+    return f >= 1.0f ? 255 : static_cast<unsigned char>(std::lround(f * 255.0f));
+}
+
+} // namespace
+
+const CColorScale::SRgb CColorScale::rgbNeutral = {128, 128, 128};
+
+CColorScale::CColorScale(double dColorMin, double dColorMax, double dStepMin, double dStepMax,
+                         double dDataMin, double dDataMax, bool bHasExtremes)
+    : m_dColorMin(dColorMin), m_dColorMax(dColorMax), m_dStepMin(dStepMin), m_dStepMax(dStepMax),
+      m_dDataMin(dDataMin), m_dDataMax(dDataMax), m_bHasExtremes(bHasExtremes) {}
+
+int loadMapLikeView(CShow3DCntMapqv& map, CMEGDataqv* pRecording, CColorScale::EMapKind nKind) {
+    // The spectral view loads with the time-domain loader.
+    return nKind == CColorScale::kindFrequency ? map.setMegDataFrqc(pRecording)
+                                               : map.setMegData(pRecording);
+}
+
+int checkMapRange(CShow3DCntMapqv& map, CColorScale::EMapKind nKind) {
+    switch (nKind) {
+    case CColorScale::kindFrequency:
+        return map._checkSensorPosVlmFrqc();
+    case CColorScale::kindSpectral:
+        return map._checkSensorPosVlmSpctm();
+    default:
+        return map._checkSensorPosVlm();
+    }
+}
+
+CColorScale CColorScale::fromMap(const CShow3DCntMapqv& map, EMapKind nKind) {
+    CColorScale scale(map.m_dColorMin, map.m_dColorMax, map.m_dColorStepMin, map.m_dColorStepMax,
+                      0.0, 0.0, false);
+    CShow3DCntMapqv fitted(map);
+    fitted.m_bAutofitColor = 1;
+    if (checkMapRange(fitted, nKind)) {
+        scale.m_dDataMin = 2.0 * fitted.m_dColorMin;
+        scale.m_dDataMax = 2.0 * fitted.m_dColorMax;
+        scale.m_bHasExtremes = true;
+    }
+    return scale;
+}
+
+CColorScale::EBand CColorScale::band(double dValue, int* pIndex) const {
+    const double d = _asRendered(dValue);
+    int nIndex = 0;
+    EBand nBand = bandNeutral;
+    if (d >= m_dColorMax) {
+        nIndex = _colorIndex((d - m_dColorMax) / m_dStepMax);
+        nBand = bandUpper;
+    } else if (d <= m_dColorMin) {
+        nIndex = _colorIndex((d - m_dColorMin) / m_dStepMin);
+        nBand = bandLower;
+    }
+    if (pIndex) {
+        *pIndex = nIndex;
+    }
+    return nBand;
+}
+
+const float* CColorScale::colorAt(double dValue) const {
+    int nIndex = 0;
+    switch (band(dValue, &nIndex)) {
+    case bandUpper:
+        return m_tables.m_pColorTableMax[nIndex];
+    case bandLower:
+        return m_tables.m_pColorTableMin[nIndex];
+    default:
+        return nullptr;
+    }
+}
+
+CColorScale::SRgb CColorScale::rgbAt(double dValue) const {
+    const float* pColor = colorAt(dValue);
+    if (!pColor) {
+        return rgbNeutral;
+    }
+    return {_byte(pColor[0]), _byte(pColor[1]), _byte(pColor[2])};
+}
+
+void CColorScale::_barSpan(double& dTop, double& dBottom) const {
+    dTop = -INFINITY;
+    dBottom = INFINITY;
+    const double adValues[4] = {m_dColorMin, m_dColorMax, m_bHasExtremes ? m_dDataMin : NAN,
+                                m_bHasExtremes ? m_dDataMax : NAN};
+    for (double d : adValues) {
+        if (std::isfinite(d)) {
+            dTop = std::max(dTop, d);
+            dBottom = std::min(dBottom, d);
+        }
+    }
+    if (!std::isfinite(dTop)) {
+        dTop = 1.0;
+        dBottom = -1.0;
+    } else if (dTop == dBottom) {
+        const double dPad = dTop != 0.0 ? std::fabs(dTop) * 0.05 : 1.0;
+        dTop += dPad;
+        dBottom -= dPad;
+    }
+}
+
+double CColorScale::barTop() const {
+    double dTop, dBottom;
+    _barSpan(dTop, dBottom);
+    return dTop;
+}
+
+double CColorScale::barBottom() const {
+    double dTop, dBottom;
+    _barSpan(dTop, dBottom);
+    return dBottom;
+}
+
+double CColorScale::valueAtRow(int nRow, int nRows) const {
+    if (nRows < 2 || nRow <= 0) {
+        return barTop();
+    }
+    if (nRow >= nRows - 1) {
+        return barBottom();
+    }
+    // Weighted, not differenced, so that extremes near the ends of the double range stay finite.
+    const double t = static_cast<double>(nRow) / (nRows - 1);
+    return barTop() * (1.0 - t) + barBottom() * t;
+}
+
+double CColorScale::rowOf(double dValue, int nRows) const {
+    if (nRows < 2 || std::isnan(dValue)) {
+        return 0.0;
+    }
+    const double dTop = barTop() * 0.5, dBottom = barBottom() * 0.5;
+    const double t = (dTop - dValue * 0.5) / (dTop - dBottom);
+    return std::clamp(t, 0.0, 1.0) * (nRows - 1);
+}
+
+std::vector<CColorScale::STick> CColorScale::ticks() const {
+    std::vector<STick> aTicks;
+    const auto add = [&aTicks](ETick nKind, double dValue) {
+        if (std::isfinite(dValue)) {
+            aTicks.push_back({nKind, dValue});
+        }
+    };
+    if (m_bHasExtremes) {
+        add(tickMax, m_dDataMax);
+    }
+    add(tickUpperThreshold, m_dColorMax);
+    add(tickLowerThreshold, m_dColorMin);
+    if (m_bHasExtremes) {
+        add(tickMin, m_dDataMin);
+    }
+    // A typed range may put the lower threshold above the upper one.
+    std::stable_sort(aTicks.begin(), aTicks.end(),
+                     [](const STick& a, const STick& b) { return a.dValue > b.dValue; });
+    return aTicks;
+}
+
+std::string formatScaleValue(double dValue) {
+    if (dValue == 0.0) {
+        return "0"; // also for -0
+    }
+    char szText[32];
+    std::snprintf(szText, sizeof szText, "%.4g", dValue);
+    return szText;
+}
+
+std::string tickLabel(const CColorScale::STick& tick, const std::string& strUnit) {
+    std::string strLabel = formatScaleValue(tick.dValue);
+    if (!strUnit.empty()) {
+        strLabel += " " + strUnit;
+    }
+    switch (tick.nKind) {
+    case CColorScale::tickMax:
+        return "max " + strLabel;
+    case CColorScale::tickMin:
+        return "min " + strLabel;
+    default:
+        return strLabel;
+    }
+}
+
+std::string scaleUnit(CMEGDataqv* pRecording, CColorScale::EMapKind nKind) {
+    const std::string strUnit = pRecording ? pRecording->getUnit() : std::string("fT");
+    return nKind == CColorScale::kindTime ? strUnit : strUnit + " (spectrum)";
+}
+
+void spreadLabels(std::vector<double>& aCentres, double dGap, double dTop, double dBottom) {
+    const std::size_t n = aCentres.size();
+    if (n == 0) {
+        return;
+    }
+    for (double& d : aCentres) {
+        d = std::isnan(d) ? dTop : std::clamp(d, dTop, std::max(dTop, dBottom));
+    }
+    for (std::size_t i = 1; i < n; ++i) {
+        aCentres[i] = std::max(aCentres[i], aCentres[i - 1] + dGap);
+    }
+    if (aCentres[n - 1] > dBottom) {
+        aCentres[n - 1] = std::max(dBottom, dTop);
+        for (std::size_t i = n - 1; i-- > 0;) {
+            aCentres[i] = std::min(aCentres[i], aCentres[i + 1] - dGap);
+        }
+    }
+    // Without room for all, the gaps win over the bottom edge.
+    if (aCentres[0] < dTop) {
+        aCentres[0] = dTop;
+        for (std::size_t i = 1; i < n; ++i) {
+            aCentres[i] = std::max(aCentres[i], aCentres[i - 1] + dGap);
+        }
+    }
+}

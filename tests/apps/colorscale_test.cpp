@@ -1,0 +1,246 @@
+// The colour scale behind the colour bars: the same colour as the renderer for every value, the
+// data extremes of each map, the span and ticks of a bar, labels and their layout.
+
+#include "colorscale.h"
+#include "testtempdir.h"
+
+#include "glofflinecontext.h"
+#include "mdtrial.h"
+#include "megdata.h"
+#include "recordingjson.h"
+#include "show3dcntmap.h"
+#include "spctmtrial.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <fstream>
+
+namespace {
+
+// Opens the renderer's colour call.
+class CColorProbe : public CShow3DCntMapqv {
+public:
+    using CShow3DCntMap::_setColor;
+};
+
+TEST(ColorScale, GivesEveryValueTheColourTheRendererSets) {
+    CGLOfflineContextqv context;
+    std::string error;
+    ASSERT_TRUE(context.open(4, 4, error)) << error;
+    const struct {
+        const char* pszCase;
+        double dMin, dMax, dStepMin, dStepMax;
+    } ranges[] = {
+        {"fitted", -142.25, 163.875, 142.25 / 380.0, 163.875 / 380.0},
+        {"typed, lower above upper", 300.0, -50.0, 0.4, 0.5},
+        {"all negative data", -80.0, -10.0, 80.0 / 380.0, -10.0 / 380.0},
+        {"nothing to fit", 0.0, 0.0, 0.0001, 0.0001},
+    };
+    for (const auto& range : ranges) {
+        SCOPED_TRACE(range.pszCase);
+        const CColorScale scale(range.dMin, range.dMax, range.dStepMin, range.dStepMax, 0.0, 0.0,
+                                false);
+        CColorProbe probe;
+        probe.m_dColorMin = range.dMin;
+        probe.m_dColorMax = range.dMax;
+        probe.m_dColorStepMin = range.dStepMin;
+        probe.m_dColorStepMax = range.dStepMax;
+        const double adValues[] = {range.dMin,
+                                   range.dMax,
+                                   range.dMax - 1e-12, // the same as the threshold in floats
+                                   range.dMin + 1e-12,
+                                   (range.dMin + range.dMax) / 2,
+                                   range.dMax + 100 * range.dStepMax,
+                                   range.dMin - 379.5 * range.dStepMin,
+                                   range.dMax + 1e6, // past the last entry
+                                   range.dMin - 1e6,
+                                   1e300, // beyond single precision
+                                   -1e300,
+                                   INFINITY,
+                                   -INFINITY,
+                                   NAN};
+        for (double dValue : adValues) {
+            SCOPED_TRACE(dValue);
+            const float afCleared[4] = {0.25f, 0.25f, 0.25f, 0.25f};
+            glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, afCleared);
+            const int nTable = probe._setColor(static_cast<float>(dValue));
+            float afEmission[4];
+            glGetMaterialfv(GL_FRONT, GL_EMISSION, afEmission);
+            ASSERT_EQ(scale.band(dValue), nTable);
+            const float* pColor = scale.colorAt(dValue);
+            if (nTable == CColorScale::bandNeutral) {
+                EXPECT_EQ(pColor, nullptr);
+                EXPECT_EQ(scale.rgbAt(dValue), CColorScale::rgbNeutral);
+                continue;
+            }
+            ASSERT_NE(pColor, nullptr);
+            for (int k = 0; k < 4; ++k)
+                EXPECT_EQ(pColor[k], afEmission[k]) << "component " << k;
+            const CColorScale::SRgb rgb = scale.rgbAt(dValue);
+            EXPECT_EQ(rgb.r, std::lround(afEmission[0] * 255));
+            EXPECT_EQ(rgb.g, std::lround(afEmission[1] * 255));
+            EXPECT_EQ(rgb.b, std::lround(afEmission[2] * 255));
+        }
+    }
+}
+
+// Three MEG channels; the unseen EEG channel holds the largest numbers of all. Spectra are 2 x 3.
+// The frequency map reads element 4 (bin), the spectral range check element 1 (row 1, column 2
+// counted from 1).
+std::unique_ptr<CMEGDataqv> threeChannels(const std::string& strExtra = "") {
+    const auto path = testTempDir() / "three.json";
+    std::ofstream(path) << R"({)" << strExtra << R"(
+      "selection": {"sample": 1, "bin": 4, "row": 1, "column": 2},
+      "channels": [
+        {"name": "A", "kind": "meg", "coils": [[-40, 0, 90]], "samples": [0, -30.1, 0],
+         "spectrum": {"rows": 2, "columns": 3, "data": [1, 2.5, 3, 4, 0.75, 6]}},
+        {"name": "B", "kind": "meg", "coils": [[40, 0, 90]], "samples": [0, 120.3, 0],
+         "spectrum": {"rows": 2, "columns": 3, "data": [1, 7.5, 3, 4, 8.25, 6]}},
+        {"name": "C", "kind": "meg", "coils": [[0, 60, 110]], "samples": [0, 5, 0],
+         "spectrum": {"rows": 2, "columns": 3, "data": [1, 0.5, 3, 4, 3.5, 6]}},
+        {"name": "E", "kind": "eeg", "coils": [[0, 0, 130]], "samples": [0, 9999, 0]}
+      ]})";
+    std::string error;
+    auto pRecording = loadRecordingJson(path.string(), error);
+    EXPECT_TRUE(pRecording) << error;
+    return pRecording;
+}
+
+TEST(ColorScale, TakesTheDataExtremesOfEachMapFromTheFit) {
+    auto pRecording = threeChannels();
+    ASSERT_TRUE(pRecording);
+    const struct {
+        CColorScale::EMapKind nKind;
+        double dMin, dMax;
+    } maps[] = {{CColorScale::kindTime, -30.1, 120.3},
+                {CColorScale::kindFrequency, 0.75, 8.25},
+                {CColorScale::kindSpectral, 0.5, 7.5}};
+    for (const auto& m : maps) {
+        SCOPED_TRACE(m.nKind);
+        CShow3DCntMapqv map;
+        ASSERT_TRUE(loadMapLikeView(map, pRecording.get(), m.nKind));
+        ASSERT_TRUE(checkMapRange(map, m.nKind));
+        const CColorScale fitted = CColorScale::fromMap(map, m.nKind);
+        ASSERT_TRUE(fitted.hasExtremes());
+        // The fit keeps its extremes in single precision.
+        EXPECT_EQ(fitted.dataMin(), static_cast<float>(m.dMin));
+        EXPECT_EQ(fitted.dataMax(), static_cast<float>(m.dMax));
+        EXPECT_EQ(fitted.colorMin(), map.m_dColorMin);
+        EXPECT_EQ(fitted.colorMax(), map.m_dColorMax);
+        EXPECT_EQ(fitted.stepMin(), map.m_dColorStepMin);
+        EXPECT_EQ(fitted.stepMax(), map.m_dColorStepMax);
+        // The extremes sit near entry 380 of their tables.
+        int nIndex = 0;
+        EXPECT_EQ(fitted.band(fitted.dataMax(), &nIndex), CColorScale::bandUpper);
+        EXPECT_NEAR(nIndex, 380, 1);
+
+        // A typed range keeps its thresholds; the extremes stay the data's and the renderer is
+        // left as it was.
+        map.m_bAutofitColor = 0;
+        map.m_dColorMin = -1.0;
+        map.m_dColorMax = 2.0;
+        const CColorScale typed = CColorScale::fromMap(map, m.nKind);
+        EXPECT_EQ(typed.colorMin(), -1.0);
+        EXPECT_EQ(typed.colorMax(), 2.0);
+        EXPECT_EQ(typed.dataMax(), fitted.dataMax());
+        EXPECT_EQ(map.m_bAutofitColor, 0);
+        EXPECT_EQ(map.m_dColorMax, 2.0);
+    }
+
+    // The spectral map cannot fit a cell counted from 0: no extremes to show.
+    pRecording->getTrialqv(-1)->getSpctmTrial(false, 0)->m_nSelectRow = 0;
+    CShow3DCntMapqv map;
+    loadMapLikeView(map, pRecording.get(), CColorScale::kindSpectral);
+    EXPECT_FALSE(CColorScale::fromMap(map, CColorScale::kindSpectral).hasExtremes());
+}
+
+TEST(ColorScale, BarSpansTheDataAndTheThresholdsWithTicksFromTheTopDown) {
+    using T = CColorScale;
+    const auto kinds = [](const T& scale) {
+        std::vector<int> aKinds;
+        for (const T::STick& tick : scale.ticks())
+            aKinds.push_back(tick.nKind);
+        return aKinds;
+    };
+    const T fitted(-50.0, 80.0, 0.1, 0.2, -100.0, 160.0, true);
+    EXPECT_EQ(fitted.barTop(), 160.0);
+    EXPECT_EQ(fitted.barBottom(), -100.0);
+    EXPECT_EQ(fitted.valueAtRow(0, 261), 160.0);
+    EXPECT_EQ(fitted.valueAtRow(260, 261), -100.0);
+    EXPECT_NEAR(fitted.valueAtRow(160, 261), 0.0, 1e-9);
+    EXPECT_DOUBLE_EQ(fitted.rowOf(80.0, 261), 80.0);
+    EXPECT_EQ(fitted.rowOf(1e9, 261), 0.0);
+    EXPECT_EQ(kinds(fitted), (std::vector<int>{T::tickMax, T::tickUpperThreshold,
+                                               T::tickLowerThreshold, T::tickMin}));
+    EXPECT_EQ(fitted.rgbAt(fitted.valueAtRow(130, 261)), T::rgbNeutral);
+
+    // Positive data put the lower threshold below the data; the bar reaches down to it.
+    const T positive(5.0, 50.0, 0.01, 0.1, 10.0, 100.0, true);
+    EXPECT_EQ(positive.barBottom(), 5.0);
+    EXPECT_EQ(positive.barTop(), 100.0);
+
+    // A typed lower threshold above the upper one: the ticks still run down by value.
+    const T crossed(120.0, -20.0, 0.1, 0.1, -100.0, 160.0, true);
+    EXPECT_EQ(kinds(crossed), (std::vector<int>{T::tickMax, T::tickLowerThreshold,
+                                                T::tickUpperThreshold, T::tickMin}));
+    EXPECT_NE(crossed.rgbAt(0.0), T::rgbNeutral) << "no neutral band between crossed thresholds";
+
+    // Flat data still give a bar of some height; unknown extremes give no ticks of their own.
+    const T flat(0.0, 0.0, 0.0001, 0.0001, 0.0, 0.0, true);
+    EXPECT_GT(flat.barTop(), flat.barBottom());
+    const T unknown(-1.0, 2.0, 0.1, 0.1, 0.0, 0.0, false);
+    EXPECT_EQ(kinds(unknown), (std::vector<int>{T::tickUpperThreshold, T::tickLowerThreshold}));
+    EXPECT_EQ(unknown.barTop(), 2.0);
+
+    // A NaN among the fitted values makes NaN thresholds: everything is neutral, nothing ticks.
+    const T broken(NAN, NAN, NAN, NAN, NAN, NAN, true);
+    EXPECT_TRUE(kinds(broken).empty());
+    EXPECT_TRUE(std::isfinite(broken.barTop()) && std::isfinite(broken.barBottom()));
+    EXPECT_EQ(broken.rgbAt(3.0), T::rgbNeutral);
+}
+
+TEST(ColorScale, LabelsCarryTheUnitOfTheMap) {
+    EXPECT_EQ(formatScaleValue(812.3456), "812.3");
+    EXPECT_EQ(formatScaleValue(-0.0), "0");
+    EXPECT_EQ(formatScaleValue(0.0125), "0.0125");
+    EXPECT_EQ(formatScaleValue(1.5e-14), "1.5e-14");
+    EXPECT_EQ(tickLabel({CColorScale::tickMax, 327.8}, "fT"), "max 327.8 fT");
+    EXPECT_EQ(tickLabel({CColorScale::tickMin, -284.6}, "fT"), "min -284.6 fT");
+    EXPECT_EQ(tickLabel({CColorScale::tickLowerThreshold, -142.3}, "fT"), "-142.3 fT");
+
+    auto pFemtotesla = threeChannels();
+    auto pGradient = threeChannels(R"("unit": "fT/cm",)");
+    ASSERT_TRUE(pFemtotesla && pGradient);
+    EXPECT_EQ(scaleUnit(pFemtotesla.get(), CColorScale::kindTime), "fT");
+    EXPECT_EQ(scaleUnit(pGradient.get(), CColorScale::kindTime), "fT/cm");
+    EXPECT_EQ(scaleUnit(pGradient.get(), CColorScale::kindFrequency), "fT/cm (spectrum)");
+    EXPECT_EQ(scaleUnit(pFemtotesla.get(), CColorScale::kindSpectral), "fT (spectrum)");
+}
+
+TEST(SpreadLabels, MovesCrowdedLabelsApartInsideTheirRoom) {
+    const struct {
+        const char* pszCase;
+        std::vector<double> aIn;
+        double dTop, dBottom;
+        std::vector<double> aOut;
+    } cases[] = {
+        {"room enough", {10, 50, 90}, 0, 100, {10, 50, 90}},
+        {"two close", {50, 52}, 0, 100, {50, 60}},
+        {"close at the bottom", {95, 98}, 0, 100, {90, 100}},
+        {"close at the top", {-5, 0, 3}, 0, 100, {0, 10, 20}},
+        {"a chain pushed up", {70, 88, 90, 99}, 0, 100, {70, 80, 90, 100}},
+        {"no room at all", {0, 0, 0}, 0, 15, {0, 10, 20}},
+        {"nothing", {}, 0, 100, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszCase);
+        std::vector<double> aCentres = c.aIn;
+        spreadLabels(aCentres, 10, c.dTop, c.dBottom);
+        EXPECT_EQ(aCentres, c.aOut);
+    }
+}
+
+} // namespace
