@@ -14,6 +14,8 @@ install(TARGETS ${CM3D_INSTALLED_LIBRARIES}
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS contourmap-render contourmap-demo
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/mne_export.py
+    DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME contourmap-mne-export)
 
 # The facades, the renderer, the recording and viewport classes with their fill API, and the
 # message-box hook: everything a host calls. The window layer stays inside the library.
