@@ -72,6 +72,12 @@ int CGL4d::killGLCurrentContext() {
     return pfn(this);
 }
 
+int CWnd::ReleaseDC(CDC* pDC) {
+    static auto pfn = _next<int (*)(CWnd*, CDC*)>("_ZN4CWnd9ReleaseDCEP3CDC");
+    const int nResult = pfn(this, pDC);
+    return windowCalls().bFailReleaseDC ? 0 : nResult;
+}
+
 void pump() {
     for (int i = 0; i < 4; ++i)
         QCoreApplication::processEvents();

@@ -32,6 +32,7 @@ struct SWindowCalls {
     bool bFailContexts = false;                // when set, every context creation fails
     std::vector<std::pair<int, int>> reshapes; // CGL4d::reshape
     int nContextsKilled = 0;                   // CGL4d::killGLCurrentContext
+    bool bFailReleaseDC = false; // when set, CWnd::ReleaseDC releases but reports failure
     void clear() { *this = SWindowCalls(); }
 };
 SWindowCalls& windowCalls();
