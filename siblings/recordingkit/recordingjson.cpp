@@ -34,6 +34,25 @@ struct CFormatError {
     throw CFormatError{message};
 }
 
+// Errors are one line, whatever a file's keys or a path hold: control characters are written
+// as \xHH.
+std::string oneLine(const std::string& text) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string line;
+    line.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            line += "\\x";
+            line += kHex[u >> 4];
+            line += kHex[u & 0xF];
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
 // Same order as CMDChannel0SensorInfo::EChnlKind.
 const char* const kKindNames[] = {"meg", "eeg", "eog", "stim", "misc"};
 constexpr int kKindCount = static_cast<int>(sizeof(kKindNames) / sizeof(kKindNames[0]));
@@ -614,13 +633,13 @@ std::unique_ptr<CMEGDataqv> loadRecordingJson(const std::string& path, std::stri
         }
         return buildRecording(root);
     } catch (const CFormatError& e) {
-        error = path + ": " + e.strMessage;
+        error = oneLine(path + ": " + e.strMessage);
     } catch (const std::bad_alloc&) {
-        error = path + ": out of memory while reading the recording";
+        error = oneLine(path + ": out of memory while reading the recording");
     } catch (const std::exception& e) {
-        error = path + ": " + withoutExceptionTag(e.what());
+        error = oneLine(path + ": " + withoutExceptionTag(e.what()));
     } catch (...) {
-        error = path + ": unexpected failure while reading the recording";
+        error = oneLine(path + ": unexpected failure while reading the recording");
     }
     return nullptr;
 }
@@ -640,13 +659,13 @@ int saveRecordingJson(CMEGDataqv& data, const std::string& path, std::string& er
         writeWholeFile(path, formatRecording(root));
         return 1;
     } catch (const CFormatError& e) {
-        error = path + ": " + e.strMessage;
+        error = oneLine(path + ": " + e.strMessage);
     } catch (const std::bad_alloc&) {
-        error = path + ": out of memory while writing the recording";
+        error = oneLine(path + ": out of memory while writing the recording");
     } catch (const std::exception& e) {
-        error = path + ": " + withoutExceptionTag(e.what());
+        error = oneLine(path + ": " + withoutExceptionTag(e.what()));
     } catch (...) {
-        error = path + ": unexpected failure while writing the recording";
+        error = oneLine(path + ": unexpected failure while writing the recording");
     }
     return 0;
 }

@@ -150,6 +150,8 @@ TEST(RecordingJson, RefusesEachBrokenRuleWithOneClearMessage) {
         {"[]", "the top level must be an object"},
         {"{}", "'channels' is missing"},
         {"{'channels': [], 'chanels': []}", "unknown key 'chanels'"},
+        // A key with a line break (found by fuzzing) is quoted with the break escaped.
+        {"{'\\r\\n':[], 'channels': []}", "unknown key '\\x0D\\x0A'"},
         {"{'channels': [null, 3]}", "channel 1: must be an object"},
         {"{'channels': [{'name': 'M', 'kind': 'MEG'}]}", "channel 0: 'kind' must be one of"},
         {"{'channels': [" MEG "'good': 1}]}", "channel 0: 'good' must be true or false"},
@@ -196,7 +198,7 @@ TEST(RecordingJson, RefusesEachBrokenRuleWithOneClearMessage) {
         EXPECT_EQ(loadRecordingJson(path, error), nullptr) << c.second;
         EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
         EXPECT_NE(error.find(c.second), std::string::npos) << error;
-        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_EQ(error.find_first_of("\r\n"), std::string::npos) << error;
     }
 }
 
