@@ -4,26 +4,15 @@
 // window): see docs/reliability.md.
 
 #include "glofflinecontext.h"
+#include "resident.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
-
-namespace {
-
-long residentKiB() {
-    std::ifstream statm("/proc/self/statm");
-    long nPages = 0, nResident = 0;
-    statm >> nPages >> nResident;
-    return nResident * 4;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     const int nPasses = argc > 1 ? std::atoi(argv[1]) : 100;
@@ -49,14 +38,16 @@ int main(int argc, char** argv) {
     };
     context.renderFrame([&] { spheres(false); }); // warm-up: shaders, buffers
     std::vector<unsigned> hits;
-    context.pick(57600, 200, 200, 4, 4, [&] { spheres(true); }, hits);
+    context.pick(
+        57600, 200, 200, 4, 4, [&] { spheres(true); }, hits);
 
     const long nStart = residentKiB();
     for (int i = 0; i < nPasses; ++i)
         context.renderFrame([&] { spheres(false); });
     const long nAfterFrames = residentKiB();
     for (int i = 0; i < nPasses; ++i)
-        context.pick(57600, 200, 200, 4, 4, [&] { spheres(true); }, hits);
+        context.pick(
+            57600, 200, 200, 4, 4, [&] { spheres(true); }, hits);
     const long nAfterPicks = residentKiB();
     gluDeleteQuadric(pQuadric);
     std::printf("%d frames: %+ld KiB; %d selection passes: %+ld KiB (%.1f KiB each)\n", nPasses,

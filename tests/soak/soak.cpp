@@ -8,6 +8,7 @@
 #include "demowindow.h"
 #include "dlg3dcontourmapfrq.h"
 #include "dlgcontmap3dtimedomain.h"
+#include "resident.h"
 
 #include "mdtrial.h"
 #include "megdata.h"
@@ -21,17 +22,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 namespace {
-
-long residentKiB() {
-    std::ifstream statm("/proc/self/statm");
-    long nPages = 0, nResident = 0;
-    statm >> nPages >> nResident;
-    return nResident * 4;
-}
 
 void pump() {
     for (int i = 0; i < 3; ++i)
