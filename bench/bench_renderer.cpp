@@ -6,10 +6,15 @@
 #include "show3dcntmap.h"
 #include "syntheticrecording.h"
 
+#include <EGL/egl.h>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -51,6 +56,68 @@ void BM_FrequencyFrame(benchmark::State& state) {
     }
 }
 
+double _cpuMs(clockid_t nClock) {
+    timespec t{};
+    clock_gettime(nClock, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+double _median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// Where a time-domain frame goes, as medians in milliseconds: wall time of the frame set-up
+// (context current again, GL state, clear and camera), of the show sequence's calls (the
+// renderer's walk and the driver taking the calls), of the end of the frame (the driver
+// finishing the drawing) and of the read-back; and CPU time of this thread and of the driver's
+// other threads (the rasterisers), which the end of the frame waits for. As between a view's
+// paints, no context is current between frames.
+void BM_FramePhases(benchmark::State& state) {
+    auto pData = _recording(static_cast<int>(state.range(0)));
+    CShow3DCntMapqv map;
+    map.setMegData(pData.get());
+    map._checkSensorPosVlm();
+    CGLOfflineContextqv& context = _context();
+    CGL4dqv* pViewport = context.viewport();
+    HDC hDC = context.target();
+    std::vector<double> aSetup, aShow, aFinish, aRead, aMain, aOther;
+    using Clock = std::chrono::steady_clock;
+    auto ms = [](Clock::time_point a, Clock::time_point b) {
+        return std::chrono::duration<double, std::milli>(b - a).count();
+    };
+    for (auto _ : state) {
+        const double dMain0 = _cpuMs(CLOCK_THREAD_CPUTIME_ID);
+        const double dAll0 = _cpuMs(CLOCK_PROCESS_CPUTIME_ID);
+        const auto t0 = Clock::now();
+        pViewport->setViewGLContextCurrent(hDC);
+        pViewport->glqvInit();
+        pViewport->beginGLqv();
+        const auto t1 = Clock::now();
+        map.show3DCntMap();
+        const auto t2 = Clock::now();
+        pViewport->endGLqv();
+        const auto t3 = Clock::now();
+        pViewport->glSwapBuffers(hDC);
+        const auto t4 = Clock::now();
+        eglMakeCurrent(eglGetCurrentDisplay(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        const double dMain = _cpuMs(CLOCK_THREAD_CPUTIME_ID) - dMain0;
+        const double dAll = _cpuMs(CLOCK_PROCESS_CPUTIME_ID) - dAll0;
+        aSetup.push_back(ms(t0, t1));
+        aShow.push_back(ms(t1, t2));
+        aFinish.push_back(ms(t2, t3));
+        aRead.push_back(ms(t3, t4));
+        aMain.push_back(dMain);
+        aOther.push_back(dAll - dMain);
+    }
+    state.counters["setup_ms"] = _median(aSetup);
+    state.counters["show_ms"] = _median(aShow);
+    state.counters["finish_ms"] = _median(aFinish);
+    state.counters["readback_ms"] = _median(aRead);
+    state.counters["cpu_main_ms"] = _median(aMain);
+    state.counters["cpu_raster_ms"] = _median(aOther);
+}
+
 void BM_RangeCheck(benchmark::State& state) {
     auto pData = _recording(static_cast<int>(state.range(0)));
     CShow3DCntMapqv map;
@@ -69,6 +136,7 @@ void BM_SyntheticRecording(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_TimeDomainFrame)->Arg(100)->Arg(275)->Arg(600)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FramePhases)->Arg(306)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FrequencyFrame)->Arg(275)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RangeCheck)->Arg(275)->Arg(600)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SyntheticRecording)->Arg(275)->Unit(benchmark::kMillisecond);

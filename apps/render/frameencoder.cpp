@@ -52,8 +52,8 @@ void CFrameEncoder::_run() {
         // The producer may go on as soon as there is room.
         m_cvChanged.notify_all();
         std::string strError;
-        const bool bWritten =
-            writeRgbaPng(job.strPath, job.rgba.data(), job.nWidth, job.nHeight, m_nLevel, strError);
+        const bool bWritten = writeRgbaPng(job.strPath, job.rgba.data(), job.nWidth, job.nHeight,
+                                           m_nLevel, strError, EPngMode::fast);
         if (!bWritten) {
             {
                 std::lock_guard<std::mutex> lock(m_mutex);

@@ -26,25 +26,42 @@ struct SPngWrite {
 
 // libpng reports errors by longjmp: no C++ object with a destructor may live between setjmp and
 // the calls that can jump.
-bool _writeRows(SPngWrite& w, png_bytep* ppRows, int nWidth, int nHeight, int nLevel) {
+bool _writeRows(SPngWrite& w, png_bytep* ppRows, int nWidth, int nHeight, int nLevel,
+                bool bUpFilter, bool bDropAlpha) {
     if (setjmp(png_jmpbuf(w.pPng))) {
         return false;
     }
     png_init_io(w.pPng, w.pFile);
     png_set_compression_level(w.pPng, nLevel);
+    if (bUpFilter) {
+        png_set_filter(w.pPng, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    }
     png_set_IHDR(w.pPng, w.pInfo, static_cast<png_uint_32>(nWidth),
-                 static_cast<png_uint_32>(nHeight), 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+                 static_cast<png_uint_32>(nHeight), 8,
+                 bDropAlpha ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(w.pPng, w.pInfo);
+    if (bDropAlpha) {
+        // The rows keep their fourth byte; libpng skips it.
+        png_set_filler(w.pPng, 0, PNG_FILLER_AFTER);
+    }
     png_write_image(w.pPng, ppRows);
     png_write_end(w.pPng, nullptr);
     return true;
 }
 
+bool _allOpaque(const unsigned char* pRGBA, std::size_t nPixels) {
+    unsigned char nAll = 0xFF;
+    for (std::size_t i = 0; i < nPixels; ++i) {
+        nAll &= pRGBA[i * 4 + 3];
+    }
+    return nAll == 0xFF;
+}
+
 } // namespace
 
 bool writeRgbaPng(const std::string& strPath, const unsigned char* pRGBA, int nWidth, int nHeight,
-                  int nLevel, std::string& strError) {
+                  int nLevel, std::string& strError, EPngMode nMode) {
     strError.clear();
     if (pRGBA == nullptr || nWidth < 1 || nHeight < 1) {
         strError = "no image to write to '" + strPath + "'";
@@ -68,7 +85,10 @@ bool writeRgbaPng(const std::string& strPath, const unsigned char* pRGBA, int nW
         strError = "libpng could not be initialised";
         return false;
     }
-    if (!_writeRows(w, rows.data(), nWidth, nHeight, nLevel < 0 ? -1 : nLevel)) {
+    const bool bFast = nMode == EPngMode::fast;
+    const bool bDropAlpha = bFast && _allOpaque(pRGBA, static_cast<std::size_t>(nWidth) *
+                                                           static_cast<std::size_t>(nHeight));
+    if (!_writeRows(w, rows.data(), nWidth, nHeight, nLevel < 0 ? -1 : nLevel, bFast, bDropAlpha)) {
         strError = "libpng failed while writing '" + strPath + "'";
         return false;
     }

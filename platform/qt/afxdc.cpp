@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPointer>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -48,12 +49,19 @@ public:
         CWndBridge* b = bridge();
         if (b == nullptr || pRGBA == nullptr || nWidth < 1 || nHeight < 1)
             return 0;
-        const QImage frame =
-            QImage(pRGBA, nWidth, nHeight, nWidth * 4, QImage::Format_RGBA8888).copy();
+        // The frame only lives for this call: inside a paint it is drawn straight from the
+        // viewport's buffer; outside, it is copied into the kept frame, reusing its storage.
+        const QImage frame(pRGBA, nWidth, nHeight, nWidth * 4, QImage::Format_RGBA8888);
         if (m_pPainter) {
             m_pPainter->drawImage(QPoint(0, 0), frame);
         } else {
-            b->m_keptFrame = frame;
+            QImage& kept = b->m_keptFrame;
+            if (kept.size() == frame.size() && kept.format() == frame.format() &&
+                kept.bytesPerLine() == frame.bytesPerLine()) {
+                std::memcpy(kept.bits(), pRGBA, static_cast<size_t>(frame.sizeInBytes()));
+            } else {
+                kept = frame.copy();
+            }
             b->widget()->update();
         }
         return 1;

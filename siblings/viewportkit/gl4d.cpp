@@ -1,4 +1,5 @@
 #include "gl4dprivate.h"
+#include "glimagetarget.h"
 
 #include <EGL/eglext.h>
 #include <GL/glext.h>
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <typeinfo>
 
 namespace {
 
@@ -315,6 +317,7 @@ void CGL4d::SPrivate::destroyContext() {
     nFramebuffer = nColorBuffer = nDepthBuffer = 0;
     nFboWidth = nFboHeight = 0;
     bPicking = false;
+    nPackInvert = -1;
 }
 
 CGL4d::CGL4d() : m_pPriv(new (std::nothrow) SPrivate) {}
@@ -438,14 +441,31 @@ int CGL4d::glSwapBuffers(HDC hDC) {
     const int nWidth = p.nFboWidth;
     const int nHeight = p.nFboHeight;
     const size_t nRow = static_cast<size_t>(nWidth) * 4;
-    std::vector<unsigned char> pixels;
-    std::vector<unsigned char> flipped;
+    // The library's own image target (not a subclass, which may present differently) takes the
+    // rows straight into its storage; other targets get them from the frame kept here. Once the
+    // size is steady nothing is allocated, cleared or copied on the way.
+    auto* pImage =
+        typeid(*hDC) == typeid(CGLImageTargetqv) ? static_cast<CGLImageTargetqv*>(hDC) : nullptr;
+    unsigned char* pPixels = nullptr;
     try {
-        pixels.resize(nRow * static_cast<size_t>(nHeight));
-        flipped.resize(pixels.size());
+        if (pImage != nullptr) {
+            pPixels = pImage->_frameStorage(nWidth, nHeight);
+        } else {
+            p.frame.resize(nRow * static_cast<size_t>(nHeight));
+            pPixels = p.frame.data();
+        }
     } catch (const std::bad_alloc&) {
+        if (pImage != nullptr) {
+            pImage->clearFrame();
+            return p.fail("glSwapBuffers: the device context refused the frame");
+        }
         return p.fail("glSwapBuffers: out of memory for the frame");
     }
+    if (p.nPackInvert < 0)
+        p.nPackInvert = hasExtension(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)),
+                                     "GL_MESA_pack_invert")
+                            ? 1
+                            : 0;
     glBindFramebuffer(GL_FRAMEBUFFER, p.nFramebuffer);
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
@@ -453,13 +473,24 @@ int CGL4d::glSwapBuffers(HDC hDC) {
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glPixelStorei(GL_PACK_SKIP_ROWS, 0);
     glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
-    glReadPixels(0, 0, nWidth, nHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    // OpenGL reads bottom row first; device contexts take the top row first. Where the driver
+    // can, it turns the rows while reading.
+    if (p.nPackInvert)
+        glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
+    glReadPixels(0, 0, nWidth, nHeight, GL_RGBA, GL_UNSIGNED_BYTE, pPixels);
+    if (p.nPackInvert)
+        glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
     glPopClientAttrib();
-    // OpenGL reads bottom row first; device contexts take the top row first.
-    for (int y = 0; y < nHeight; ++y)
-        std::memcpy(flipped.data() + static_cast<size_t>(y) * nRow,
-                    pixels.data() + static_cast<size_t>(nHeight - 1 - y) * nRow, nRow);
-    if (!hDC->presentFrame(flipped.data(), nWidth, nHeight))
+    if (!p.nPackInvert) {
+        for (int y = 0; y < nHeight / 2; ++y) {
+            unsigned char* pTop = pPixels + static_cast<size_t>(y) * nRow;
+            std::swap_ranges(pTop, pTop + nRow,
+                             pPixels + static_cast<size_t>(nHeight - 1 - y) * nRow);
+        }
+    }
+    if (pImage != nullptr)
+        return 1;
+    if (!hDC->presentFrame(pPixels, nWidth, nHeight))
         return p.fail("glSwapBuffers: the device context refused the frame");
     return 1;
 }

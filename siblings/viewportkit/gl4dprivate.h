@@ -36,6 +36,11 @@ struct __attribute__((visibility("hidden"))) CGL4d::SPrivate {
     std::vector<GLuint> selectBuffer;
     bool bPicking = false;
 
+    // Read-back: a frame kept between frames for targets that cannot take the rows themselves,
+    // and whether the driver hands rows top first (GL_MESA_pack_invert); -1 until asked.
+    std::vector<unsigned char> frame;
+    int nPackInvert = -1;
+
     std::string strError;
 
     // True when this object's context is the calling thread's current OpenGL context.

@@ -40,6 +40,14 @@ int CGLImageTargetqv::presentFrame(const unsigned char* pRGBA, int nWidth, int n
     return 1;
 }
 
+unsigned char* CGLImageTargetqv::_frameStorage(int nWidth, int nHeight) {
+    // Same size as the last frame: nothing to allocate or clear.
+    m_image.resize(static_cast<size_t>(nWidth) * nHeight * 4);
+    m_nImageWidth = nWidth;
+    m_nImageHeight = nHeight;
+    return m_image.data();
+}
+
 int CGLImageTargetqv::getPixel(int x, int y, unsigned char* pRGBA) const {
     if (pRGBA == nullptr || m_image.empty() || x < 0 || y < 0 || x >= m_nImageWidth ||
         y >= m_nImageHeight)

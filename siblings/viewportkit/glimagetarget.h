@@ -32,6 +32,11 @@ public:
     int writePng(const std::string& strPath, std::string& strError) const;
 
 private:
+    friend class CGL4d;
+    // Storage for a frame of nWidth x nHeight (both at least 1) that the viewport reads straight
+    // into, leaving the target as presentFrame would; throws std::bad_alloc when out of memory.
+    unsigned char* _frameStorage(int nWidth, int nHeight);
+
     int m_nWidth;
     int m_nHeight;
     std::vector<unsigned char> m_image;
