@@ -1,5 +1,7 @@
 #include "selectionlabels.h"
 
+#include "spectralshape.h"
+
 #include "mdchannel.h"
 #include "mdtrial.h"
 #include "megdata.h"
@@ -7,23 +9,6 @@
 
 #include <cmath>
 #include <vector>
-
-bool getSpectralShape(CMEGDataqv& recording, std::int64_t& nRows, std::int64_t& nColumns) {
-    nRows = 0;
-    nColumns = 0;
-    CMDTrialqv* pTrial = recording.getTrialqv(-1);
-    if (!pTrial)
-        return false;
-    CMDChannelqv** ppChannels = pTrial->getAllChannelPt();
-    for (int i = 0; i < pTrial->getTotalChannel(); ++i) {
-        CSpctmChnlqv* pSpctm = ppChannels[i] ? ppChannels[i]->getSpctmChnl(false, 0) : nullptr;
-        if (pSpctm && pSpctm->getSpctmDataPtr(0, &nRows, &nColumns))
-            return true;
-    }
-    nRows = 0;
-    nColumns = 0;
-    return false;
-}
 
 bool sampleTimeMs(CMEGDataqv& recording, double dSample, double& dMs) {
     const double dRate = recording.getSamplingRate();

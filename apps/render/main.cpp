@@ -7,6 +7,7 @@
 #include "overlay.h"
 #include "pngwrite.h"
 #include "renderoptions.h"
+#include "spectralshape.h"
 
 #include "bscmagsns.h"
 #include "colorscale.h"
@@ -42,21 +43,6 @@ int _fail(const std::string& message) {
     return nExitFailure;
 }
 
-// Size of the spectral arrays (rows x row length) of the first channel that has one.
-bool _spectralShape(CMDTrialqv& trial, long long& nRows, long long& nRowLength) {
-    CMDChannelqv** ppChannels = trial.getAllChannelPt();
-    for (int i = 0; i < trial.getTotalChannel(); ++i) {
-        CSpctmChnlqv* pSpctm = ppChannels[i] ? ppChannels[i]->getSpctmChnl(false, 0) : nullptr;
-        std::int64_t nR = 0, nL = 0;
-        if (pSpctm && pSpctm->getSpctmDataPtr(0, &nR, &nL)) {
-            nRows = nR;
-            nRowLength = nL;
-            return true;
-        }
-    }
-    return false;
-}
-
 // Applies --sample, --bin, --cell and --channel to the recording; false with a message when a
 // selection lies outside the data.
 bool _applySelection(const CRenderOptions& o, CMEGDataqv& recording, std::string& error) {
@@ -78,9 +64,9 @@ bool _applySelection(const CRenderOptions& o, CMEGDataqv& recording, std::string
     if (o.nBin < 0 && o.nRow < 0) {
         return true;
     }
-    long long nRows = 0, nRowLength = 0;
+    std::int64_t nRows = 0, nRowLength = 0;
     CSpctmTrialqv* pSpctm = pTrial->getSpctmTrial(false, 0);
-    if (!pSpctm || !_spectralShape(*pTrial, nRows, nRowLength)) {
+    if (!pSpctm || !getSpectralShape(recording, nRows, nRowLength)) {
         error = "the recording has no spectral data for --bin or --cell";
         return false;
     }
