@@ -7,7 +7,7 @@
 
 #include "glofflinecontext.h"
 #include "megdata.h"
-#include "pngwrite.h"
+#include "glpngwrite.h"
 #include "show3dcntmap.h"
 #include "syntheticrecording.h"
 

@@ -1,6 +1,6 @@
 #include "frameencoder.h"
 
-#include "pngwrite.h"
+#include "glpngwrite.h"
 
 CFrameEncoder::CFrameEncoder(std::size_t nCapacity, int nCompressionLevel)
     : m_nCapacity(nCapacity < 1 ? 1 : nCapacity), m_nLevel(nCompressionLevel),

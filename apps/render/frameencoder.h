@@ -10,7 +10,7 @@
 
 // Writes PNG files on a thread of its own, so that rendering the next frame overlaps encoding
 // this one. The queue is bounded: a producer faster than the encoder waits, and memory stays at
-// a few frames. Files are made the fast way (see pngwrite.h).
+// a few frames. Files are made the fast way (see glpngwrite.h).
 class CFrameEncoder {
 public:
     CFrameEncoder(std::size_t nCapacity, int nCompressionLevel);

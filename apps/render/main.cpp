@@ -5,7 +5,7 @@
 
 #include "frameencoder.h"
 #include "overlay.h"
-#include "pngwrite.h"
+#include "glpngwrite.h"
 #include "renderoptions.h"
 #include "spectralshape.h"
 

@@ -1,4 +1,4 @@
-#include "pngwrite.h"
+#include "glpngwrite.h"
 
 #include <png.h>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "siblings_export.h"
+
 #include <string>
 
 // How a PNG is made. smallest: libpng's adaptive row filters, which try all five filters on
@@ -10,5 +12,6 @@ enum class EPngMode { smallest, fast };
 
 // Writes an 8-bit RGBA image (top row first, rows packed) as PNG at zlib compression level
 // nLevel (0 to 9, -1 for zlib's default); false with a one-line reason on failure.
-bool writeRgbaPng(const std::string& strPath, const unsigned char* pRGBA, int nWidth, int nHeight,
-                  int nLevel, std::string& strError, EPngMode nMode = EPngMode::smallest);
+VIEWPORTKIT_API bool writeRgbaPng(const std::string& strPath, const unsigned char* pRGBA,
+                                  int nWidth, int nHeight, int nLevel, std::string& strError,
+                                  EPngMode nMode = EPngMode::smallest);
