@@ -30,6 +30,7 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/siblings/recordingkit/syntheticrecording.h
     ${PROJECT_SOURCE_DIR}/siblings/viewportkit/glimagetarget.h
     ${PROJECT_SOURCE_DIR}/siblings/viewportkit/glofflinecontext.h
+    ${PROJECT_SOURCE_DIR}/siblings/viewportkit/glpngwrite.h
     ${CM3D_INTERFACE_HEADERS}
     DESTINATION ${CM3D_INSTALL_INCLUDEDIR})
 
