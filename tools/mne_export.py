@@ -33,7 +33,15 @@ input:
   raw files of every format mne.io.read_raw knows (FIF, EDF/BDF, CTF .ds, KIT, BrainVision, ...);
   epochs (*-epo.fif, *_epo.fif), averaged over all epochs; evoked files (*-ave.fif, *_ave.fif),
   the condition chosen with --condition. A FIF file whose name follows no convention is tried as
-  raw, epochs and evoked in turn. SSP projectors are not applied: the data is written as stored.
+  raw, epochs and evoked in turn. A file inside a CTF .ds folder stands for the folder; a 4D
+  (BTi) file such as c,rfDC is read with the config and hs_file beside it.
+
+what is applied:
+  SSP projectors: all projectors of the recording are applied, as MNE-Python's viewers and
+  read_evokeds do (projectors already applied in the file stay applied); --no-proj writes the data
+  as stored. CTF software gradient compensation stays at the grade stored in the file (MNE's
+  default); nothing else is filtered, re-referenced or baseline-corrected, except the low-pass
+  before decimation described below.
 
 what is written:
   MEG sensors of one type are the measuring channels ("kind": "meg"), placed at their first coil
@@ -51,7 +59,9 @@ what is written:
   coordinates, mm).
 
 selection (what the maps show first):
-  --time: nearest written sample; default the sample of the largest absolute MEG value.
+  --time: nearest written sample; default the peak of the global field power (the root mean
+  square over the good measuring channels): for evoked and epochs files that start before the
+  event, the peak at or after 0 s; for raw files the peak of the whole written recording.
   --freq: nearest column of the frequency map; default the column of the largest mean power.
   --cell: the window holding TIME and the column nearest FREQ; default the cell of the largest
   mean amplitude past column 0 (the spectral map cannot show column 0).
@@ -62,6 +72,7 @@ example:
   ./run mne-export my_raw.fif --out my.json
   ./run render --recording my.json --map time --out my.png
 
+Progress goes to standard error line by line on a terminal, or always with --progress.
 Problems are reported as one line "mne_export: FILE: what went wrong" with exit status 2.
 """
 
@@ -92,6 +103,10 @@ def parse_args(argv):
                    help="MEG sensor type measured (default: mag when both are present)")
     p.add_argument("--condition", metavar="N|NAME", default="0",
                    help="evoked files: the condition's index or comment (default 0)")
+    p.add_argument("--no-proj", dest="proj", action="store_false",
+                   help="write the data as stored, without applying the SSP projectors")
+    p.add_argument("--progress", action="store_true",
+                   help="report each step on standard error (the default on a terminal)")
     p.add_argument("--tmin", type=float, metavar="S", help="first time to keep (seconds)")
     p.add_argument("--tmax", type=float, metavar="S", help="last time to keep (seconds)")
     p.add_argument("--decim", type=int, metavar="N",
@@ -137,28 +152,54 @@ def parse_args(argv):
     return args
 
 
+SHOW_PROGRESS = False
+
+
 def progress(text):
-    if sys.stderr.isatty():
+    if SHOW_PROGRESS or sys.stderr.isatty():
         sys.stderr.write(f"{PROG}: {text}\n")
         sys.stderr.flush()
 
 
-def read_recording(mne, path, condition):
-    """The recording as a Raw (not loaded) or an Evoked object."""
+def bti_files(path):
+    """The config and head shape files of a 4D (BTi) data file such as c,rfDC, or None when the
+    file is not one: 4D systems keep the three side by side without extensions."""
+    folder, name = os.path.split(os.path.abspath(path))
+    config = os.path.join(folder, "config")
+    if "," not in name or "." in name or not os.path.isfile(config):
+        return None
+    head_shape = os.path.join(folder, "hs_file")
+    return config, head_shape if os.path.isfile(head_shape) else None
+
+
+def read_recording(mne, path, condition, proj):
+    """The recording as a Raw (not loaded) or an Evoked object, with its SSP projectors applied
+    when proj is set."""
     if not os.path.exists(path):
         raise ExportError(path, "no such file or directory")
+    # A user who opens a file of a CTF recording means the .ds folder that holds it.
+    folder = os.path.dirname(os.path.abspath(path))
+    if os.path.isfile(path) and folder.lower().endswith(".ds"):
+        path = folder
     name = path.lower().rstrip("/")
     name = name[:-3] if name.endswith(".gz") else name
     condition = int(condition) if condition.lstrip("-").isdigit() else condition
 
     def epochs():
-        return mne.read_epochs(path, proj=False, preload=True).average(picks="all")
+        return mne.read_epochs(path, proj=proj, preload=True).average(picks="all")
 
     def evoked():
-        return mne.read_evokeds(path, condition=condition, baseline=None, proj=False)
+        return mne.read_evokeds(path, condition=condition, baseline=None, proj=proj)
 
     def raw():
-        return mne.io.read_raw(path, preload=False)
+        bti = bti_files(path)
+        if bti is not None:
+            inst = mne.io.read_raw_bti(path, config_fname=bti[0], head_shape_fname=bti[1],
+                                       preload=False)
+        else:
+            inst = mne.io.read_raw(path, preload=False)
+        # Projectors already active in a raw file were applied when it was written.
+        return inst.apply_proj() if proj else inst
 
     if name.endswith(("-epo.fif", "_epo.fif")):
         readers = [epochs]
@@ -358,8 +399,10 @@ def load(np, mne, args):
     """The cropped recording: its channels, their types and the data in SI units."""
     path = args.input
     progress(f"reading {path}")
-    inst = read_recording(mne, path, args.condition)
-    rec = SimpleNamespace(path=path, info=inst.info, sfreq=float(inst.info["sfreq"]))
+    inst = read_recording(mne, path, args.condition, args.proj)
+    rec = SimpleNamespace(path=path, info=inst.info, sfreq=float(inst.info["sfreq"]),
+                          is_raw=isinstance(inst, mne.io.BaseRaw))
+    report_applied(inst, args.proj)
     rec.types = inst.get_channel_types()
     rec.measured = measuring_type(path, rec.types, args.ch_type)
     first, last = time_range(np, path, inst.times, args.tmin, args.tmax)
@@ -382,6 +425,31 @@ def load(np, mne, args):
     return rec
 
 
+def report_applied(inst, proj):
+    projs = inst.info["projs"]
+    active = [p["desc"] for p in projs if p["active"]]
+    if not projs:
+        progress("no SSP projectors in the recording")
+    elif proj:
+        progress(f"SSP projectors applied: {len(active)} ({', '.join(active)})")
+    else:
+        progress(f"SSP projectors not applied (--no-proj): {len(projs) - len(active)} of "
+                 f"{len(projs)}; the data is written as stored")
+    grade = getattr(inst, "compensation_grade", None)
+    if grade:
+        progress(f"CTF software gradient compensation: grade {grade}, as stored")
+
+
+def field_power_peak(np, rec, out):
+    """The written sample where the global field power (root mean square over the judged
+    measuring channels) peaks; from 0 s on when an evoked response's baseline comes first."""
+    gfp = np.sqrt(np.nanmean(out.samples[rec.meas][rec.judged] ** 2, axis=0))
+    after_event = out.times >= 0
+    if not rec.is_raw and out.times[0] < 0 and after_event.any():
+        gfp = np.where(after_event, gfp, -np.inf)
+    return int(np.nanargmax(gfp))
+
+
 def select(np, args, rec, out):
     """The selection object of the file, from the options or the strongest data."""
     half = 0.5 / out.rate
@@ -389,8 +457,7 @@ def select(np, args, rec, out):
     if args.time is not None:
         sample = nearest(path, "--time", args.time, times, times[0] - half, times[-1] + half, "s")
     else:
-        strongest = np.nanargmax(np.abs(out.samples[rec.meas][rec.judged]), axis=None)
-        sample = int(strongest) % len(times)
+        sample = field_power_peak(np, rec, out)
     freqs, arrays = out.freqs, out.arrays
     f_low, f_high = freqs[0] - out.step / 2, freqs[-1] + out.step / 2
     if args.freq is not None:
@@ -443,8 +510,9 @@ def export(args):
         import numpy as np
         import mne
     except ImportError as error:
-        raise ExportError(args.input, f"MNE-Python is not installed ({one_line(error)}); "
-                                      "./run mne-export installs python3-mne")
+        raise ExportError(args.input, f"MNE-Python is not installed ({one_line(error)}): run "
+                                      "./run deps in the ContourMap3D sources, or apt-get "
+                                      "install python3-mne")
     mne.set_log_level("ERROR")
     rec = load(np, mne, args)
 
@@ -473,7 +541,9 @@ def export(args):
 
 
 def main(argv=None):
+    global SHOW_PROGRESS
     args = parse_args(argv)
+    SHOW_PROGRESS = args.progress
     # MNE's and numpy's warnings (short signals, all-NaN channels) would break the one-line report.
     warnings.simplefilter("ignore")
     try:

@@ -21,6 +21,8 @@ except ImportError as missing:
     print(f"skipped: MNE-Python is not installed ({missing}); ./run test installs python3-mne")
     sys.exit(77)
 
+import meg_test_files
+
 EXPORTER = RENDER = WORK = None
 OUTPUTS = itertools.count()
 SFREQ = 250.0
@@ -187,9 +189,9 @@ class ExportTest(unittest.TestCase):
         self.assertTrue(all(a < b for a, b in zip(rows[1:], rows[2:])), "rows in time order")
         self.assertNotIn("spectrum", out["channels"][N_MEG])
         good = [i for i in range(N_MEG) if i != self.bad]
-        strongest = np.abs(self.raw.get_data()[good]).max(axis=0).argmax()
+        field_power = np.sqrt(np.mean(self.raw.get_data()[good] ** 2, axis=0))
         sel = out["selection"]
-        self.assertEqual(sel["sample"], strongest)
+        self.assertEqual(sel["sample"], field_power.argmax(), "raw: the whole recording's peak")
         self.assertEqual(freqs[sel["bin"]], 10)
         self.assertEqual(freqs[sel["column"]], 10)
         window = rows[2] - rows[1]
@@ -259,6 +261,40 @@ class ExportTest(unittest.TestCase):
         self.assertLess(np.hypot(*(centres[self.peak] - [blob_x.mean(), blob_y.mean()])), 3)
         y, x = np.unravel_index(warmth.argmax(), warmth.shape)
         self.assertGreater(pixels[y, x, 0], pixels[y, x, 2] + 60, "a warm colour")
+
+    def test_projectors_are_applied_unless_asked_not_to(self):
+        path, _, times = meg_test_files.make_evoked_file(WORK)
+        stored = mne.read_evokeds(path, condition="noise", baseline=None, proj=False)
+        projected = mne.read_evokeds(path, condition="noise", baseline=None, proj=True)
+        n = meg_test_files.N_SENSORS
+        # The stored magnetometer data is mostly the field the projector removes.
+        self.assertGreater(np.abs(stored.data[:n]).max(), 3 * np.abs(projected.data[:n]).max())
+        for options, expected in (((), projected), (("--no-proj",), stored)):
+            out = export(path, "--condition", "noise", *options)
+            samples = np.array([c["samples"] for c in out["channels"][:n]])
+            np.testing.assert_allclose(samples, expected.data[:n] * 1e15, rtol=1e-5,
+                                       atol=1e-3 * np.abs(samples).max())
+        # The first time shown is the response, not the noise.
+        out = export(path, "--condition", "noise")
+        self.assertAlmostEqual(out["first_sample_time"] + out["selection"]["sample"] / out[
+            "sampling_rate"], meg_test_files.RESPONSE_TIME, delta=0.006)
+
+    def test_first_time_is_the_field_power_peak_after_the_event(self):
+        path, _, times = meg_test_files.make_evoked_file(WORK)
+        out = export(path, "--condition", "artefact")
+        samples = np.array([c["samples"] for c in out["channels"][:meg_test_files.N_SENSORS]])
+        t = out["first_sample_time"] + np.arange(samples.shape[1]) / out["sampling_rate"]
+        # The artefact is the largest value anywhere, and it lies before the event.
+        self.assertLess(t[np.unravel_index(np.abs(samples).argmax(), samples.shape)[1]], 0)
+        self.assertAlmostEqual(t[out["selection"]["sample"]], meg_test_files.RESPONSE_TIME,
+                               delta=0.006)
+        # The gradiometers' response is found the same way, and --time still wins.
+        grads = export(path, "--condition", "artefact", "--ch-type", "grad")
+        self.assertEqual(grads["unit"], "fT/cm")
+        self.assertAlmostEqual(t[grads["selection"]["sample"]], meg_test_files.RESPONSE_TIME,
+                               delta=0.006)
+        self.assertEqual(export(path, "--condition", "artefact", "--time", "-0.15")
+                         ["selection"]["sample"], int(np.abs(t + 0.15).argmin()))
 
     def test_bad_input_gives_one_line_and_status_2(self):
         broken = os.path.join(WORK, "broken_raw.fif")

@@ -1,0 +1,108 @@
+"""MEG files made with MNE-Python itself for the tests (no downloads).
+
+As a script (`meg_test_files.py FOLDER`) it writes them into FOLDER for the C++ tests that open
+MEG files; test_mne_export.py imports it. Exits 77 (skipped) when MNE-Python is missing.
+"""
+
+import math
+import os
+import sys
+
+try:
+    import mne
+    import numpy as np
+except ImportError as missing:
+    print(f"skipped: MNE-Python is not installed ({missing}); ./run test installs python3-mne")
+    sys.exit(77)
+
+EVOKED_NAME = "evoked-ave.fif"
+N_SENSORS = 40
+SFREQ = 500.0
+TMIN, TMAX = -0.2, 0.5
+RESPONSE_TIME = 0.1
+ARTEFACT_TIME = -0.15
+# Peak amplitudes in T (magnetometers) and T/m (gradiometers).
+RESPONSE_MAG, RESPONSE_GRAD = 200e-15, 40e-13
+NOISE_MAG = 1000e-15
+ARTEFACT_MAG = 900e-15
+
+
+def helmet(n):
+    """n sensor positions spread over a cap of a 10 cm sphere (device coordinates, m)."""
+    k = np.arange(n) + 0.5
+    z = 1 - 0.7 * k / n
+    phi = np.pi * (1 + 5 ** 0.5) * k
+    return 0.1 * np.c_[np.sqrt(1 - z * z) * np.cos(phi), np.sqrt(1 - z * z) * np.sin(phi), z]
+
+
+def _info(pos):
+    n = len(pos)
+    names = [f"MEG{i:03d}" for i in range(2 * n)]
+    info = mne.create_info(names, SFREQ, ["mag"] * n + ["grad"] * n)
+    for ch, p in zip(info["chs"], np.r_[pos, pos]):
+        ch["loc"][:] = np.r_[p, np.zeros(6), p / np.linalg.norm(p)]
+    return info
+
+
+def _dipolar(pos, a, b):
+    """A field with a positive pole at sensor a and a negative one at sensor b (peak 1)."""
+    def pole(i):
+        return np.exp(-np.sum((pos - pos[i]) ** 2, axis=1) / (2 * 0.025 ** 2))
+    pattern = pole(a) - pole(b)
+    return pattern / np.abs(pattern).max()
+
+
+def noise_pattern(pos):
+    """The environmental field the projector removes: a smooth gradient across the helmet."""
+    pattern = pos[:, 0] + 0.5 * pos[:, 2]
+    return pattern / np.linalg.norm(pattern)
+
+
+def make_evoked_file(folder):
+    """Two conditions of one evoked file with magnetometers and gradiometers at the same places,
+    a response at RESPONSE_TIME and an SSP projector over the magnetometers:
+
+    - "noise": a 10 Hz environmental field, far stronger than the response, along the projector
+      (so projected data shows the response and the stored data the noise);
+    - "artefact": no environmental field, but a pre-stimulus spike at ARTEFACT_TIME that is
+      larger than the response at every sensor and outside the projector.
+
+    Returns the path, the sensor positions and the time axis."""
+    pos = helmet(N_SENSORS)
+    n = len(pos)
+    info = _info(pos)
+    times = np.arange(int(round((TMAX - TMIN) * SFREQ)) + 1) / SFREQ + TMIN
+    wave = np.exp(-((times - RESPONSE_TIME) ** 2) / (2 * 0.02 ** 2))
+    rng = np.random.default_rng(7)
+    response = np.r_[RESPONSE_MAG * _dipolar(pos, 3, n - 5), RESPONSE_GRAD * _dipolar(pos, 10, 20)]
+    base = np.outer(response, wave)
+    base[:n] += 5e-15 * rng.standard_normal((n, len(times)))
+    base[n:] += 1e-13 * rng.standard_normal((n, len(times)))
+
+    noise = base.copy()
+    noise[:n] += NOISE_MAG * np.outer(noise_pattern(pos), np.sin(2 * np.pi * 10 * times)) * \
+        math.sqrt(n) / 2
+    artefact = base.copy()
+    spike = np.exp(-((times - ARTEFACT_TIME) ** 2) / (2 * 0.004 ** 2))
+    hit = [0, 1, 2]
+    artefact[hit] += ARTEFACT_MAG * spike
+
+    projector = mne.Projection(
+        data=dict(nrow=1, ncol=n, row_names=None, col_names=info["ch_names"][:n],
+                  data=noise_pattern(pos)[np.newaxis]),
+        kind=mne.io.constants.FIFF.FIFFV_PROJ_ITEM_FIELD, desc="environmental field",
+        active=False, explained_var=None)
+    evokeds = []
+    for data, comment in ((noise, "noise"), (artefact, "artefact")):
+        evoked = mne.EvokedArray(data, info, tmin=TMIN, comment=comment, nave=60)
+        evoked.add_proj([projector])
+        evokeds.append(evoked)
+    path = os.path.join(folder, EVOKED_NAME)
+    mne.write_evokeds(path, evokeds, overwrite=True)
+    return path, pos, times
+
+
+if __name__ == "__main__":
+    mne.set_log_level("ERROR")
+    os.makedirs(sys.argv[1], exist_ok=True)
+    print(make_evoked_file(sys.argv[1])[0])
