@@ -172,13 +172,18 @@ void CButterflyPlot::_drawAxes(QPainter& painter, const QRect& area) {
     painter.save();
     painter.translate(metrics.height() - 2, area.center().y());
     painter.rotate(-90.0);
-    const QString strY = "field (fT)";
+    const QString strY = valueAxisTitle();
     painter.drawText(-metrics.horizontalAdvance(strY) / 2, 0, strY);
     painter.restore();
 
     painter.setPen(text);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(area.adjusted(0, 0, -1, -1));
+}
+
+QString CButterflyPlot::valueAxisTitle() const {
+    return QString("field (%1)")
+        .arg(QString::fromStdString(m_pRecording ? m_pRecording->getUnit() : "fT"));
 }
 
 void CButterflyPlot::_drawTrace(QPainter& painter, const STrace& trace, const QRect& area) {

@@ -28,6 +28,9 @@ public:
     void setHighlightedChannel(int nSlot);
     int getHighlightedChannel() const { return m_nHighlight; }
 
+    // The title of the value axis, with the recording's unit ("field (fT/cm)").
+    QString valueAxisTitle() const;
+
     // The highlighted trace's colour, so that a look at the pixels can find it.
     static QColor highlightColor();
     // Horizontal position of a sample in widget coordinates, and the sample nearest to x.

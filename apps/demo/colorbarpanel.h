@@ -20,6 +20,7 @@ public:
     void clearBar(CColorScale::EMapKind nKind);
     bool hasBar(CColorScale::EMapKind nKind) const { return m_aBars[nKind].bShown; }
     const CColorScale& getScale(CColorScale::EMapKind nKind) const { return m_aBars[nKind].scale; }
+    const std::string& getUnit(CColorScale::EMapKind nKind) const { return m_aBars[nKind].strUnit; }
     // Where the bar itself is drawn, in the panel's coordinates; empty while it is not shown.
     QRect barRect(CColorScale::EMapKind nKind) const;
 

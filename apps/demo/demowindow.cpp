@@ -3,6 +3,7 @@
 #include "butterflyplot.h"
 #include "colorbarpanel.h"
 #include "selectionlabels.h"
+#include "selectionrule.h"
 
 #include "mdchannel.h"
 #include "mdtrial.h"
@@ -50,11 +51,19 @@ CDemoWindow::CDemoWindow(QWidget* pParent) : QMainWindow(pParent) {
     _createActions();
     m_timerPlay.setInterval(nPlayIntervalMs);
     connect(&m_timerPlay, &QTimer::timeout, this, &CDemoWindow::_playTick);
+    connect(&m_converter, &CRecordingConverter::progress, this, [this](const QString& strStep) {
+        statusBar()->showMessage(
+            QString("Converting %1: %2").arg(QFileInfo(m_strConverting).fileName(), strStep));
+    });
+    connect(&m_converter, &CRecordingConverter::finished, this, &CDemoWindow::_conversionFinished);
+    connect(&m_converter, &CRecordingConverter::failed, this, &CDemoWindow::_conversionFailed);
     resize(900, 600);
 }
 
 CDemoWindow::~CDemoWindow() {
     m_timerPlay.stop();
+    m_converter.cancel();
+    _setBusy(false);
     // The maps close after this window's members are gone; they must not report to it then.
     for (const QPointer<QWidget>& pWindow : m_apMapWindow)
         if (pWindow)
@@ -167,20 +176,68 @@ void CDemoWindow::setRecording(std::unique_ptr<CMEGDataqv> pRecording, const QSt
 }
 
 bool CDemoWindow::openRecording(const QString& strPath) {
+    m_converter.cancel();
+    _setBusy(false);
+    QString strJson = strPath;
+    QString strNote;
+    if (!isJsonRecording(strPath)) {
+        strJson = CRecordingConverter::cachedCopy(strPath, m_conversion);
+        if (strJson.isEmpty()) {
+            m_strConverting = strPath;
+            _setBusy(true);
+            statusBar()->showMessage(
+                QString("Converting %1 with MNE-Python...").arg(QFileInfo(strPath).fileName()));
+            m_converter.start(strPath, m_conversion);
+            return true;
+        }
+        strNote = " (converted before)";
+    }
     std::string error;
     std::unique_ptr<CMEGDataqv> pRecording =
-        loadRecordingJson(QFile::encodeName(strPath).toStdString(), error);
+        loadRecordingJson(QFile::encodeName(strJson).toStdString(), error);
     if (!pRecording) {
         reportError(QString::fromStdString(error));
         return false;
     }
     setRecording(std::move(pRecording), QFileInfo(strPath).fileName());
+    statusBar()->showMessage(statusBar()->currentMessage() + strNote);
     return true;
 }
 
+void CDemoWindow::_conversionFinished(const QString& strJsonPath) {
+    _setBusy(false);
+    std::string error;
+    std::unique_ptr<CMEGDataqv> pRecording =
+        loadRecordingJson(QFile::encodeName(strJsonPath).toStdString(), error);
+    if (!pRecording) {
+        statusBar()->clearMessage();
+        reportError(QString::fromStdString(error));
+        return;
+    }
+    setRecording(std::move(pRecording), QFileInfo(m_strConverting).fileName());
+    statusBar()->showMessage(statusBar()->currentMessage() + " (converted with MNE-Python)");
+}
+
+void CDemoWindow::_conversionFailed(const QString& strLine) {
+    _setBusy(false);
+    statusBar()->clearMessage();
+    reportError(strLine);
+}
+
+void CDemoWindow::_setBusy(bool bBusy) {
+    if (bBusy == m_bBusy)
+        return;
+    m_bBusy = bBusy;
+    // The busy cursor, not the wait cursor: the window goes on working meanwhile.
+    if (bBusy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
 void CDemoWindow::_openFile() {
-    const QString strPath = QFileDialog::getOpenFileName(this, "Open recording", QString(),
-                                                         "Recordings (*.json);;All files (*)");
+    const QString strPath =
+        QFileDialog::getOpenFileName(this, "Open recording", QString(), recordingFileFilters());
     if (!strPath.isEmpty())
         openRecording(strPath);
 }
@@ -234,7 +291,7 @@ void CDemoWindow::_updateLabels() {
 }
 
 bool CDemoWindow::selectSample(std::int64_t nSample) {
-    if (!m_pRecording || !m_pRecording->setSelect(nSample))
+    if (!m_pRecording || !setSampleSelection(*m_pRecording, nSample))
         return false;
     m_pPlot->setCursorSample(nSample);
     {
@@ -248,11 +305,8 @@ bool CDemoWindow::selectSample(std::int64_t nSample) {
 }
 
 bool CDemoWindow::selectFreqBin(int nBin) {
-    std::int64_t nRows = 0, nColumns = 0;
-    if (!m_pRecording || !getSpectralShape(*m_pRecording, nRows, nColumns) || nBin < 0 ||
-        nBin >= nColumns)
+    if (!m_pRecording || !setFreqBinSelection(*m_pRecording, nBin))
         return false;
-    m_pRecording->getTrialqv(-1)->getSpctmTrial(true, 0)->m_nSelectFreqBin = nBin;
     {
         const QSignalBlocker block(m_pBinSpin);
         m_pBinSpin->setValue(nBin);
@@ -264,24 +318,8 @@ bool CDemoWindow::selectFreqBin(int nBin) {
 }
 
 bool CDemoWindow::selectCell(int nRow, int nColumn) {
-    std::int64_t nRows = 0, nColumns = 0;
-    if (!m_pRecording || !getSpectralShape(*m_pRecording, nRows, nColumns) || nRow < 0 ||
-        nRow >= nRows || nColumn < 0 || nColumn >= nColumns)
+    if (!m_pRecording || !setCellSelection(*m_pRecording, nRow, nColumn))
         return false;
-    CMDTrialqv* pTrial = m_pRecording->getTrialqv(-1);
-    CSpctmTrialqv* pSpctm = pTrial->getSpctmTrial(true, 0);
-    pSpctm->m_nSelectRow = nRow;
-    pSpctm->m_nSelectColumn = nColumn;
-    // The selection's time in samples follows the row where the recording says when it lies.
-    const std::vector<double>& rowTimes = m_pRecording->getSpctmRowTimesSec();
-    const double dRate = m_pRecording->getSamplingRate();
-    if (static_cast<std::int64_t>(rowTimes.size()) == nRows && std::isfinite(rowTimes[nRow]) &&
-        dRate > 0.0 && pTrial->getSampleCount() > 0) {
-        const double dSample = (rowTimes[nRow] - m_pRecording->getFirstSampleTime()) * dRate;
-        pSpctm->m_nSelectTime = static_cast<int>(std::clamp<double>(
-            std::round(dSample), 0.0,
-            static_cast<double>(std::min<std::int64_t>(pTrial->getSampleCount() - 1, INT_MAX))));
-    }
     {
         const QSignalBlocker blockRow(m_pRowSpin), blockColumn(m_pColumnSpin);
         m_pRowSpin->setValue(nRow);
@@ -315,10 +353,21 @@ void CDemoWindow::openMap(EMap nMap) {
     _loadColorBar(nMap);
 }
 
+CColorScale::EMapKind CDemoWindow::_kindOf(EMap nMap) {
+    switch (nMap) {
+    case mapFrequency:
+        return CColorScale::kindFrequency;
+    case mapSpectral:
+        return CColorScale::kindSpectral;
+    default:
+        return CColorScale::kindTime;
+    }
+}
+
 void CDemoWindow::_loadColorBar(EMap nMap) {
     if (nMap == mapModeling)
         return;
-    const auto nKind = static_cast<CColorScale::EMapKind>(nMap);
+    const CColorScale::EMapKind nKind = _kindOf(nMap);
     loadMapLikeView(m_aBarMap[nMap], m_pRecording.get(), nKind);
     checkMapRange(m_aBarMap[nMap], nKind);
     _showColorBar(nMap);
@@ -326,12 +375,12 @@ void CDemoWindow::_loadColorBar(EMap nMap) {
 
 void CDemoWindow::_checkColorBar(EMap nMap) {
     if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible())
-        checkMapRange(m_aBarMap[nMap], static_cast<CColorScale::EMapKind>(nMap));
+        checkMapRange(m_aBarMap[nMap], _kindOf(nMap));
     _showColorBar(nMap);
 }
 
 void CDemoWindow::_showColorBar(EMap nMap) {
-    const auto nKind = static_cast<CColorScale::EMapKind>(nMap);
+    const CColorScale::EMapKind nKind = _kindOf(nMap);
     if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible() && m_aBarMap[nMap].m_pTrial)
         m_pColorBars->setBar(nKind, CColorScale::fromMap(m_aBarMap[nMap], nKind),
                              scaleUnit(m_pRecording.get(), nKind));
@@ -412,7 +461,8 @@ int CDemoWindow::pickChannel(int nSlot) {
     const double* pSamples = pChannel->getDataWave();
     QString strValue = "no value";
     if (pSamples && nSample < pChannel->getSampleCount() && std::isfinite(pSamples[nSample]))
-        strValue = QString::number(pSamples[nSample], 'f', 1) + " fT";
+        strValue = QString::number(pSamples[nSample], 'f', 1) + " " +
+                   QString::fromStdString(m_pRecording->getUnit());
     statusBar()->showMessage(QString("Channel %1 %2: %3 at %4")
                                  .arg(nSlot)
                                  .arg(strName, strValue, sampleLabel(*m_pRecording, nSample)));

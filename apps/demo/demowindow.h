@@ -1,6 +1,8 @@
 #pragma once
 
 #include "3drenddlgfaceqv.h"
+#include "colorscale.h"
+#include "recordingsource.h"
 #include "show3dcntmap.h"
 
 #include <QMainWindow>
@@ -36,12 +38,19 @@ public:
     // Takes the recording (null is ignored) and names it in the title; open maps are handed
     // the new one.
     void setRecording(std::unique_ptr<CMEGDataqv> pRecording, const QString& strName);
-    // Loads a JSON recording; on failure reports the loader's error and keeps the current one.
+    // Opens a JSON recording at once, or converts a MEG file with the MNE bridge in the
+    // background (from the cache when it was converted before): a busy cursor and the bridge's
+    // steps in the status bar meanwhile, while the current recording stays until the new one is
+    // loaded. A failure is reported with the loader's or the bridge's line. False when the file
+    // was refused at once; opening another file stops a conversion still running.
     bool openRecording(const QString& strPath);
+    bool isConverting() const { return m_converter.isRunning(); }
+    // What MEG files are converted with (--ch-type, --condition, --no-proj).
+    void setConversionOptions(const SConversionOptions& options) { m_conversion = options; }
     CMEGDataqv* getRecording() const { return m_pRecording.get(); }
 
-    // Each sets the selection in the recording and updates the open map; false and nothing
-    // changed when the selection lies outside the data.
+    // Each sets the selection in the recording, by the rule the command line follows, and
+    // updates the open map; false and nothing changed when the selection lies outside the data.
     bool selectSample(std::int64_t nSample);
     bool selectFreqBin(int nBin);
     bool selectCell(int nRow, int nColumn);
@@ -79,6 +88,11 @@ private:
     void _createActions();
     void _createControls();
     void _openFile();
+    void _conversionFinished(const QString& strJsonPath);
+    void _conversionFailed(const QString& strLine);
+    void _setBusy(bool bBusy);
+    // The map kind of each map that has one.
+    static CColorScale::EMapKind _kindOf(EMap nMap);
     void _playTick();
     // Ranges, values and labels of the selectors from the recording, without feedback.
     void _updateSelectors();
@@ -113,4 +127,8 @@ private:
     QPointer<QWidget> m_apMapWindow[nMaps];
     int m_nPlacedMaps = 0;
     QTimer m_timerPlay;
+    CRecordingConverter m_converter;
+    SConversionOptions m_conversion;
+    QString m_strConverting; // the MEG file being converted
+    bool m_bBusy = false;
 };

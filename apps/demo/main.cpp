@@ -6,7 +6,6 @@
 #include "windowshot.h"
 
 #include "megdata.h"
-#include "recordingjson.h"
 #include "syntheticrecording.h"
 
 #include <QApplication>
@@ -48,16 +47,20 @@ int main(int argc, char** argv) {
         if (!pRecording)
             return _fail("could not make the synthetic recording");
     } else {
-        pRecording = loadRecordingJson(o.strRecording, error);
+        // A MEG file is converted here, before the window, so that what cannot be read ends the
+        // program as a bad JSON file does.
+        pRecording = openRecordingFile(o.strRecording, o.conversion, error,
+                                       conversionNotesOnStderr("contourmap-demo", o.strRecording));
         if (!pRecording)
             return _fail(error);
         strName = QFileInfo(QString::fromLocal8Bit(o.strRecording.c_str())).fileName();
     }
-    if (!applyDemoSelection(o, *pRecording, error))
+    if (!applySelectionRequest(o.selection, *pRecording, error))
         return _fail(error);
 
     QApplication app(argc, argv);
     CDemoWindow window;
+    window.setConversionOptions(o.conversion);
     window.setRecording(std::move(pRecording), strName);
     window.show();
     const std::pair<bool, CDemoWindow::EMap> maps[] = {

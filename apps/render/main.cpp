@@ -4,10 +4,11 @@
 // names.
 
 #include "frameencoder.h"
-#include "overlay.h"
 #include "glpngwrite.h"
+#include "overlay.h"
+#include "recordingsource.h"
 #include "renderoptions.h"
-#include "spectralshape.h"
+#include "selectionrule.h"
 
 #include "bscmagsns.h"
 #include "colorscale.h"
@@ -17,7 +18,6 @@
 #include "mdchannel.h"
 #include "mdtrial.h"
 #include "megdata.h"
-#include "recordingjson.h"
 #include "show3dcntmap.h"
 #include "spctmchnl.h"
 #include "spctmtrial.h"
@@ -43,50 +43,17 @@ int _fail(const std::string& message) {
     return nExitFailure;
 }
 
-// Applies --sample, --bin, --cell and --channel to the recording; false with a message when a
-// selection lies outside the data.
+// Applies the selections asked for and --channel to the recording; false with a message when
+// one lies outside the data.
 bool _applySelection(const CRenderOptions& o, CMEGDataqv& recording, std::string& error) {
+    if (!applySelectionRequest(o.selection, recording, error)) {
+        return false;
+    }
     CMDTrialqv* pTrial = recording.getTrialqv(-1);
-    if (!pTrial) {
-        error = "the recording has no current trial";
-        return false;
-    }
-    if (o.nSample >= 0 && !recording.setSelect(o.nSample)) {
-        error = "--sample " + std::to_string(o.nSample) + " is outside the recording's " +
-                std::to_string(pTrial->getSampleCount()) + " samples";
-        return false;
-    }
-    if (o.nChannel >= -1 && !pTrial->setCurrentChannel(o.nChannel)) {
+    if (o.nChannel >= -1 && (!pTrial || !pTrial->setCurrentChannel(o.nChannel))) {
         error = "--channel " + std::to_string(o.nChannel) + " is not one of the " +
-                std::to_string(pTrial->getTotalChannel()) + " channel slots";
+                std::to_string(pTrial ? pTrial->getTotalChannel() : 0) + " channel slots";
         return false;
-    }
-    if (o.nBin < 0 && o.nRow < 0) {
-        return true;
-    }
-    std::int64_t nRows = 0, nRowLength = 0;
-    CSpctmTrialqv* pSpctm = pTrial->getSpctmTrial(false, 0);
-    if (!pSpctm || !getSpectralShape(recording, nRows, nRowLength)) {
-        error = "the recording has no spectral data for --bin or --cell";
-        return false;
-    }
-    if (o.nBin >= 0) {
-        if (o.nBin >= nRows * nRowLength) {
-            error = "--bin " + std::to_string(o.nBin) + " is outside the spectral arrays of " +
-                    std::to_string(nRows * nRowLength) + " values";
-            return false;
-        }
-        pSpctm->m_nSelectFreqBin = static_cast<int>(o.nBin);
-    }
-    if (o.nRow >= 0) {
-        if (o.nRow >= nRows || o.nColumn >= nRowLength) {
-            error = "--cell " + std::to_string(o.nRow) + "," + std::to_string(o.nColumn) +
-                    " is outside the " + std::to_string(nRows) + " x " +
-                    std::to_string(nRowLength) + " time-frequency array";
-            return false;
-        }
-        pSpctm->m_nSelectRow = static_cast<int>(o.nRow);
-        pSpctm->m_nSelectColumn = static_cast<int>(o.nColumn);
     }
     return true;
 }
@@ -321,7 +288,9 @@ int main(int argc, char** argv) {
             return _fail("could not make the synthetic recording");
         }
     } else {
-        pRecording = loadRecordingJson(o.strRecording, error);
+        pRecording =
+            openRecordingFile(o.strRecording, o.conversion, error,
+                              conversionNotesOnStderr("contourmap-render", o.strRecording));
         if (!pRecording) {
             return _fail(error);
         }
@@ -334,7 +303,7 @@ int main(int argc, char** argv) {
                          ", outside the recording's " +
                          std::to_string(pTrial ? pTrial->getSampleCount() : 0) + " samples");
         }
-        o.nSample = o.nFrameFrom;
+        o.selection.nSample = o.nFrameFrom;
     }
     if (!_applySelection(o, *pRecording, error)) {
         return _fail(error);

@@ -60,15 +60,14 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
     cxxopts::Options cli("contourmap-render",
                          "Renders one contour map of an MEG recording to a PNG file, with no "
                          "display.\nWithout --recording the built-in synthetic recording is used.");
-    cli.add_options()("recording", "recording file (JSON, see docs/recording-format.md)",
+    cli.add_options()("recording",
+                      "recording file: JSON (see docs/recording-format.md) or any MEG file "
+                      "MNE-Python reads (FIF, CTF .ds, KIT .sqd/.con, 4D, ...), converted by "
+                      "the MNE bridge",
                       cxxopts::value<std::string>())(
         "synthetic-channels", "number of MEG channels of the synthetic recording",
         cxxopts::value<int>()->default_value("275"))(
         "map", "time, frequency or spectral", cxxopts::value<std::string>()->default_value("time"))(
-        "sample", "selected sample (time-domain map)", cxxopts::value<long long>())(
-        "bin", "selected frequency bin (frequency map)", cxxopts::value<long long>())(
-        "cell", "selected time-frequency cell ROW,COLUMN (spectral map)",
-        cxxopts::value<std::string>())(
         "channel", "current channel (slot index), marked with --mark-selection",
         cxxopts::value<int>())("size", "image size WxH in pixels",
                                cxxopts::value<std::string>()->default_value("800x800"))(
@@ -91,7 +90,9 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         cxxopts::value<std::string>())(
         "out", "output PNG file",
         cxxopts::value<std::string>()->default_value("contourmap.png"))("h,help", "show this help");
-    o.strHelp = cli.help();
+    addSelectionOptions(cli);
+    addConversionOptions(cli);
+    o.strHelp = cli.help({"", pszSelectionGroup, pszConversionGroup});
     try {
         const cxxopts::ParseResult r = cli.parse(argc, argv);
         if (!r.unmatched().empty()) {
@@ -118,29 +119,9 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
             error = "--map must be time, frequency or spectral, not '" + strMap + "'";
             return false;
         }
-        if (r.count("sample")) {
-            o.nSample = r["sample"].as<long long>();
-            if (o.nSample < 0) {
-                error = "--sample must not be negative";
-                return false;
-            }
-        }
-        if (r.count("bin")) {
-            o.nBin = r["bin"].as<long long>();
-            if (o.nBin < 0) {
-                error = "--bin must not be negative";
-                return false;
-            }
-        }
-        if (r.count("cell")) {
-            double dRow = 0.0, dColumn = 0.0;
-            if (!_parsePair(r["cell"].as<std::string>(), ',', dRow, dColumn) || !_isWhole(dRow) ||
-                !_isWhole(dColumn) || dRow < 0 || dColumn < 0) {
-                error = "--cell must be ROW,COLUMN with two whole numbers >= 0";
-                return false;
-            }
-            o.nRow = static_cast<long long>(dRow);
-            o.nColumn = static_cast<long long>(dColumn);
+        if (!readSelectionOptions(r, o.selection, error) ||
+            !readConversionOptions(r, o.conversion, error)) {
+            return false;
         }
         if (r.count("channel")) {
             o.nChannel = r["channel"].as<int>();
@@ -204,8 +185,8 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
                 error = "--frames steps through samples and works with --map time only";
                 return false;
             }
-            if (o.nSample >= 0) {
-                error = "--frames chooses the samples itself; leave out --sample";
+            if (o.selection.choosesSample()) {
+                error = "--frames chooses the samples itself; leave out --sample and --time";
                 return false;
             }
         }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "recordingsource.h"
+#include "selectionrule.h"
+
 #include <string>
 
 // What the user asked contourmap-render for.
@@ -7,13 +10,11 @@ struct CRenderOptions {
     enum EMap { mapTime, mapFrequency, mapSpectral };
 
     std::string strRecording; // empty: the built-in synthetic recording
+    SConversionOptions conversion;
     int nSyntheticChannels = 275;
     EMap nMap = mapTime;
-    long long nSample = -1; // -1: keep the recording's selection
-    long long nBin = -1;
-    long long nRow = -1;
-    long long nColumn = -1;
-    int nChannel = -2; // -2: keep the recording's current channel
+    SSelectionRequest selection; // what is not asked for keeps the recording's selection
+    int nChannel = -2;           // -2: keep the recording's current channel
     int nWidth = 800;
     int nHeight = 800;
     bool bRotate = false;

@@ -337,12 +337,11 @@ bool parse(std::vector<const char*> args, CDemoOptions& o, std::string& error) {
                             error);
 }
 
-TEST(DemoOptions, BadOptionsAndSelectionsOutsideTheDataAreRefused) {
+TEST(DemoOptions, MapsSelectionsAndConversionOptionsAreRead) {
     const std::pair<std::vector<const char*>, const char*> bad[] = {
         {{"--open", "time,maps"}, "--open: unknown map 'maps'"},
-        {{"--cell", "3"}, "--cell must be ROW,COLUMN"},
         {{"--cell", "3,4,5"}, "--cell must be ROW,COLUMN"},
-        {{"--sample", "-1"}, "--sample must not be negative"},
+        {{"--ch-type", "eeg"}, "--ch-type must be mag or grad"},
         {{"stray"}, "unexpected argument 'stray'"}};
     for (const auto& [args, pszError] : bad) {
         CDemoOptions o;
@@ -353,31 +352,21 @@ TEST(DemoOptions, BadOptionsAndSelectionsOutsideTheDataAreRefused) {
 
     CDemoOptions o;
     std::string error;
-    ASSERT_TRUE(parse({"--open", "spectral,time", "--sample", "12", "--bin", "7", "--cell", "2,5"},
+    ASSERT_TRUE(parse({"--open", "spectral,time", "--sample", "12", "--bin", "7", "--cell", "2,5",
+                       "--ch-type", "grad", "--condition", "Right Auditory", "--no-proj"},
                       o, error))
         << error;
     EXPECT_TRUE(o.bOpenTime && o.bOpenSpectral && !o.bOpenFrequency && !o.bOpenModeling);
+    EXPECT_EQ(o.conversion.strChType, "grad");
+    EXPECT_EQ(o.conversion.strCondition, "Right Auditory");
+    EXPECT_FALSE(o.conversion.bProjectors);
     auto pRecording = smallRecording(20);
-    ASSERT_TRUE(applyDemoSelection(o, *pRecording, error)) << error;
+    ASSERT_TRUE(applySelectionRequest(o.selection, *pRecording, error)) << error;
     CSpctmTrialqv& spectral = *pRecording->getTrialqv(-1)->getSpctmTrial(false, 0);
     EXPECT_EQ(selectedSample(*pRecording), 12);
     EXPECT_EQ(spectral.m_nSelectFreqBin, 7);
     EXPECT_EQ(std::make_pair(spectral.m_nSelectRow, spectral.m_nSelectColumn),
               std::make_pair(2, 5));
-
-    // One selection outside the data refuses them all.
-    const std::pair<std::vector<const char*>, const char*> outside[] = {
-        {{"--sample", "1000", "--bin", "3"}, "--sample 1000 is outside the recording's 1000"},
-        {{"--sample", "3", "--bin", "101"}, "--bin 101 is outside the 101 frequency bins"},
-        {{"--sample", "3", "--cell", "10,0"}, "--cell 10,0 is outside the 10 x 101"}};
-    for (const auto& [args, pszError] : outside) {
-        CDemoOptions opts;
-        ASSERT_TRUE(parse(args, opts, error)) << error;
-        EXPECT_FALSE(applyDemoSelection(opts, *pRecording, error));
-        EXPECT_EQ(error.rfind(pszError, 0), 0u) << error;
-        EXPECT_EQ(selectedSample(*pRecording), 12);
-        EXPECT_EQ(spectral.m_nSelectFreqBin, 7);
-    }
 }
 
 } // namespace

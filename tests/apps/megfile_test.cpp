@@ -1,0 +1,239 @@
+// MEG files opened directly: an evoked FIF file that MNE-Python made (the meg_test_files fixture)
+// through the demo's File > Open road and through contourmap-render --recording, each twice, the
+// second time from the conversion cache; a gradiometer recording labelled in fT/cm throughout.
+
+#include "butterflyplot.h"
+#include "colorbarpanel.h"
+#include "demowindow.h"
+#include "recordingsource.h"
+#include "testtempdir.h"
+
+#include "afxmsgbox.h"
+#include "mdchannel.h"
+#include "mdtrial.h"
+#include "megdata.h"
+#include "syntheticrecording.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QStatusBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+namespace {
+
+const std::filesystem::path evokedFile = std::filesystem::path(CM3D_MEG_FILES) / "evoked-ave.fif";
+const int nConversionMs = 180000;
+
+std::vector<std::string>& recordedMessages() {
+    static std::vector<std::string> s_messages;
+    return s_messages;
+}
+
+int _recordMessage(const char* pszText, unsigned int /*nType*/) {
+    recordedMessages().push_back(pszText);
+    return IDOK;
+}
+
+class CRecordingWindow : public CDemoWindow {
+public:
+    std::vector<QString> m_aErrors;
+
+protected:
+    void reportError(const QString& strText) override { m_aErrors.push_back(strText); }
+};
+
+// Counts the paints of one widget.
+class CPaintCounter : public QObject {
+public:
+    int m_nPaints = 0;
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        m_nPaints += pEvent->type() == QEvent::Paint ? 1 : 0;
+        return QObject::eventFilter(pWatched, pEvent);
+    }
+};
+
+class MegFile : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(evokedFile))
+            GTEST_SKIP() << "no " << evokedFile << ": MNE-Python is missing (./run deps)";
+        recordedMessages().clear();
+    }
+};
+
+TEST_F(MegFile, FileOpenConvertsInTheBackgroundThenReadsTheCacheAndLabelsTheUnit) {
+    CRecordingWindow window;
+    window.setRecording(makeSyntheticRecording(), "synthetic recording");
+    window.show();
+    window.openMap(CDemoWindow::mapTime);
+    CMEGDataqv* pBefore = window.getRecording();
+    SConversionOptions gradiometers;
+    gradiometers.strChType = "grad";
+    gradiometers.strCondition = "artefact";
+    window.setConversionOptions(gradiometers);
+
+    const QString strFile = QString::fromStdString(evokedFile.string());
+    ASSERT_TRUE(window.openRecording(strFile));
+    ASSERT_TRUE(window.isConverting());
+    ASSERT_TRUE(QApplication::overrideCursor());
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    EXPECT_TRUE(window.statusBar()->currentMessage().contains("evoked-ave.fif"));
+    EXPECT_EQ(window.getRecording(), pBefore) << "the current recording stays while converting";
+
+    // The window goes on painting while the bridge works.
+    CPaintCounter paints;
+    window.getPlot()->installEventFilter(&paints);
+    window.getPlot()->update();
+    QTRY_VERIFY_WITH_TIMEOUT(paints.m_nPaints > 0 || !window.isConverting(), nConversionMs);
+    EXPECT_TRUE(paints.m_nPaints > 0 && window.isConverting())
+        << "a paint came before the conversion ended";
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isConverting(), nConversionMs);
+    ASSERT_TRUE(window.m_aErrors.empty()) << window.m_aErrors.front().toStdString();
+    EXPECT_FALSE(QApplication::overrideCursor());
+    ASSERT_NE(window.getRecording(), pBefore);
+    EXPECT_TRUE(window.windowTitle().endsWith("evoked-ave.fif"));
+    EXPECT_TRUE(window.statusBar()->currentMessage().endsWith("(converted with MNE-Python)"));
+
+    // Gradiometers read fT/cm in the plot, the colour bar and the picked value.
+    CMEGDataqv& recording = *window.getRecording();
+    EXPECT_EQ(recording.getUnit(), "fT/cm");
+    EXPECT_EQ(window.getPlot()->valueAxisTitle().toStdString(), "field (fT/cm)");
+    window.openMap(CDemoWindow::mapTime);
+    ASSERT_TRUE(window.getColorBars()->hasBar(CColorScale::kindTime));
+    EXPECT_EQ(window.getColorBars()->getUnit(CColorScale::kindTime), "fT/cm");
+    CMDTrialqv* pTrial = recording.getTrialqv(-1);
+    int nSlot = 0;
+    while (!pTrial->getAllChannelPt()[nSlot]->isMEGMeasureChannel())
+        ++nSlot;
+    ASSERT_EQ(CDemoWindow::onChannelPicked(nSlot, -1), 1);
+    EXPECT_TRUE(window.statusBar()->currentMessage().contains(" fT/cm at "))
+        << window.statusBar()->currentMessage().toStdString();
+    // The response, not the larger artefact before the event, is shown first.
+    std::int64_t nSample = 0, nEnd = 0;
+    recording.getSelect(nSample, nEnd);
+    EXPECT_NEAR(recording.getFirstSampleTime() + nSample / recording.getSamplingRate(), 0.1, 0.006);
+
+    // Again: the cached conversion is read at once.
+    CMEGDataqv* pConverted = window.getRecording();
+    ASSERT_TRUE(window.openRecording(strFile));
+    EXPECT_FALSE(window.isConverting());
+    EXPECT_FALSE(QApplication::overrideCursor());
+    EXPECT_NE(window.getRecording(), pConverted);
+    EXPECT_TRUE(window.statusBar()->currentMessage().endsWith("(converted before)"));
+
+    // What the bridge cannot read is reported with its line; the recording stays.
+    const QString strJunk = QString::fromStdString((testTempDir() / "junk.fif").string());
+    QFile junk(strJunk);
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write("not MEG") > 0);
+    junk.close();
+    CMEGDataqv* pKept = window.getRecording();
+    ASSERT_TRUE(window.openRecording(strJunk));
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isConverting(), nConversionMs);
+    ASSERT_EQ(window.m_aErrors.size(), 1u);
+    EXPECT_TRUE(window.m_aErrors[0].startsWith("mne_export: " + strJunk + ": MNE cannot read it"))
+        << window.m_aErrors[0].toStdString();
+    EXPECT_EQ(window.getRecording(), pKept);
+    EXPECT_FALSE(QApplication::overrideCursor());
+    window.close();
+    EXPECT_TRUE(recordedMessages().empty()) << recordedMessages().front();
+}
+
+struct SRun {
+    int nStatus = -1;
+    std::string strErr;
+};
+
+SRun render(const std::string& strArgs, const std::string& strEnvironment = "") {
+    const auto err = testTempDir() / "render-stderr.txt";
+    const std::string strCommand =
+        strEnvironment + " " + CM3D_RENDER_EXE + " " + strArgs + " >/dev/null 2>" + err.string();
+    const int nRaw = std::system(strCommand.c_str());
+    std::ifstream in(err);
+    return {WIFEXITED(nRaw) ? WEXITSTATUS(nRaw) : -1,
+            std::string(std::istreambuf_iterator<char>(in), {})};
+}
+
+std::string fileText(const std::string& strPath) {
+    std::ifstream in(strPath);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(MegFile, RenderConvertsOnceAndReadsTheCacheTheSecondTime) {
+    const std::string strPng = (testTempDir() / "evoked.png").string();
+    const std::string strArgs =
+        "--recording " + evokedFile.string() + " --condition noise --colorbar --out " + strPng;
+    const std::string strPrefix = "contourmap-render: " + evokedFile.string() + ": ";
+
+    const SRun first = render(strArgs);
+    ASSERT_EQ(first.nStatus, 0) << first.strErr;
+    const std::string strKept = strPrefix + "converted with MNE-Python, kept in ";
+    ASSERT_EQ(first.strErr.rfind(strKept, 0), 0u) << first.strErr;
+    const std::string strCache =
+        first.strErr.substr(strKept.size(), first.strErr.find('\n') - strKept.size());
+    EXPECT_EQ(strCache.rfind(CRecordingConverter::cacheFolder().toStdString(), 0), 0u);
+    const std::string strConverted = fileText(strCache);
+    ASSERT_FALSE(strConverted.empty());
+    const std::string strPicture = fileText(strPng);
+
+    const SRun second = render(strArgs);
+    ASSERT_EQ(second.nStatus, 0) << second.strErr;
+    EXPECT_EQ(second.strErr.rfind(strPrefix + "converted before, read from " + strCache, 0), 0u)
+        << second.strErr;
+    EXPECT_EQ(fileText(strCache), strConverted);
+    EXPECT_EQ(fileText(strPng), strPicture);
+
+    // Other options are another conversion.
+    const SRun unprojected = render(strArgs + " --no-proj");
+    EXPECT_EQ(unprojected.strErr.rfind(strKept, 0), 0u) << unprojected.strErr;
+}
+
+TEST_F(MegFile, BridgeErrorsAreOneLineAndStatusTwo) {
+    const std::string strFile = evokedFile.string();
+    SRun run = render("--recording " + strFile + " --condition nothing --out /dev/null");
+    EXPECT_EQ(run.nStatus, 2);
+    EXPECT_EQ(run.strErr.rfind("contourmap-render: error: mne_export: " + strFile + ": ", 0), 0u)
+        << run.strErr;
+    EXPECT_EQ(std::count(run.strErr.begin(), run.strErr.end(), '\n'), 1) << run.strErr;
+
+    // Without MNE-Python (the bridge run by a Python that sees no installed packages) one line
+    // says how to install it.
+    const std::string strBareBridge = (testTempDir() / "bare-bridge").string();
+    std::ofstream(strBareBridge) << "#!/bin/sh\nexec /usr/bin/python3 -S " << CM3D_SOURCE_BRIDGE
+                                 << " \"$@\"\n";
+    ASSERT_EQ(::chmod(strBareBridge.c_str(), 0755), 0);
+    run = render("--recording " + strFile + " --out /dev/null",
+                 "CONTOURMAP_MNE_EXPORT=" + strBareBridge);
+    EXPECT_EQ(run.nStatus, 2);
+    EXPECT_NE(run.strErr.find("MNE-Python is not installed"), std::string::npos) << run.strErr;
+    EXPECT_NE(run.strErr.find("./run deps"), std::string::npos) << run.strErr;
+    EXPECT_NE(run.strErr.find("python3-mne"), std::string::npos) << run.strErr;
+    EXPECT_EQ(std::count(run.strErr.begin(), run.strErr.end(), '\n'), 1) << run.strErr;
+
+    run = render("--recording " + strFile + " --out /dev/null",
+                 "CONTOURMAP_MNE_EXPORT=/nonexistent/bridge");
+    EXPECT_EQ(run.nStatus, 2);
+    EXPECT_EQ(run.strErr, "contourmap-render: error: the MNE bridge /nonexistent/bridge named by "
+                          "CONTOURMAP_MNE_EXPORT does not exist\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Conversions are cached in this process's own folder, never the user's.
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((testTempDir() / "cache").string()));
+    AfxSetMessageBoxHandler(_recordMessage);
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
