@@ -74,23 +74,26 @@ void paintColorBar(QPainter& painter, const QRect& panel, const CColorScale& sca
     }
 
     const std::vector<CColorScale::STick> aTicks = scale.ticks();
-    std::vector<double> aRows, aCentres;
+    std::vector<double> aRows;
     for (const CColorScale::STick& tick : aTicks) {
         aRows.push_back(bar.top() + std::round(scale.rowOf(tick.dValue, nRows)));
     }
-    aCentres = aRows;
+    // Labels keep a pixel or two between their boxes.
     const double dHalfLine = metrics.height() / 2.0;
-    spreadLabels(aCentres, metrics.height(),
-                 panel.top() + _titleHeight(metrics, bTitle) + dHalfLine,
-                 panel.bottom() - dHalfLine);
+    const std::vector<double> aCentres = placeTickLabels(
+        aTicks, aRows, metrics.height() + 2,
+        panel.top() + _titleHeight(metrics, bTitle) + dHalfLine, panel.bottom() - dHalfLine);
 
     const int nTickStart = bar.right() + 1;
     const int nLabelX = nTickStart + nTickLength + nLabelGap;
     painter.setPen(style.text);
     for (std::size_t k = 0; k < aTicks.size(); ++k) {
         const int nRow = static_cast<int>(aRows[k]);
-        const int nCentre = static_cast<int>(std::lround(aCentres[k]));
         painter.drawLine(nTickStart, nRow, nTickStart + nTickLength - 1, nRow);
+        if (std::isnan(aCentres[k])) {
+            continue; // no room for its label: the tick alone marks it
+        }
+        const int nCentre = static_cast<int>(std::lround(aCentres[k]));
         if (nCentre != nRow) {
             // A label moved away from its tick keeps a thin line back to it.
             painter.drawLine(nTickStart + nTickLength - 1, nRow, nLabelX - 2, nCentre);

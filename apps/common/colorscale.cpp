@@ -221,28 +221,69 @@ std::string scaleUnit(CMEGDataqv* pRecording, CColorScale::EMapKind nKind) {
     return nKind == CColorScale::kindTime ? strUnit : strUnit + " (spectrum)";
 }
 
-void spreadLabels(std::vector<double>& aCentres, double dGap, double dTop, double dBottom) {
-    const std::size_t n = aCentres.size();
-    if (n == 0) {
-        return;
-    }
-    for (double& d : aCentres) {
-        d = std::isnan(d) ? dTop : std::clamp(d, dTop, std::max(dTop, dBottom));
-    }
-    for (std::size_t i = 1; i < n; ++i) {
-        aCentres[i] = std::max(aCentres[i], aCentres[i - 1] + dGap);
-    }
-    if (aCentres[n - 1] > dBottom) {
-        aCentres[n - 1] = std::max(dBottom, dTop);
-        for (std::size_t i = n - 1; i-- > 0;) {
-            aCentres[i] = std::min(aCentres[i], aCentres[i + 1] - dGap);
+std::vector<double> placeTickLabels(const std::vector<CColorScale::STick>& aTicks,
+                                    const std::vector<double>& aRows, double dGap, double dTop,
+                                    double dBottom) {
+    const std::size_t n = std::min(aTicks.size(), aRows.size());
+    std::vector<double> aCentres(aTicks.size(), NAN);
+    std::size_t nMax = n, nMin = n;
+    std::vector<std::size_t> aThresholds;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (!std::isfinite(aRows[k])) {
+            continue;
+        }
+        if (aTicks[k].nKind == CColorScale::tickMax) {
+            nMax = k;
+        } else if (aTicks[k].nKind == CColorScale::tickMin) {
+            nMin = k;
+        } else {
+            aThresholds.push_back(k);
         }
     }
-    // Without room for all, the gaps win over the bottom edge.
-    if (aCentres[0] < dTop) {
-        aCentres[0] = dTop;
-        for (std::size_t i = 1; i < n; ++i) {
-            aCentres[i] = std::max(aCentres[i], aCentres[i - 1] + dGap);
+    // The extremes first, as near their ticks as room for both allows; the maximum is the top
+    // one, and without room for two only it is labelled.
+    if (nMax < n) {
+        const double dLowest = nMin < n ? std::max(dTop, dBottom - dGap) : dBottom;
+        aCentres[nMax] = std::clamp(aRows[nMax], dTop, std::max(dTop, dLowest));
+    }
+    if (nMin < n) {
+        const double dHighest = nMax < n ? aCentres[nMax] + dGap : dTop;
+        if (dHighest <= dBottom) {
+            aCentres[nMin] = std::clamp(aRows[nMin], dHighest, dBottom);
         }
     }
+    for (std::size_t k : aThresholds) {
+        // At its tick, or just clear of a label already placed, within a line of the tick.
+        std::vector<double> aCandidates = {std::clamp(aRows[k], dTop, std::max(dTop, dBottom))};
+        for (double dPlaced : aCentres) {
+            if (!std::isnan(dPlaced)) {
+                aCandidates.push_back(dPlaced - dGap);
+                aCandidates.push_back(dPlaced + dGap);
+            }
+        }
+        const auto fits = [&](double dCentre) {
+            if (dCentre < dTop || dCentre > dBottom || std::fabs(dCentre - aRows[k]) > dGap) {
+                return false;
+            }
+            for (std::size_t j = 0; j < aCentres.size(); ++j) {
+                const double dPlaced = aCentres[j];
+                // Ticks come from the top down, which decides between ticks on one row.
+                const bool bBelow = aRows[k] > aRows[j] || (aRows[k] == aRows[j] && k > j);
+                // Compared with rounding slack, since the candidates are sums of the gap.
+                if (!std::isnan(dPlaced) && (std::fabs(dCentre - dPlaced) < dGap * (1.0 - 1e-9) ||
+                                             bBelow != (dCentre > dPlaced))) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        for (double dCandidate : aCandidates) {
+            if (fits(dCandidate) &&
+                (std::isnan(aCentres[k]) ||
+                 std::fabs(dCandidate - aRows[k]) < std::fabs(aCentres[k] - aRows[k]))) {
+                aCentres[k] = dCandidate;
+            }
+        }
+    }
+    return aCentres;
 }

@@ -92,6 +92,12 @@ std::string tickLabel(const CColorScale::STick& tick, const std::string& strUnit
 // for the frequency and spectral maps, whose arrays hold whatever the recording's spectra hold.
 std::string scaleUnit(CMEGDataqv* pRecording, CColorScale::EMapKind nKind);
 
-// Moves label centres (sorted from the top down) at least dGap apart and inside [dTop, dBottom],
-// keeping their order; where there is not room for all, the last ones go past dBottom.
-void spreadLabels(std::vector<double>& aCentres, double dGap, double dTop, double dBottom);
+// Where the labels of a bar's ticks go: the centre of each label (NaN: left out), given the row
+// of each tick (the ticks from the top down, as ticks() gives them), so that no two labels come
+// closer than dGap and all lie inside [dTop, dBottom].
+// The extremes are labelled first, as near their ticks as the room allows; a threshold keeps its
+// label only when it fits within dGap of its tick on the same side of the others' labels as its
+// tick, so that a threshold close to an extreme never crowds the extreme's label.
+std::vector<double> placeTickLabels(const std::vector<CColorScale::STick>& aTicks,
+                                    const std::vector<double>& aRows, double dGap, double dTop,
+                                    double dBottom);

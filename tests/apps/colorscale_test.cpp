@@ -14,6 +14,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cfloat>
 #include <cmath>
 #include <fstream>
@@ -220,26 +222,93 @@ TEST(ColorScale, LabelsCarryTheUnitOfTheMap) {
     EXPECT_EQ(scaleUnit(pFemtotesla.get(), CColorScale::kindSpectral), "fT (spectrum)");
 }
 
-TEST(SpreadLabels, MovesCrowdedLabelsApartInsideTheirRoom) {
+std::vector<CColorScale::STick> ticksOf(const std::vector<CColorScale::ETick>& aKinds) {
+    std::vector<CColorScale::STick> aTicks;
+    for (CColorScale::ETick nKind : aKinds) {
+        aTicks.push_back({nKind, 0.0});
+    }
+    return aTicks;
+}
+
+// Every placed label inside its room, no two closer than the gap, in the order of their ticks.
+void expectNoCollision(const std::vector<double>& aCentres, double dGap, double dTop,
+                       double dBottom) {
+    for (std::size_t i = 0; i < aCentres.size(); ++i) {
+        if (std::isnan(aCentres[i])) {
+            continue;
+        }
+        EXPECT_GE(aCentres[i], dTop);
+        EXPECT_LE(aCentres[i], dBottom);
+        for (std::size_t j = i + 1; j < aCentres.size(); ++j) {
+            if (!std::isnan(aCentres[j])) {
+                EXPECT_GE(std::fabs(aCentres[i] - aCentres[j]), dGap - 1e-9) << i << " " << j;
+                EXPECT_LT(aCentres[i], aCentres[j]) << "labels keep the ticks' order " << i << j;
+            }
+        }
+    }
+}
+
+TEST(TickLabels, ThresholdLabelsNeverCrowdTheExtremes) {
+    using K = CColorScale::ETick;
+    const std::vector<K> aBar = {CColorScale::tickMax, CColorScale::tickUpperThreshold,
+                                 CColorScale::tickMin, CColorScale::tickLowerThreshold};
+    const double N = NAN;
     const struct {
         const char* pszCase;
-        std::vector<double> aIn;
+        std::vector<K> aKinds;
+        std::vector<double> aRows;
         double dTop, dBottom;
-        std::vector<double> aOut;
+        std::vector<double> aExpected;
     } cases[] = {
-        {"room enough", {10, 50, 90}, 0, 100, {10, 50, 90}},
-        {"two close", {50, 52}, 0, 100, {50, 60}},
-        {"close at the bottom", {95, 98}, 0, 100, {90, 100}},
-        {"close at the top", {-5, 0, 3}, 0, 100, {0, 10, 20}},
-        {"a chain pushed up", {70, 88, 90, 99}, 0, 100, {70, 80, 90, 100}},
-        {"no room at all", {0, 0, 0}, 0, 15, {0, 10, 20}},
-        {"nothing", {}, 0, 100, {}},
+        {"room enough", aBar, {10, 50, 80, 95}, 0, 100, {10, 50, 80, 95}},
+        // All values positive: the minimum lies just above the lower threshold at the bottom.
+        {"threshold under the minimum", aBar, {0, 50, 99, 100}, 0, 100, {0, 50, 99, N}},
+        {"threshold on the minimum's row", aBar, {0, 50, 100, 100}, 0, 100, {0, 50, 100, N}},
+        {"threshold beside the maximum moves", aBar, {0, 4, 60, 100}, 0, 100, {0, 10, 60, 100}},
+        {"no room for thresholds", aBar, {0, 5, 10, 15}, 0, 15, {0, N, 10, N}},
+        {"extremes closer than a line",
+         {CColorScale::tickMax, CColorScale::tickMin},
+         {0, 3},
+         0,
+         100,
+         {0, 10}},
+        {"room for one label", {CColorScale::tickMax, CColorScale::tickMin}, {0, 5}, 0, 5, {0, N}},
+        {"thresholds only",
+         {CColorScale::tickUpperThreshold, CColorScale::tickLowerThreshold},
+         {40, 41},
+         0,
+         100,
+         {40, 50}},
+        {"nothing", {}, {}, 0, 100, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszCase);
-        std::vector<double> aCentres = c.aIn;
-        spreadLabels(aCentres, 10, c.dTop, c.dBottom);
-        EXPECT_EQ(aCentres, c.aOut);
+        const std::vector<double> aCentres =
+            placeTickLabels(ticksOf(c.aKinds), c.aRows, 10, c.dTop, c.dBottom);
+        ASSERT_EQ(aCentres.size(), c.aExpected.size());
+        for (std::size_t k = 0; k < aCentres.size(); ++k) {
+            if (std::isnan(c.aExpected[k])) {
+                EXPECT_TRUE(std::isnan(aCentres[k])) << k << ": " << aCentres[k];
+            } else {
+                EXPECT_EQ(aCentres[k], c.aExpected[k]) << k;
+            }
+        }
+        expectNoCollision(aCentres, 10, c.dTop, c.dBottom);
+    }
+
+    // Any four ticks in any room: no collision, and the extremes labelled while there is room.
+    std::mt19937 random(5);
+    for (int nRound = 0; nRound < 2000; ++nRound) {
+        const double dBottom = std::uniform_real_distribution<double>(0.0, 200.0)(random);
+        std::uniform_real_distribution<double> row(0.0, dBottom);
+        std::vector<double> aRows = {row(random), row(random), row(random), row(random)};
+        std::sort(aRows.begin(), aRows.end());
+        const std::vector<double> aCentres = placeTickLabels(ticksOf(aBar), aRows, 12, 0, dBottom);
+        expectNoCollision(aCentres, 12, 0, dBottom);
+        EXPECT_FALSE(std::isnan(aCentres[0])) << "the maximum always gets its label";
+        if (dBottom >= 12) {
+            EXPECT_FALSE(std::isnan(aCentres[2])) << "room for both extremes";
+        }
     }
 }
 
