@@ -163,9 +163,12 @@ void CDemoWindow::setRecording(std::unique_ptr<CMEGDataqv> pRecording, const QSt
     m_pPlot->setRecording(m_pRecording.get());
     m_pPlot->setHighlightedChannel(pTrial ? pTrial->getCurntChnlIndx() : -1);
     _updateSelectors();
+    // Showing a map that is already shown does not repaint it; the update call does.
     for (EMap nMap : {mapTime, mapFrequency, mapSpectral})
-        if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible())
+        if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible()) {
             openMap(nMap);
+            _updateMap(nMap);
+        }
     if (pOld && bMapsHadData)
         m_aRetired.push_back(std::move(pOld));
 
@@ -299,8 +302,7 @@ bool CDemoWindow::selectSample(std::int64_t nSample) {
         m_pSampleSpin->setValue(static_cast<int>(std::min<std::int64_t>(nSample, INT_MAX)));
     }
     m_pSampleLabel->setText(sampleLabel(*m_pRecording, nSample));
-    m_face.updateContourMap();
-    _checkColorBar(mapTime);
+    _updateMap(mapTime);
     return true;
 }
 
@@ -312,8 +314,7 @@ bool CDemoWindow::selectFreqBin(int nBin) {
         m_pBinSpin->setValue(nBin);
     }
     m_pBinLabel->setText(binLabel(*m_pRecording, nBin));
-    m_face.updateContourMapFrqc();
-    _checkColorBar(mapFrequency);
+    _updateMap(mapFrequency);
     return true;
 }
 
@@ -326,9 +327,25 @@ bool CDemoWindow::selectCell(int nRow, int nColumn) {
         m_pColumnSpin->setValue(nColumn);
     }
     m_pCellLabel->setText(cellLabel(*m_pRecording, nRow, nColumn));
-    m_face.updateContourMapSpctm(nullptr);
-    _checkColorBar(mapSpectral);
+    _updateMap(mapSpectral);
     return true;
+}
+
+void CDemoWindow::_updateMap(EMap nMap) {
+    switch (nMap) {
+    case mapTime:
+        m_face.updateContourMap();
+        break;
+    case mapFrequency:
+        m_face.updateContourMapFrqc();
+        break;
+    case mapSpectral:
+        m_face.updateContourMapSpctm(nullptr);
+        break;
+    default:
+        return;
+    }
+    _checkColorBar(nMap);
 }
 
 void CDemoWindow::openMap(EMap nMap) {

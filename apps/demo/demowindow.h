@@ -98,6 +98,9 @@ private:
     void _updateSelectors();
     void _updateLabels();
     void _adoptMapWindow(EMap nMap, const QList<QWidget*>& before);
+    // The facade's update call of the map (a range check and a repaint while it is shown),
+    // followed by its colour bar.
+    void _updateMap(EMap nMap);
     // The bars follow the maps through renderers of their own, loaded when a map opens and range
     // checked on every selection change as the facade does with the map's renderer.
     void _loadColorBar(EMap nMap);

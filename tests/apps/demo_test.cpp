@@ -55,6 +55,18 @@ std::int64_t selectedSample(CMEGDataqv& recording) {
     return nSample;
 }
 
+// Counts the paints of the widgets it watches.
+class CPaintCounter : public QObject {
+public:
+    int m_nPaints = 0;
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        m_nPaints += pEvent->type() == QEvent::Paint ? 1 : 0;
+        return QObject::eventFilter(pWatched, pEvent);
+    }
+};
+
 // Keeps what the window would show in a message box.
 class CRecordingWindow : public CDemoWindow {
 public:
@@ -255,11 +267,17 @@ TEST_F(DemoWindow, AnUnreadableRecordingIsRefusedAndTheCurrentOneStays) {
     EXPECT_EQ(m_window.getRecording(), pBefore);
     EXPECT_EQ(m_window.windowTitle(), strTitle);
 
-    // A good file replaces the recording, also in the open map.
+    // A good file replaces the recording, also in the open map, which is painted again.
     const std::string strGood = (testTempDir() / "small.json").string();
     std::string error;
     ASSERT_EQ(saveRecordingJson(*smallRecording(30), strGood, error), 1) << error;
+    pump();
+    CPaintCounter paints;
+    CStaticContMap& view = m_window.getFace().m_pDlgTimeDomain->m_staticContMap;
+    reinterpret_cast<QWidget*>(view.GetSafeHwnd())->installEventFilter(&paints);
     ASSERT_TRUE(m_window.openRecording(QString::fromStdString(strGood)));
+    pump();
+    EXPECT_GT(paints.m_nPaints, 0);
     EXPECT_EQ(m_window.windowTitle().toStdString(), "ContourMap3D demo \u2014 small.json");
     EXPECT_EQ(m_window.getPlot()->getPlottedChannelCount(), 30);
     EXPECT_EQ(m_window.getFace().m_pDlgTimeDomain->m_staticContMap.m_pMEGData,
