@@ -29,24 +29,6 @@ bool _fail(std::string* pError, const std::string& strLine) {
     return false;
 }
 
-// "A,B" with two numbers that parse in full.
-bool _parsePair(const std::string& text, double& a, double& b) {
-    const std::size_t nComma = text.find(',');
-    if (nComma == std::string::npos) {
-        return false;
-    }
-    try {
-        std::size_t nUsedA = 0, nUsedB = 0;
-        const std::string strA = text.substr(0, nComma), strB = text.substr(nComma + 1);
-        a = std::stod(strA, &nUsedA);
-        b = std::stod(strB, &nUsedB);
-        return nUsedA == strA.size() && nUsedB == strB.size() && std::isfinite(a) &&
-               std::isfinite(b);
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 bool _isCount(double d) {
     return d >= 0.0 && d <= static_cast<double>(INT_MAX) && d == std::floor(d);
 }
@@ -135,6 +117,23 @@ struct SSelectionState {
 
 } // namespace
 
+bool parseNumberPair(const std::string& text, char cSeparator, double& a, double& b) {
+    const std::size_t nPos = text.find(cSeparator);
+    if (nPos == std::string::npos) {
+        return false;
+    }
+    try {
+        std::size_t nUsedA = 0, nUsedB = 0;
+        const std::string strA = text.substr(0, nPos), strB = text.substr(nPos + 1);
+        a = std::stod(strA, &nUsedA);
+        b = std::stod(strB, &nUsedB);
+        return nUsedA == strA.size() && nUsedB == strB.size() && std::isfinite(a) &&
+               std::isfinite(b);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 void addSelectionOptions(cxxopts::Options& options) {
     options.add_options(pszSelectionGroup)("sample", "selected sample (time-domain map)",
                                            cxxopts::value<std::int64_t>())(
@@ -170,7 +169,7 @@ bool readSelectionOptions(const cxxopts::ParseResult& r, SSelectionRequest& requ
     }
     if (r.count("cell")) {
         double dRow = 0.0, dColumn = 0.0;
-        if (!_parsePair(r["cell"].as<std::string>(), dRow, dColumn) || !_isCount(dRow) ||
+        if (!parseNumberPair(r["cell"].as<std::string>(), ',', dRow, dColumn) || !_isCount(dRow) ||
             !_isCount(dColumn)) {
             error = "--cell must be ROW,COLUMN with two whole numbers of 0 or more";
             return false;
@@ -192,7 +191,7 @@ bool readSelectionOptions(const cxxopts::ParseResult& r, SSelectionRequest& requ
     }
     if (r.count("cell-at")) {
         double dSeconds = 0.0, dHz = 0.0;
-        if (!_parsePair(r["cell-at"].as<std::string>(), dSeconds, dHz)) {
+        if (!parseNumberPair(r["cell-at"].as<std::string>(), ',', dSeconds, dHz)) {
             error = "--cell-at must be SECONDS,HZ with two numbers, e.g. 0.15,10";
             return false;
         }

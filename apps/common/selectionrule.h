@@ -50,6 +50,9 @@ bool setFreqBinSelection(CMEGDataqv& recording, std::int64_t nBin, std::string* 
 bool setCellSelection(CMEGDataqv& recording, std::int64_t nRow, std::int64_t nColumn,
                       std::string* pError = nullptr);
 
+// "A<separator>B" with two finite numbers that parse in full ("-60,0", "800x600").
+bool parseNumberPair(const std::string& text, char cSeparator, double& a, double& b);
+
 // The axis look-ups behind --time, --freq and --cell-at: the nearest sample, column and
 // (row, column); false with the line to show when the recording has no such axis or the value
 // lies outside it.

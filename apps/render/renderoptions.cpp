@@ -8,23 +8,6 @@
 
 namespace {
 
-bool _parsePair(const std::string& text, char cSeparator, double& a, double& b) {
-    const std::size_t nPos = text.find(cSeparator);
-    if (nPos == std::string::npos) {
-        return false;
-    }
-    try {
-        std::size_t nUsedA = 0, nUsedB = 0;
-        const std::string strA = text.substr(0, nPos), strB = text.substr(nPos + 1);
-        a = std::stod(strA, &nUsedA);
-        b = std::stod(strB, &nUsedB);
-        return nUsedA == strA.size() && nUsedB == strB.size() && std::isfinite(a) &&
-               std::isfinite(b);
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 bool _isWhole(double d) {
     return std::isfinite(d) && d == std::floor(d);
 }
@@ -131,15 +114,16 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
             }
         }
         double dWidth = 0.0, dHeight = 0.0;
-        if (!_parsePair(r["size"].as<std::string>(), 'x', dWidth, dHeight) || !_isWhole(dWidth) ||
-            !_isWhole(dHeight) || dWidth < 1 || dHeight < 1 || dWidth > 8192 || dHeight > 8192) {
+        if (!parseNumberPair(r["size"].as<std::string>(), 'x', dWidth, dHeight) ||
+            !_isWhole(dWidth) || !_isWhole(dHeight) || dWidth < 1 || dHeight < 1 || dWidth > 8192 ||
+            dHeight > 8192) {
             error = "--size must be WxH with whole numbers from 1 to 8192, e.g. 800x800";
             return false;
         }
         o.nWidth = static_cast<int>(dWidth);
         o.nHeight = static_cast<int>(dHeight);
         if (r.count("rotate")) {
-            if (!_parsePair(r["rotate"].as<std::string>(), ',', o.dRotateX, o.dRotateY)) {
+            if (!parseNumberPair(r["rotate"].as<std::string>(), ',', o.dRotateX, o.dRotateY)) {
                 error = "--rotate must be X,Y in degrees, e.g. -60,0";
                 return false;
             }

@@ -3,6 +3,7 @@
 #include "butterflyplot.h"
 #include "colorbarpanel.h"
 #include "demooptions.h"
+#include "demotestsupport.h"
 #include "demowindow.h"
 #include "selectionlabels.h"
 #include "testtempdir.h"
@@ -28,16 +29,6 @@
 
 namespace {
 
-std::vector<std::string>& recordedMessages() {
-    static std::vector<std::string> s_messages;
-    return s_messages;
-}
-
-int _recordMessage(const char* pszText, unsigned int /*nType*/) {
-    recordedMessages().push_back(pszText);
-    return IDOK;
-}
-
 void pump() {
     for (int i = 0; i < 4; ++i)
         QCoreApplication::processEvents();
@@ -54,27 +45,6 @@ std::int64_t selectedSample(CMEGDataqv& recording) {
     recording.getSelect(nSample, nEnd);
     return nSample;
 }
-
-// Counts the paints of the widgets it watches.
-class CPaintCounter : public QObject {
-public:
-    int m_nPaints = 0;
-
-protected:
-    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
-        m_nPaints += pEvent->type() == QEvent::Paint ? 1 : 0;
-        return QObject::eventFilter(pWatched, pEvent);
-    }
-};
-
-// Keeps what the window would show in a message box.
-class CRecordingWindow : public CDemoWindow {
-public:
-    std::vector<QString> m_aErrors;
-
-protected:
-    void reportError(const QString& strText) override { m_aErrors.push_back(strText); }
-};
 
 class DemoWindow : public testing::Test {
 protected:
@@ -393,7 +363,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Before any window: the library keeps a handler that is already installed.
-    AfxSetMessageBoxHandler(_recordMessage);
+    AfxSetMessageBoxHandler(recordMessage);
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

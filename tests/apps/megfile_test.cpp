@@ -4,6 +4,7 @@
 
 #include "butterflyplot.h"
 #include "colorbarpanel.h"
+#include "demotestsupport.h"
 #include "demowindow.h"
 #include "recordingsource.h"
 #include "testtempdir.h"
@@ -30,36 +31,6 @@ namespace {
 
 const std::filesystem::path evokedFile = std::filesystem::path(CM3D_MEG_FILES) / "evoked-ave.fif";
 const int nConversionMs = 180000;
-
-std::vector<std::string>& recordedMessages() {
-    static std::vector<std::string> s_messages;
-    return s_messages;
-}
-
-int _recordMessage(const char* pszText, unsigned int /*nType*/) {
-    recordedMessages().push_back(pszText);
-    return IDOK;
-}
-
-class CRecordingWindow : public CDemoWindow {
-public:
-    std::vector<QString> m_aErrors;
-
-protected:
-    void reportError(const QString& strText) override { m_aErrors.push_back(strText); }
-};
-
-// Counts the paints of one widget.
-class CPaintCounter : public QObject {
-public:
-    int m_nPaints = 0;
-
-protected:
-    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
-        m_nPaints += pEvent->type() == QEvent::Paint ? 1 : 0;
-        return QObject::eventFilter(pWatched, pEvent);
-    }
-};
 
 class MegFile : public testing::Test {
 protected:
@@ -232,7 +203,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Conversions are cached in this process's own folder, never the user's.
     qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((testTempDir() / "cache").string()));
-    AfxSetMessageBoxHandler(_recordMessage);
+    AfxSetMessageBoxHandler(recordMessage);
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
