@@ -4,6 +4,7 @@
 
 #include "afxwin.h"
 #include "qtwndbridge.h"
+#include "resource.h"
 
 #include <QApplication>
 #include <QTest>
