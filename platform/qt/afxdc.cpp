@@ -10,6 +10,8 @@
 #include <cstring>
 #include <memory>
 
+using namespace afxqt;
+
 namespace {
 
 QColor _qcolor(COLORREF c) {

@@ -72,7 +72,7 @@ public:
 QColor pixelOf(CWnd* pWnd, int x, int y) {
     QWidget* w = widgetOf(pWnd);
     const QImage image = w->grab().toImage();
-    const QRect client = _afxBridge(w)->clientRect();
+    const QRect client = afxqt::_afxBridge(w)->clientRect();
     return image.pixelColor(client.x() + x, client.y() + y);
 }
 
@@ -154,9 +154,9 @@ TEST(Fonts, PointFontsResolveToTheMetricCompatibleFace) {
     EXPECT_FALSE(font.CreatePointFont(90, "Arial"));
     EXPECT_EQ(font.GetPixelHeight(), 12);
     EXPECT_EQ(font.GetResolvedFaceName(), "Liberation Sans");
-    EXPECT_EQ(QFontInfo(_afxFontOf(&font)).family(), "Liberation Sans");
-    EXPECT_EQ(QFontInfo(_afxDialogFont()).family(), "Liberation Sans");
-    EXPECT_EQ(QFontInfo(_afxDialogFont()).pixelSize(), 10);
+    EXPECT_EQ(QFontInfo(afxqt::_afxFontOf(&font)).family(), "Liberation Sans");
+    EXPECT_EQ(QFontInfo(afxqt::_afxDialogFont()).family(), "Liberation Sans");
+    EXPECT_EQ(QFontInfo(afxqt::_afxDialogFont()).pixelSize(), 10);
 }
 
 TEST_F(DeviceContext, TextExtentIsTheSameOnEveryMachine) {

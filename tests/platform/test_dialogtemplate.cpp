@@ -13,7 +13,8 @@ namespace {
 std::vector<CWndBridge*> controlsOf(CWnd& dlg) {
     std::vector<CWndBridge*> v;
     for (QObject* o : widgetOf(&dlg)->children()) {
-        if (CWndBridge* b = o->isWidgetType() ? _afxBridge(static_cast<QWidget*>(o)) : nullptr)
+        if (CWndBridge* b =
+                o->isWidgetType() ? afxqt::_afxBridge(static_cast<QWidget*>(o)) : nullptr)
             v.push_back(b);
     }
     return v;

@@ -146,7 +146,7 @@ TEST_P(Cursors, LoadByIdThroughTheChainWithImageAndHotSpot) {
     EXPECT_EQ(hot.x, c.hotSpot.x);
     EXPECT_EQ(hot.y, c.hotSpot.y);
 
-    const QCursor cursor = _afxQCursor(h);
+    const QCursor cursor = afxqt::_afxQCursor(h);
     EXPECT_EQ(cursor.hotSpot(), QPoint(c.hotSpot.x, c.hotSpot.y));
     // Bitmap and mask: black marks a set bit.
     const QImage bits = cursor.bitmap().toImage();
