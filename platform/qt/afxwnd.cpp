@@ -2,6 +2,7 @@
 
 #include "afxdc.h"
 #include "afxdde.h"
+#include "afxobserver.h"
 #include "qtwndbridge.h"
 
 #include <QAbstractButton>
@@ -13,6 +14,14 @@
 #include <algorithm>
 
 using namespace afxqt;
+
+const SWndObserver* afxqt::g_pWndObserver = nullptr;
+
+const SWndObserver* AfxSetWndObserver(const SWndObserver* pObserver) {
+    const SWndObserver* pPrevious = g_pWndObserver;
+    g_pWndObserver = pObserver;
+    return pPrevious;
+}
 
 IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
 
@@ -415,11 +424,15 @@ CDC* CWnd::GetDC() {
 int CWnd::ReleaseDC(CDC* pDC) {
     auto& dcs = m_pPriv->dcs;
     auto it = std::find(dcs.begin(), dcs.end(), pDC);
-    if (pDC == nullptr || it == dcs.end())
-        return 0;
-    dcs.erase(it);
-    delete pDC;
-    return 1;
+    int nResult = 0;
+    if (pDC != nullptr && it != dcs.end()) {
+        dcs.erase(it);
+        delete pDC;
+        nResult = 1;
+    }
+    if (g_pWndObserver != nullptr && g_pWndObserver->pfnReleasedDC != nullptr)
+        return g_pWndObserver->pfnReleasedDC(nResult);
+    return nResult;
 }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
