@@ -18,7 +18,7 @@ protected:
 const struct {
     int nId;
     const char* pszText;
-} kControls[] = {{1, "OK"},
+} kControls[] = {{IDOK, "OK"},
                  {IDC_MAP_TIMEDOMAIN, ""},
                  {IDC_AUTOFIT_COLOR, "Autofit Color"},
                  {IDC_EDIT_MIN, ""},
@@ -53,8 +53,8 @@ TEST_F(ModelingDialog, OpensWithTheTimeDomainControlsEmptyUntickedAndNoMap) {
         ASSERT_NE(pOurs, nullptr);
         ASSERT_NE(pTheirs, nullptr);
         EXPECT_EQ(pOurs->GetWindowText(), c.pszText);
-        if (c.nId != IDC_EDIT_MIN &&
-            c.nId != IDC_EDIT_MAX) { // the time-domain edits hold the range
+        // The time-domain edits hold the range.
+        if (c.nId != IDC_EDIT_MIN && c.nId != IDC_EDIT_MAX) {
             EXPECT_EQ(pTheirs->GetWindowText(), c.pszText);
         }
         // The map too keeps its template rectangle until the user resizes the dialog.

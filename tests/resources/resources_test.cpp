@@ -95,7 +95,7 @@ TEST(DialogTemplates, LayoutAndStylesByControlKind) {
             const bool bMap = std::strcmp(a.pszClass, "STATIC") == 0 && a.nId != -1;
             EXPECT_EQ(a.dwStyle & (WS_CHILD | WS_VISIBLE), WS_CHILD | WS_VISIBLE);
             EXPECT_EQ((a.dwStyle & WS_TABSTOP) != 0, bButton || !std::strcmp(a.pszClass, "EDIT"));
-            EXPECT_EQ(bButton && (a.dwStyle & 0xF) == BS_DEFPUSHBUTTON, a.nId == 1);
+            EXPECT_EQ(bButton && (a.dwStyle & 0xF) == BS_DEFPUSHBUTTON, a.nId == IDOK);
             EXPECT_TRUE(!bMap || (a.dwStyle & (SS_NOTIFY | SS_SUNKEN)) == SS_SUNKEN);
             EXPECT_EQ(a.dwExStyle, bMap ? WS_EX_CLIENTEDGE : 0UL);
         }
