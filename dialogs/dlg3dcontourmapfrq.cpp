@@ -1,23 +1,24 @@
 #include "dlg3dcontourmapfrq.h"
 
 #include "mapdialogcore.h"
+#include "resource.h"
 
 BEGIN_MESSAGE_MAP(CDlg3DContourMapFrq, CDialog)
-ON_BN_CLICKED(2003, &CDlg3DContourMapFrq::OnApply)
-ON_BN_CLICKED(2008, &CDlg3DContourMapFrq::OnApply)
-ON_BN_CLICKED(2010, &CDlg3DContourMapFrq::OnApply)
-ON_BN_CLICKED(2011, &CDlg3DContourMapFrq::OnApply)
-ON_BN_CLICKED(2012, &CDlg3DContourMapFrq::OnApply)
-ON_BN_CLICKED(2013, &CDlg3DContourMapFrq::OnApply)
-ON_BN_CLICKED(2006, &CDlg3DContourMapFrq::OnApply)
-ON_BN_CLICKED(1, &CDlg3DContourMapFrq::OnOK)
-ON_EN_CHANGE(2005, &CDlg3DContourMapFrq::OnApply)
-ON_EN_CHANGE(2004, &CDlg3DContourMapFrq::OnApply)
+ON_BN_CLICKED(IDC_AUTOFIT_COLOR, &CDlg3DContourMapFrq::OnApply)
+ON_BN_CLICKED(IDC_AUTOFIT_PLACE, &CDlg3DContourMapFrq::OnApply)
+ON_BN_CLICKED(IDC_SENSORS, &CDlg3DContourMapFrq::OnApply)
+ON_BN_CLICKED(IDC_SENSOR_ACT, &CDlg3DContourMapFrq::OnApply)
+ON_BN_CLICKED(IDC_CONTOURMAP, &CDlg3DContourMapFrq::OnApply)
+ON_BN_CLICKED(IDC_CONTOUR_ACT, &CDlg3DContourMapFrq::OnApply)
+ON_BN_CLICKED(IDC_UPDATE, &CDlg3DContourMapFrq::OnApply)
+ON_BN_CLICKED(IDOK, &CDlg3DContourMapFrq::OnOK)
+ON_EN_CHANGE(IDC_EDIT_MAX, &CDlg3DContourMapFrq::OnApply)
+ON_EN_CHANGE(IDC_EDIT_MIN, &CDlg3DContourMapFrq::OnApply)
 END_MESSAGE_MAP()
 
 CDlg3DContourMapFrq::CDlg3DContourMapFrq()
-    : CDialog(2018), m_fMin(0.0f), m_fMax(0.0f), m_bAutofitColor(0), m_bAutofitPlace(0),
-      m_bContourAct(0), m_bSensorAct(0), m_bContourMap(0), m_bSensors(0) {}
+    : CDialog(IDD_CONTMAP3D_FREQUENCY), m_fMin(0.0f), m_fMax(0.0f), m_bAutofitColor(0),
+      m_bAutofitPlace(0), m_bContourAct(0), m_bSensorAct(0), m_bContourMap(0), m_bSensors(0) {}
 
 CDlg3DContourMapFrq::~CDlg3DContourMapFrq() {
     if (GetSafeHwnd() != nullptr)
@@ -26,15 +27,15 @@ CDlg3DContourMapFrq::~CDlg3DContourMapFrq() {
 
 void CDlg3DContourMapFrq::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
-    DDX_Text(pDX, 2004, m_fMin);
-    DDX_Text(pDX, 2005, m_fMax);
-    DDX_Check(pDX, 2003, m_bAutofitColor);
-    DDX_Check(pDX, 2008, m_bAutofitPlace);
-    DDX_Check(pDX, 2013, m_bContourAct);
-    DDX_Check(pDX, 2011, m_bSensorAct);
-    DDX_Check(pDX, 2012, m_bContourMap);
-    DDX_Check(pDX, 2010, m_bSensors);
-    DDX_Control(pDX, 2015, m_staticContMap);
+    DDX_Text(pDX, IDC_EDIT_MIN, m_fMin);
+    DDX_Text(pDX, IDC_EDIT_MAX, m_fMax);
+    DDX_Check(pDX, IDC_AUTOFIT_COLOR, m_bAutofitColor);
+    DDX_Check(pDX, IDC_AUTOFIT_PLACE, m_bAutofitPlace);
+    DDX_Check(pDX, IDC_CONTOUR_ACT, m_bContourAct);
+    DDX_Check(pDX, IDC_SENSOR_ACT, m_bSensorAct);
+    DDX_Check(pDX, IDC_CONTOURMAP, m_bContourMap);
+    DDX_Check(pDX, IDC_SENSORS, m_bSensors);
+    DDX_Control(pDX, IDC_MAP_SPECTRUM, m_staticContMap);
 }
 
 int CDlg3DContourMapFrq::updateControlsFromRenderer() {

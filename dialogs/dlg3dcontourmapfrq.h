@@ -3,9 +3,10 @@
 #include "afxwin.h"
 #include "staticcontmapfrqc.h"
 
-// The frequency contour-map dialog (template 2018): the map at the selected frequency bin with the
-// colour range, six display switches, Update and OK. It works like the time-domain dialog but never
-// picks, shows the default cursor, and keeps its viewport (and so the camera) when OK hides it.
+// The frequency contour-map dialog (template IDD_CONTMAP3D_FREQUENCY): the map at the selected
+// frequency bin with the colour range, six display switches, Update and OK. It works like the
+// time-domain dialog but never picks, shows the default cursor, and keeps its viewport (and so the
+// camera) when OK hides it.
 class CM3D_API CDlg3DContourMapFrq : public CDialog {
     DECLARE_MESSAGE_MAP()
 public:

@@ -1,22 +1,23 @@
 #include "dlg3dcontourmapspctm.h"
 
 #include "mapdialogcore.h"
+#include "resource.h"
 
 BEGIN_MESSAGE_MAP(CDlg3DContourmapSpctm, CDialog)
-ON_BN_CLICKED(2006, &CDlg3DContourmapSpctm::OnApply)
-ON_EN_CHANGE(2004, &CDlg3DContourmapSpctm::OnApply)
-ON_EN_CHANGE(2005, &CDlg3DContourmapSpctm::OnApply)
-ON_BN_CLICKED(2003, &CDlg3DContourmapSpctm::OnApply)
-ON_BN_CLICKED(2008, &CDlg3DContourmapSpctm::OnApply)
-ON_BN_CLICKED(2010, &CDlg3DContourmapSpctm::OnApply)
-ON_BN_CLICKED(2011, &CDlg3DContourmapSpctm::OnApply)
-ON_BN_CLICKED(2012, &CDlg3DContourmapSpctm::OnApply)
-ON_BN_CLICKED(2013, &CDlg3DContourmapSpctm::OnApply)
+ON_BN_CLICKED(IDC_UPDATE, &CDlg3DContourmapSpctm::OnApply)
+ON_EN_CHANGE(IDC_EDIT_MIN, &CDlg3DContourmapSpctm::OnApply)
+ON_EN_CHANGE(IDC_EDIT_MAX, &CDlg3DContourmapSpctm::OnApply)
+ON_BN_CLICKED(IDC_AUTOFIT_COLOR, &CDlg3DContourmapSpctm::OnApply)
+ON_BN_CLICKED(IDC_AUTOFIT_PLACE, &CDlg3DContourmapSpctm::OnApply)
+ON_BN_CLICKED(IDC_SENSORS, &CDlg3DContourmapSpctm::OnApply)
+ON_BN_CLICKED(IDC_SENSOR_ACT, &CDlg3DContourmapSpctm::OnApply)
+ON_BN_CLICKED(IDC_CONTOURMAP, &CDlg3DContourmapSpctm::OnApply)
+ON_BN_CLICKED(IDC_CONTOUR_ACT, &CDlg3DContourmapSpctm::OnApply)
 END_MESSAGE_MAP()
 
 CDlg3DContourmapSpctm::CDlg3DContourmapSpctm()
-    : CDialog(2021), m_fMin(0.0f), m_fMax(0.0f), m_bAutofitColor(0), m_bAutofitPlace(0),
-      m_bSensors(0), m_bSensorAct(0), m_bContourMap(0), m_bContourAct(0) {}
+    : CDialog(IDD_CONTMAP3D_SPECTRAL), m_fMin(0.0f), m_fMax(0.0f), m_bAutofitColor(0),
+      m_bAutofitPlace(0), m_bSensors(0), m_bSensorAct(0), m_bContourMap(0), m_bContourAct(0) {}
 
 CDlg3DContourmapSpctm::~CDlg3DContourmapSpctm() {
     if (GetSafeHwnd() != nullptr)
@@ -25,15 +26,15 @@ CDlg3DContourmapSpctm::~CDlg3DContourmapSpctm() {
 
 void CDlg3DContourmapSpctm::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
-    DDX_Text(pDX, 2004, m_fMin);
-    DDX_Text(pDX, 2005, m_fMax);
-    DDX_Check(pDX, 2003, m_bAutofitColor);
-    DDX_Check(pDX, 2008, m_bAutofitPlace);
-    DDX_Check(pDX, 2010, m_bSensors);
-    DDX_Check(pDX, 2011, m_bSensorAct);
-    DDX_Check(pDX, 2012, m_bContourMap);
-    DDX_Check(pDX, 2013, m_bContourAct);
-    DDX_Control(pDX, 2015, m_staticContMap);
+    DDX_Text(pDX, IDC_EDIT_MIN, m_fMin);
+    DDX_Text(pDX, IDC_EDIT_MAX, m_fMax);
+    DDX_Check(pDX, IDC_AUTOFIT_COLOR, m_bAutofitColor);
+    DDX_Check(pDX, IDC_AUTOFIT_PLACE, m_bAutofitPlace);
+    DDX_Check(pDX, IDC_SENSORS, m_bSensors);
+    DDX_Check(pDX, IDC_SENSOR_ACT, m_bSensorAct);
+    DDX_Check(pDX, IDC_CONTOURMAP, m_bContourMap);
+    DDX_Check(pDX, IDC_CONTOUR_ACT, m_bContourAct);
+    DDX_Control(pDX, IDC_MAP_SPECTRUM, m_staticContMap);
 }
 
 int CDlg3DContourmapSpctm::updateControlsFromRenderer() {

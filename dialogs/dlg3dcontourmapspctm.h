@@ -3,10 +3,10 @@
 #include "afxwin.h"
 #include "staticcontmapspctm.h"
 
-// The spectral contour-map dialog (template 2021): the map in the selected time-frequency cell with
-// the colour range, six display switches, Update and OK. It works like the time-domain dialog but
-// never picks, shows the default cursor, and keeps its viewport (and so the camera) when OK hides
-// it.
+// The spectral contour-map dialog (template IDD_CONTMAP3D_SPECTRAL): the map in the selected
+// time-frequency cell with the colour range, six display switches, Update and OK. It works like the
+// time-domain dialog but never picks, shows the default cursor, and keeps its viewport (and so the
+// camera) when OK hides it.
 class CM3D_API CDlg3DContourmapSpctm : public CDialog {
     DECLARE_MESSAGE_MAP()
 public:

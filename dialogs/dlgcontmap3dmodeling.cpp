@@ -1,9 +1,11 @@
 #include "dlgcontmap3dmodeling.h"
 
+#include "resource.h"
+
 BEGIN_MESSAGE_MAP(CDlgContmap3DModeling, CDialog)
 END_MESSAGE_MAP()
 
-CDlgContmap3DModeling::CDlgContmap3DModeling() : CDialog(2020) {}
+CDlgContmap3DModeling::CDlgContmap3DModeling() : CDialog(IDD_CONTMAP3D_MODELING) {}
 
 CDlgContmap3DModeling::~CDlgContmap3DModeling() = default;
 

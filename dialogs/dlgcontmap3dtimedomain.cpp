@@ -1,24 +1,27 @@
 #include "dlgcontmap3dtimedomain.h"
 
 #include "mapdialogcore.h"
+#include "mapviewcore.h"
+#include "resource.h"
 
 BEGIN_MESSAGE_MAP(CDlgContMap3DTimedomain, CDialog)
-ON_BN_CLICKED(2003, &CDlgContMap3DTimedomain::OnApply)
-ON_EN_CHANGE(2004, &CDlgContMap3DTimedomain::OnApply)
-ON_EN_CHANGE(2005, &CDlgContMap3DTimedomain::OnApply)
-ON_BN_CLICKED(2006, &CDlgContMap3DTimedomain::OnApply)
-ON_BN_CLICKED(2008, &CDlgContMap3DTimedomain::OnApply)
-ON_BN_CLICKED(2010, &CDlgContMap3DTimedomain::OnApply)
-ON_BN_CLICKED(2011, &CDlgContMap3DTimedomain::OnApply)
-ON_BN_CLICKED(2012, &CDlgContMap3DTimedomain::OnApply)
-ON_BN_CLICKED(2013, &CDlgContMap3DTimedomain::OnApply)
-ON_BN_CLICKED(1, &CDlgContMap3DTimedomain::OnButtonOK)
-ON_BN_CLICKED(2014, &CDlgContMap3DTimedomain::OnMarkSelection)
+ON_BN_CLICKED(IDC_AUTOFIT_COLOR, &CDlgContMap3DTimedomain::OnApply)
+ON_EN_CHANGE(IDC_EDIT_MIN, &CDlgContMap3DTimedomain::OnApply)
+ON_EN_CHANGE(IDC_EDIT_MAX, &CDlgContMap3DTimedomain::OnApply)
+ON_BN_CLICKED(IDC_UPDATE, &CDlgContMap3DTimedomain::OnApply)
+ON_BN_CLICKED(IDC_AUTOFIT_PLACE, &CDlgContMap3DTimedomain::OnApply)
+ON_BN_CLICKED(IDC_SENSORS, &CDlgContMap3DTimedomain::OnApply)
+ON_BN_CLICKED(IDC_SENSOR_ACT, &CDlgContMap3DTimedomain::OnApply)
+ON_BN_CLICKED(IDC_CONTOURMAP, &CDlgContMap3DTimedomain::OnApply)
+ON_BN_CLICKED(IDC_CONTOUR_ACT, &CDlgContMap3DTimedomain::OnApply)
+ON_BN_CLICKED(IDOK, &CDlgContMap3DTimedomain::OnButtonOK)
+ON_BN_CLICKED(IDC_MARK_SELECTION, &CDlgContMap3DTimedomain::OnMarkSelection)
 END_MESSAGE_MAP()
 
 CDlgContMap3DTimedomain::CDlgContMap3DTimedomain()
-    : CDialog(2017), m_bAutofitColor(0), m_bAutofitPlace(0), m_fMax(0.0f), m_fMin(0.0f),
-      m_bContourAct(0), m_bSensorAct(0), m_bContourMap(0), m_bSensors(0), m_bMarkSelection(0) {}
+    : CDialog(IDD_CONTMAP3D_TIMEDOMAIN), m_bAutofitColor(0), m_bAutofitPlace(0), m_fMax(0.0f),
+      m_fMin(0.0f), m_bContourAct(0), m_bSensorAct(0), m_bContourMap(0), m_bSensors(0),
+      m_bMarkSelection(0) {}
 
 // The window goes first, while the view is still whole: its destroy handler releases the
 // viewport.
@@ -29,16 +32,16 @@ CDlgContMap3DTimedomain::~CDlgContMap3DTimedomain() {
 
 void CDlgContMap3DTimedomain::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, 2001, m_staticContMap);
-    DDX_Check(pDX, 2003, m_bAutofitColor);
-    DDX_Check(pDX, 2008, m_bAutofitPlace);
-    DDX_Text(pDX, 2005, m_fMax);
-    DDX_Text(pDX, 2004, m_fMin);
-    DDX_Check(pDX, 2013, m_bContourAct);
-    DDX_Check(pDX, 2011, m_bSensorAct);
-    DDX_Check(pDX, 2012, m_bContourMap);
-    DDX_Check(pDX, 2010, m_bSensors);
-    DDX_Check(pDX, 2014, m_bMarkSelection);
+    DDX_Control(pDX, IDC_MAP_TIMEDOMAIN, m_staticContMap);
+    DDX_Check(pDX, IDC_AUTOFIT_COLOR, m_bAutofitColor);
+    DDX_Check(pDX, IDC_AUTOFIT_PLACE, m_bAutofitPlace);
+    DDX_Text(pDX, IDC_EDIT_MAX, m_fMax);
+    DDX_Text(pDX, IDC_EDIT_MIN, m_fMin);
+    DDX_Check(pDX, IDC_CONTOUR_ACT, m_bContourAct);
+    DDX_Check(pDX, IDC_SENSOR_ACT, m_bSensorAct);
+    DDX_Check(pDX, IDC_CONTOURMAP, m_bContourMap);
+    DDX_Check(pDX, IDC_SENSORS, m_bSensors);
+    DDX_Check(pDX, IDC_MARK_SELECTION, m_bMarkSelection);
 }
 
 int CDlgContMap3DTimedomain::updateControlsFromRenderer() {
@@ -111,7 +114,7 @@ void CDlgContMap3DTimedomain::OnLButtonUp(UINT nFlags, CPoint point) {
     CPoint pt = point;
     if (mapdialog::pointOverView(*this, m_staticContMap, pt)) {
         m_staticContMap.m_ptLast = pt;
-        if (m_staticContMap.m_nViewMode == 3)
+        if (m_staticContMap.m_nViewMode == mapview::modePick)
             m_staticContMap.pickSensorAt(pt.x, pt.y);
     }
     mapdialog::releaseCapture(*this);

@@ -3,9 +3,9 @@
 #include "afxwin.h"
 #include "staticcontmap.h"
 
-// The time-domain contour-map dialog (template 2017): the map view, the colour range (Min,
-// Max), six display switches, Mark Selection, Update and OK. Every change of a control is
-// applied to the renderer at once; mouse input over the map and the View Mode menu go to the
+// The time-domain contour-map dialog (template IDD_CONTMAP3D_TIMEDOMAIN): the map view, the colour
+// range (Min, Max), six display switches, Mark Selection, Update and OK. Every change of a control
+// is applied to the renderer at once; mouse input over the map and the View Mode menu go to the
 // view. OK, Esc and the close box only hide it.
 class CM3D_API CDlgContMap3DTimedomain : public CDialog {
     DECLARE_MESSAGE_MAP()

@@ -32,36 +32,36 @@ void CShow3DCntMap::_sensorPosition(CMDChannelqv* pChannel, double& x, double& y
     }
 }
 
-int CShow3DCntMap::_mapInput(int nKind, bool bCellFromOne, int& nSlots, CMDChannelqv**& ppChannels,
-                             SMapValueSource& src) {
+SMapInput CShow3DCntMap::_mapInput(int nKind, ECellCount eCell) {
+    SMapInput in;
     if (!m_pTrial || (nKind == SMapValueSource::kindSample && !m_pMEGData)) {
-        return 0;
+        return in;
     }
-    nSlots = m_pTrial->getTotalChannel();
+    in.nSlots = m_pTrial->getTotalChannel();
     if (nKind == SMapValueSource::kindSample) {
         std::int64_t nSample = 0, nSampleEnd = 0;
         m_pMEGData->getSelect(nSample, nSampleEnd);
-        src = SMapValueSource::sample(nSample);
+        in.src = SMapValueSource::sample(nSample);
     } else {
         CSpctmTrialqv* pSpctm = m_pTrial->getSpctmTrial(false, m_nSpctmSelector);
         if (!pSpctm) {
-            return 0;
+            return in;
         }
         if (nKind == SMapValueSource::kindFreqBin) {
-            src = SMapValueSource::freqBin(pSpctm->m_nSelectFreqBin, m_nSpctmSelector,
-                                           m_nDataSelector);
+            in.src = SMapValueSource::freqBin(pSpctm->m_nSelectFreqBin, m_nSpctmSelector,
+                                              m_nDataSelector);
         } else {
-            const int nFirst = bCellFromOne ? 1 : 0;
+            const int nFirst = eCell == cellFromOne ? 1 : 0;
             if (pSpctm->m_nSelectRow < nFirst || pSpctm->m_nSelectColumn < nFirst) {
-                return 0;
+                return in;
             }
-            src = SMapValueSource::cell(pSpctm->m_nSelectRow - nFirst,
-                                        pSpctm->m_nSelectColumn - nFirst, m_nSpctmSelector,
-                                        m_nDataSelector);
+            in.src = SMapValueSource::cell(pSpctm->m_nSelectRow - nFirst,
+                                           pSpctm->m_nSelectColumn - nFirst, m_nSpctmSelector,
+                                           m_nDataSelector);
         }
     }
-    ppChannels = m_pTrial->getAllChannelPt();
-    return ppChannels ? 1 : 0;
+    in.ppChannels = m_pTrial->getAllChannelPt();
+    return in;
 }
 
 SMapValueSource SMapValueSource::sample(std::int64_t nSample) {

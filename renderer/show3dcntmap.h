@@ -9,7 +9,7 @@ class CMEGDataqv;
 class CMDTrialqv;
 class CMDChannelqv;
 class CFiduciaryPtqv;
-struct SMapValueSource;
+struct SMapInput;
 
 // The contour-map renderer, built in layers: data, range and colour, surface, sensor markers and
 // picking here; fiducials in CShow3DCntMap03Sensor; show sequences in CShow3DCntMap06Show;
@@ -70,16 +70,22 @@ protected:
     // Sensor position of a channel's first coil, shifted by the centre while autofit place is on.
     void _sensorPosition(CMDChannelqv* pChannel, double& x, double& y, double& z);
 
-    // The walks the three kinds of map share; they differ in where a value comes from.
-    // _mapInput gathers what a walk reads (0: nothing to read from); nKind is one of
-    // SMapValueSource's kinds, and bCellFromOne reads the time-frequency cell counting from 1.
-    int _mapInput(int nKind, bool bCellFromOne, int& nSlots, CMDChannelqv**& ppChannels,
-                  SMapValueSource& src);
-    int _fitToChannels(int nSlots, CMDChannelqv** ppChannels, const SMapValueSource& src);
-    int _drawTriFans(int nSlots, CMDChannelqv** ppChannels, const SMapValueSource& src,
-                     bool bRimMustBeGood, bool bDoubleDistance);
-    int _drawSensorPass(int nSlots, CMDChannelqv** ppChannels, const SMapValueSource& src,
-                        bool bSkipWithoutValue, bool bMarkSelection);
+    // The walks the three kinds of map share. They differ in where a value comes from and in
+    // these choices: how the selected time-frequency cell is counted; whether a fan takes every
+    // neighbour or only those good in all trials; in which precision the neighbour radius is
+    // tested; whether a sensor without a value is drawn; whether the current channel is marked.
+    enum ECellCount { cellFromZero, cellFromOne };
+    enum ERimChannels { anyRim, goodRimOnly };
+    enum EDistancePrecision { singleDistance, doubleDistance };
+    enum EValueless { drawValueless, skipValueless };
+    enum ESelectionMark { withoutMark, withMark };
+
+    // What a walk reads, for nKind one of SMapValueSource's kinds; false when there is nothing
+    // to read from.
+    SMapInput _mapInput(int nKind, ECellCount eCell = cellFromZero);
+    int _fitToChannels(const SMapInput& in);
+    int _drawTriFans(const SMapInput& in, ERimChannels eRim, EDistancePrecision eDistance);
+    int _drawSensorPass(const SMapInput& in, EValueless eValueless, ESelectionMark eMark);
     void _emitVertex(CMDChannelqv* pChannel, bool bHasValue, double dValue);
 
 private:

@@ -40,6 +40,40 @@ void _takeRawExtremes(CShow3DCntMapqv& map, int nSlots, CMDChannelqv** ppChannel
     }
 }
 
+// The frequency and spectral loaders share everything but the element they read (nKind is
+// SMapValueSource::kindFreqBin or kindCell).
+int _loadSpectral(CShow3DCntMapqv& map, CMEGDataqv* pData, SMapValueSource::EKind nKind) {
+    if (!pData) {
+        map.m_pMEGData = nullptr;
+        map.m_pTrial = nullptr;
+        return 0;
+    }
+    map.m_pMEGData = pData;
+    map.m_pTrial = pData->getTrialqv(-1);
+    if (!map.m_pTrial) {
+        return 0;
+    }
+    const int nSlots = map.m_pTrial->getTotalChannel();
+    CSpctmTrialqv* pSpctm = map.m_pTrial->getSpctmTrial(false, map.m_nSpctmSelector);
+    if (!pSpctm) {
+        return 0;
+    }
+    SMapValueSource src;
+    if (nKind == SMapValueSource::kindCell) {
+        src = SMapValueSource::cell(pSpctm->m_nSelectRow, pSpctm->m_nSelectColumn,
+                                    map.m_nSpctmSelector, map.m_nDataSelector);
+    } else {
+        std::int64_t nTime = 0, nBin = 0;
+        pSpctm->getTrialSpctmSelectTimeFreqBB(nTime, nBin);
+        src = SMapValueSource::freqBin(nBin, map.m_nSpctmSelector, map.m_nDataSelector);
+    }
+    CMDChannelqv** ppChannels = map.m_pTrial->getAllChannelPt();
+    if (map.m_bAutofitColor) {
+        _takeRawExtremes(map, nSlots, ppChannels, src);
+    }
+    return 1;
+}
+
 } // namespace
 
 CShow3DCntMapqv::CShow3DCntMapqv() = default;
@@ -85,43 +119,10 @@ int CShow3DCntMapqv::setMegData(CMEGDataqv* pData) {
     return 1;
 }
 
-// The frequency and spectral loaders share everything but the element they read.
-static int _loadSpectral(CShow3DCntMapqv& map, CMEGDataqv* pData, bool bCell) {
-    if (!pData) {
-        map.m_pMEGData = nullptr;
-        map.m_pTrial = nullptr;
-        return 0;
-    }
-    map.m_pMEGData = pData;
-    map.m_pTrial = pData->getTrialqv(-1);
-    if (!map.m_pTrial) {
-        return 0;
-    }
-    const int nSlots = map.m_pTrial->getTotalChannel();
-    CSpctmTrialqv* pSpctm = map.m_pTrial->getSpctmTrial(false, map.m_nSpctmSelector);
-    if (!pSpctm) {
-        return 0;
-    }
-    SMapValueSource src;
-    if (bCell) {
-        src = SMapValueSource::cell(pSpctm->m_nSelectRow, pSpctm->m_nSelectColumn,
-                                    map.m_nSpctmSelector, map.m_nDataSelector);
-    } else {
-        std::int64_t nTime = 0, nBin = 0;
-        pSpctm->getTrialSpctmSelectTimeFreqBB(nTime, nBin);
-        src = SMapValueSource::freqBin(nBin, map.m_nSpctmSelector, map.m_nDataSelector);
-    }
-    CMDChannelqv** ppChannels = map.m_pTrial->getAllChannelPt();
-    if (map.m_bAutofitColor) {
-        _takeRawExtremes(map, nSlots, ppChannels, src);
-    }
-    return 1;
-}
-
 int CShow3DCntMapqv::setMegDataFrqc(CMEGDataqv* pData) {
-    return _loadSpectral(*this, pData, false);
+    return _loadSpectral(*this, pData, SMapValueSource::kindFreqBin);
 }
 
 int CShow3DCntMapqv::setMegDataSpctm(CMEGDataqv* pData) {
-    return _loadSpectral(*this, pData, true);
+    return _loadSpectral(*this, pData, SMapValueSource::kindCell);
 }

@@ -19,24 +19,24 @@ const GLfloat fSelectMarkLineWidth = 6.0f;
 
 // One sphere per measuring sensor with a first coil, coloured by its value while sensor colouring
 // is on; without a colour call a sphere keeps whatever material is current.
-int CShow3DCntMap::_drawSensorPass(int nSlots, CMDChannelqv** ppChannels,
-                                   const SMapValueSource& src, bool bSkipWithoutValue,
-                                   bool bMarkSelection) {
+int CShow3DCntMap::_drawSensorPass(const SMapInput& in, EValueless eValueless,
+                                   ESelectionMark eMark) {
     cm3dSetGreyFrontMaterial();
-    if (nSlots < 1) {
+    if (in.nSlots < 1) {
         return 1;
     }
-    const bool bMarkOn = bMarkSelection && m_pMarkSelection && *m_pMarkSelection;
+    const bool bSkipWithoutValue = eValueless == skipValueless;
+    const bool bMarkOn = eMark == withMark && m_pMarkSelection && *m_pMarkSelection;
     const int nCurrent = bMarkOn ? m_pTrial->getCurntChnlIndx() : -1;
-    for (int i = 0; i < nSlots; ++i) {
-        CMDChannelqv* pChannel = ppChannels[i];
+    for (int i = 0; i < in.nSlots; ++i) {
+        CMDChannelqv* pChannel = in.ppChannels[i];
         if (!pChannel || !pChannel->isMEGMeasureChannel() || !pChannel->getMEGCoilqv(0)) {
             continue;
         }
         double dValue = 0.0;
         bool bHasValue = false;
         if (m_bSensorAct || bSkipWithoutValue) {
-            bHasValue = src.value(pChannel, dValue);
+            bHasValue = in.src.value(pChannel, dValue);
         }
         if (bSkipWithoutValue && !bHasValue) {
             continue;
@@ -54,36 +54,22 @@ int CShow3DCntMap::_drawSensorPass(int nSlots, CMDChannelqv** ppChannels,
     return 1;
 }
 
+// Only the time-domain markers show the selection mark.
 int CShow3DCntMap::drawSensors() {
-    int nSlots = 0;
-    CMDChannelqv** ppChannels = nullptr;
-    SMapValueSource src;
-    if (!_mapInput(SMapValueSource::kindSample, false, nSlots, ppChannels, src)) {
-        return 0;
-    }
-    return _drawSensorPass(nSlots, ppChannels, src, false, true);
+    const SMapInput in = _mapInput(SMapValueSource::kindSample);
+    return in ? _drawSensorPass(in, drawValueless, withMark) : 0;
 }
 
 // A channel without spectral data is still drawn, uncoloured.
 int CShow3DCntMap::drawSensorsFrqc() {
-    int nSlots = 0;
-    CMDChannelqv** ppChannels = nullptr;
-    SMapValueSource src;
-    if (!_mapInput(SMapValueSource::kindFreqBin, false, nSlots, ppChannels, src)) {
-        return 0;
-    }
-    return _drawSensorPass(nSlots, ppChannels, src, false, false);
+    const SMapInput in = _mapInput(SMapValueSource::kindFreqBin);
+    return in ? _drawSensorPass(in, drawValueless, withoutMark) : 0;
 }
 
 // A channel without spectral data is left out.
 int CShow3DCntMap::drawSensorsSpctm() {
-    int nSlots = 0;
-    CMDChannelqv** ppChannels = nullptr;
-    SMapValueSource src;
-    if (!_mapInput(SMapValueSource::kindCell, false, nSlots, ppChannels, src)) {
-        return 0;
-    }
-    return _drawSensorPass(nSlots, ppChannels, src, true, false);
+    const SMapInput in = _mapInput(SMapValueSource::kindCell);
+    return in ? _drawSensorPass(in, skipValueless, withoutMark) : 0;
 }
 
 int CShow3DCntMap::_drawSphere(double x, double y, double z, double dRadius) {

@@ -28,5 +28,15 @@ struct SMapValueSource {
     bool value(CMDChannelqv* pChannel, double& dValue) const;
 };
 
+// What a walk over the trial's channel slots reads: the slots and where each value comes from.
+// False when there is nothing to read from.
+struct SMapInput {
+    int nSlots = 0;
+    CMDChannelqv** ppChannels = nullptr;
+    SMapValueSource src;
+
+    explicit operator bool() const { return ppChannels != nullptr; }
+};
+
 // Grey front ambient and diffuse material of the sensor and surface passes.
 void cm3dSetGreyFrontMaterial();

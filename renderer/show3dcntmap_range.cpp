@@ -59,14 +59,13 @@ int _colorIndex(double dQuotient) {
 
 // One pass over the channels: positions' bounding box and, with colour autofit, the thresholds
 // and steps that put the data extremes on colour-table entry 380.
-int CShow3DCntMap::_fitToChannels(int nSlots, CMDChannelqv** ppChannels,
-                                  const SMapValueSource& src) {
+int CShow3DCntMap::_fitToChannels(const SMapInput& in) {
     if (!m_bAutofitColor && !m_bAutofitPlace) {
         return 1;
     }
     SExtremes ext;
-    for (int i = 0; i < nSlots; ++i) {
-        CMDChannelqv* pChannel = ppChannels[i];
+    for (int i = 0; i < in.nSlots; ++i) {
+        CMDChannelqv* pChannel = in.ppChannels[i];
         if (!pChannel || !pChannel->isMEGMeasureChannel()) {
             continue;
         }
@@ -75,7 +74,7 @@ int CShow3DCntMap::_fitToChannels(int nSlots, CMDChannelqv** ppChannels,
             continue;
         }
         double adNumber[4];
-        if (!src.value(pChannel, adNumber[0])) {
+        if (!in.src.value(pChannel, adNumber[0])) {
             continue;
         }
         pCoil->getCoilPositionD(adNumber[1], adNumber[2], adNumber[3]);
@@ -99,34 +98,19 @@ int CShow3DCntMap::_fitToChannels(int nSlots, CMDChannelqv** ppChannels,
 }
 
 int CShow3DCntMap::_checkSensorPosVlm() {
-    int nSlots = 0;
-    CMDChannelqv** ppChannels = nullptr;
-    SMapValueSource src;
-    if (!_mapInput(SMapValueSource::kindSample, false, nSlots, ppChannels, src)) {
-        return 0;
-    }
-    return _fitToChannels(nSlots, ppChannels, src);
+    const SMapInput in = _mapInput(SMapValueSource::kindSample);
+    return in ? _fitToChannels(in) : 0;
 }
 
 int CShow3DCntMap::_checkSensorPosVlmFrqc() {
-    int nSlots = 0;
-    CMDChannelqv** ppChannels = nullptr;
-    SMapValueSource src;
-    if (!_mapInput(SMapValueSource::kindFreqBin, false, nSlots, ppChannels, src)) {
-        return 0;
-    }
-    return _fitToChannels(nSlots, ppChannels, src);
+    const SMapInput in = _mapInput(SMapValueSource::kindFreqBin);
+    return in ? _fitToChannels(in) : 0;
 }
 
 // The spectral check counts the selected row and column from 1 (the drawing does not).
 int CShow3DCntMap::_checkSensorPosVlmSpctm() {
-    int nSlots = 0;
-    CMDChannelqv** ppChannels = nullptr;
-    SMapValueSource src;
-    if (!_mapInput(SMapValueSource::kindCell, true, nSlots, ppChannels, src)) {
-        return 0;
-    }
-    return _fitToChannels(nSlots, ppChannels, src);
+    const SMapInput in = _mapInput(SMapValueSource::kindCell, cellFromOne);
+    return in ? _fitToChannels(in) : 0;
 }
 
 int CShow3DCntMap::_setColor(float fValue) {

@@ -40,9 +40,12 @@ void CShow3DCntMap::_emitVertex(CMDChannelqv* pChannel, bool bHasValue, double d
 // One triangle fan per measuring sensor: its own position first, then every neighbour within
 // the radius in slot order (itself included), each vertex coloured by its own value. Rim
 // vertices are not sorted around the centre, so fans may fold and neighbouring fans overlap.
-int CShow3DCntMap::_drawTriFans(int nSlots, CMDChannelqv** ppChannels, const SMapValueSource& src,
-                                bool bRimMustBeGood, bool bDoubleDistance) {
+int CShow3DCntMap::_drawTriFans(const SMapInput& in, ERimChannels eRim,
+                                EDistancePrecision eDistance) {
     cm3dSetGreyFrontMaterial();
+    const int nSlots = in.nSlots;
+    CMDChannelqv** ppChannels = in.ppChannels;
+    const SMapValueSource& src = in.src;
     if (nSlots < 1) {
         return 1;
     }
@@ -68,7 +71,7 @@ int CShow3DCntMap::_drawTriFans(int nSlots, CMDChannelqv** ppChannels, const SMa
         _emitVertex(pCentre, bCentreHasValue, dCentreValue);
         for (int j = 0; j < nSlots; ++j) {
             CMDChannelqv* pRim = ppChannels[j];
-            if (!pRim || (bRimMustBeGood && !m_pMEGData->isGoodChnl4Alltrials(j)) ||
+            if (!pRim || (eRim == goodRimOnly && !m_pMEGData->isGoodChnl4Alltrials(j)) ||
                 !pRim->isMEGMeasureChannel()) {
                 continue;
             }
@@ -83,7 +86,7 @@ int CShow3DCntMap::_drawTriFans(int nSlots, CMDChannelqv** ppChannels, const SMa
             }
             double adRim[3];
             pRimCoil->getCoilPositionD(adRim[0], adRim[1], adRim[2]);
-            if (_withinRadius(adRim, adCentre, bDoubleDistance)) {
+            if (_withinRadius(adRim, adCentre, eDistance == doubleDistance)) {
                 _emitVertex(pRim, bRimHasValue, dRimValue);
             }
         }
@@ -92,34 +95,19 @@ int CShow3DCntMap::_drawTriFans(int nSlots, CMDChannelqv** ppChannels, const SMa
     return 1;
 }
 
+// Only the time-domain surface leaves out neighbours that are not good for all trials.
 int CShow3DCntMap::drawSensorMapTriFan() {
-    int nSlots = 0;
-    CMDChannelqv** ppChannels = nullptr;
-    SMapValueSource src;
-    if (!_mapInput(SMapValueSource::kindSample, false, nSlots, ppChannels, src)) {
-        return 0;
-    }
-    // Only the time-domain surface leaves out channels that are not good for all trials.
-    return _drawTriFans(nSlots, ppChannels, src, true, false);
+    const SMapInput in = _mapInput(SMapValueSource::kindSample);
+    return in ? _drawTriFans(in, goodRimOnly, singleDistance) : 0;
 }
 
 // The frequency surface compares distances in double precision.
 int CShow3DCntMap::drawSensorMapTriFanFrqc() {
-    int nSlots = 0;
-    CMDChannelqv** ppChannels = nullptr;
-    SMapValueSource src;
-    if (!_mapInput(SMapValueSource::kindFreqBin, false, nSlots, ppChannels, src)) {
-        return 0;
-    }
-    return _drawTriFans(nSlots, ppChannels, src, false, true);
+    const SMapInput in = _mapInput(SMapValueSource::kindFreqBin);
+    return in ? _drawTriFans(in, anyRim, doubleDistance) : 0;
 }
 
 int CShow3DCntMap::drawSensorMapTriFanSpctm() {
-    int nSlots = 0;
-    CMDChannelqv** ppChannels = nullptr;
-    SMapValueSource src;
-    if (!_mapInput(SMapValueSource::kindCell, false, nSlots, ppChannels, src)) {
-        return 0;
-    }
-    return _drawTriFans(nSlots, ppChannels, src, false, false);
+    const SMapInput in = _mapInput(SMapValueSource::kindCell);
+    return in ? _drawTriFans(in, anyRim, singleDistance) : 0;
 }

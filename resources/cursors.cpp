@@ -1,8 +1,9 @@
+#include "resource.h"
 #include "resourcetemplates.h"
 
 // Three concentric rings around a centre dot; the hot spot is the dot.
 // clang-format off
-const CCursorTemplateqv g_curZoom = {2002, 16, 15, {
+const CCursorTemplateqv g_curZoom = {IDC_CURSOR_ZOOM, 16, 15, {
     "................................",
     ".............BBBBBBB............",
     "..........BBBWWWWWWWBBB.........",
@@ -40,7 +41,7 @@ const CCursorTemplateqv g_curZoom = {2002, 16, 15, {
 
 // A ball with four outward arrows inside a ring; the hot spot is the ball's centre.
 // clang-format off
-const CCursorTemplateqv g_curRotate = {2003, 17, 16, {
+const CCursorTemplateqv g_curRotate = {IDC_CURSOR_ROTATE, 17, 16, {
     "................................",
     "................................",
     "..............BBBBBBB...........",
@@ -78,7 +79,7 @@ const CCursorTemplateqv g_curRotate = {2003, 17, 16, {
 
 // A hand pointing up; the hot spot is the outline at the index finger's tip.
 // clang-format off
-const CCursorTemplateqv g_curPick = {2004, 13, 1, {
+const CCursorTemplateqv g_curPick = {IDC_CURSOR_PICK, 13, 1, {
     "................................",
     "............BBB.................",
     "...........BWWWB................",

@@ -1,3 +1,5 @@
+#include "afxmsgbox.h"
+#include "resource.h"
 #include "resourcetemplates.h"
 
 namespace {
@@ -18,57 +20,57 @@ constexpr const char* kFont = "MS Sans Serif";
 constexpr int kFontSize = 8;
 constexpr short kWidth = 367;
 constexpr short kHeight = 308;
-constexpr int kViewModeMenu = 2002;
+constexpr int kViewModeMenu = IDR_VIEWMODE;
 
 // The time-domain layout; the modeling dialog shares it unchanged.
 constexpr CDlgItemTemplateqv kTimeDomainItems[] = {
-    {1, "BUTTON", kDefButton, 0, "OK", 7, 179, 50, 14},
-    {2001, "STATIC", kMap, WS_EX_CLIENTEDGE, "", 70, 7, 290, 294},
-    {2003, "BUTTON", kCheck, 0, "Autofit Color", 7, 45, 59, 10},
-    {2004, "EDIT", kEdit, 0, "", 7, 7, 31, 14},
-    {2005, "EDIT", kEdit, 0, "", 7, 26, 31, 14},
-    {-1, "STATIC", kLabel, 0, "Min", 42, 11, 20, 8},
-    {-1, "STATIC", kLabel, 0, "Max", 42, 28, 19, 8},
-    {2006, "BUTTON", kButton, 0, "Update", 7, 163, 50, 14},
-    {2008, "BUTTON", kCheck, 0, "Autofit  Place", 7, 60, 55, 10},
-    {2010, "BUTTON", kCheck, 0, "Sensors", 7, 75, 53, 10},
-    {2011, "BUTTON", kCheck, 0, "Sensor Act", 7, 90, 55, 10},
-    {2012, "BUTTON", kCheck, 0, "Contourmap", 7, 105, 53, 10},
-    {2013, "BUTTON", kCheck, 0, "Contour Act", 7, 120, 53, 10},
-    {2014, "BUTTON", kCheck, 0, "Mark Selection", 7, 137, 61, 10},
+    {IDOK, "BUTTON", kDefButton, 0, "OK", 7, 179, 50, 14},
+    {IDC_MAP_TIMEDOMAIN, "STATIC", kMap, WS_EX_CLIENTEDGE, "", 70, 7, 290, 294},
+    {IDC_AUTOFIT_COLOR, "BUTTON", kCheck, 0, "Autofit Color", 7, 45, 59, 10},
+    {IDC_EDIT_MIN, "EDIT", kEdit, 0, "", 7, 7, 31, 14},
+    {IDC_EDIT_MAX, "EDIT", kEdit, 0, "", 7, 26, 31, 14},
+    {IDC_STATIC, "STATIC", kLabel, 0, "Min", 42, 11, 20, 8},
+    {IDC_STATIC, "STATIC", kLabel, 0, "Max", 42, 28, 19, 8},
+    {IDC_UPDATE, "BUTTON", kButton, 0, "Update", 7, 163, 50, 14},
+    {IDC_AUTOFIT_PLACE, "BUTTON", kCheck, 0, "Autofit  Place", 7, 60, 55, 10},
+    {IDC_SENSORS, "BUTTON", kCheck, 0, "Sensors", 7, 75, 53, 10},
+    {IDC_SENSOR_ACT, "BUTTON", kCheck, 0, "Sensor Act", 7, 90, 55, 10},
+    {IDC_CONTOURMAP, "BUTTON", kCheck, 0, "Contourmap", 7, 105, 53, 10},
+    {IDC_CONTOUR_ACT, "BUTTON", kCheck, 0, "Contour Act", 7, 120, 53, 10},
+    {IDC_MARK_SELECTION, "BUTTON", kCheck, 0, "Mark Selection", 7, 137, 61, 10},
 };
 
 // Frequency and spectral dialogs have no selection mark, so Update and OK move up.
 constexpr CDlgItemTemplateqv kFrequencyItems[] = {
-    {1, "BUTTON", kDefButton, 0, "OK", 7, 153, 50, 14},
-    {2015, "STATIC", kMap, WS_EX_CLIENTEDGE, "", 70, 7, 290, 294},
-    {2003, "BUTTON", kCheck, 0, "Autofit Color", 7, 45, 59, 10},
-    {2004, "EDIT", kEdit, 0, "", 7, 7, 31, 14},
-    {2005, "EDIT", kEdit, 0, "", 7, 26, 31, 14},
-    {-1, "STATIC", kLabel, 0, "Min", 42, 11, 20, 8},
-    {-1, "STATIC", kLabel, 0, "Max", 42, 28, 19, 8},
-    {2006, "BUTTON", kButton, 0, "Update", 7, 137, 50, 14},
-    {2008, "BUTTON", kCheck, 0, "Autofit  Place", 7, 60, 55, 10},
-    {2010, "BUTTON", kCheck, 0, "Sensors", 7, 75, 53, 10},
-    {2011, "BUTTON", kCheck, 0, "Sensor Act", 7, 90, 55, 10},
-    {2012, "BUTTON", kCheck, 0, "Contourmap", 7, 105, 53, 10},
-    {2013, "BUTTON", kCheck, 0, "Contour Act", 7, 120, 53, 10},
+    {IDOK, "BUTTON", kDefButton, 0, "OK", 7, 153, 50, 14},
+    {IDC_MAP_SPECTRUM, "STATIC", kMap, WS_EX_CLIENTEDGE, "", 70, 7, 290, 294},
+    {IDC_AUTOFIT_COLOR, "BUTTON", kCheck, 0, "Autofit Color", 7, 45, 59, 10},
+    {IDC_EDIT_MIN, "EDIT", kEdit, 0, "", 7, 7, 31, 14},
+    {IDC_EDIT_MAX, "EDIT", kEdit, 0, "", 7, 26, 31, 14},
+    {IDC_STATIC, "STATIC", kLabel, 0, "Min", 42, 11, 20, 8},
+    {IDC_STATIC, "STATIC", kLabel, 0, "Max", 42, 28, 19, 8},
+    {IDC_UPDATE, "BUTTON", kButton, 0, "Update", 7, 137, 50, 14},
+    {IDC_AUTOFIT_PLACE, "BUTTON", kCheck, 0, "Autofit  Place", 7, 60, 55, 10},
+    {IDC_SENSORS, "BUTTON", kCheck, 0, "Sensors", 7, 75, 53, 10},
+    {IDC_SENSOR_ACT, "BUTTON", kCheck, 0, "Sensor Act", 7, 90, 55, 10},
+    {IDC_CONTOURMAP, "BUTTON", kCheck, 0, "Contourmap", 7, 105, 53, 10},
+    {IDC_CONTOUR_ACT, "BUTTON", kCheck, 0, "Contour Act", 7, 120, 53, 10},
 };
 
 constexpr CDlgItemTemplateqv kSpectralItems[] = {
-    {1, "BUTTON", kDefButton, 0, "OK", 7, 153, 50, 14},
-    {2015, "STATIC", kMap, WS_EX_CLIENTEDGE, "", 70, 7, 290, 294},
-    {2003, "BUTTON", kCheck, 0, "Autofit Color", 7, 45, 59, 10},
-    {2004, "EDIT", kEdit, 0, "", 7, 7, 31, 14},
-    {2005, "EDIT", kEdit, 0, "", 7, 26, 31, 14},
-    {-1, "STATIC", kLabel, 0, "Min", 42, 11, 20, 8},
-    {-1, "STATIC", kLabel, 0, "Max", 42, 28, 19, 8},
-    {2006, "BUTTON", kButton, 0, "Update", 7, 137, 50, 14},
-    {2008, "BUTTON", kCheck, 0, "Autofit  Place", 7, 60, 55, 10},
-    {2010, "BUTTON", kCheck, 0, "Sensors", 7, 75, 53, 10},
-    {2011, "BUTTON", kCheck, 0, "Sensor Act", 7, 90, 58, 10},
-    {2012, "BUTTON", kCheck, 0, "Contourmap", 7, 105, 53, 10},
-    {2013, "BUTTON", kCheck, 0, "Contour Act", 7, 120, 53, 10},
+    {IDOK, "BUTTON", kDefButton, 0, "OK", 7, 153, 50, 14},
+    {IDC_MAP_SPECTRUM, "STATIC", kMap, WS_EX_CLIENTEDGE, "", 70, 7, 290, 294},
+    {IDC_AUTOFIT_COLOR, "BUTTON", kCheck, 0, "Autofit Color", 7, 45, 59, 10},
+    {IDC_EDIT_MIN, "EDIT", kEdit, 0, "", 7, 7, 31, 14},
+    {IDC_EDIT_MAX, "EDIT", kEdit, 0, "", 7, 26, 31, 14},
+    {IDC_STATIC, "STATIC", kLabel, 0, "Min", 42, 11, 20, 8},
+    {IDC_STATIC, "STATIC", kLabel, 0, "Max", 42, 28, 19, 8},
+    {IDC_UPDATE, "BUTTON", kButton, 0, "Update", 7, 137, 50, 14},
+    {IDC_AUTOFIT_PLACE, "BUTTON", kCheck, 0, "Autofit  Place", 7, 60, 55, 10},
+    {IDC_SENSORS, "BUTTON", kCheck, 0, "Sensors", 7, 75, 53, 10},
+    {IDC_SENSOR_ACT, "BUTTON", kCheck, 0, "Sensor Act", 7, 90, 58, 10},
+    {IDC_CONTOURMAP, "BUTTON", kCheck, 0, "Contourmap", 7, 105, 53, 10},
+    {IDC_CONTOUR_ACT, "BUTTON", kCheck, 0, "Contour Act", 7, 120, 53, 10},
 };
 
 template <int N>
@@ -81,7 +83,10 @@ constexpr CDlgTemplateqv makeDialog(int nId, const char* pszTitle,
 } // namespace
 
 const CDlgTemplateqv g_dlgTimeDomain =
-    makeDialog(2017, "Time-domain 3D Contour Map", kTimeDomainItems);
-const CDlgTemplateqv g_dlgFrequency = makeDialog(2018, "Frequency 3D Contourmap", kFrequencyItems);
-const CDlgTemplateqv g_dlgModeling = makeDialog(2020, "Modeling 3D Contour Map", kTimeDomainItems);
-const CDlgTemplateqv g_dlgSpectral = makeDialog(2021, "Spectral 3D Contourmap", kSpectralItems);
+    makeDialog(IDD_CONTMAP3D_TIMEDOMAIN, "Time-domain 3D Contour Map", kTimeDomainItems);
+const CDlgTemplateqv g_dlgFrequency =
+    makeDialog(IDD_CONTMAP3D_FREQUENCY, "Frequency 3D Contourmap", kFrequencyItems);
+const CDlgTemplateqv g_dlgModeling =
+    makeDialog(IDD_CONTMAP3D_MODELING, "Modeling 3D Contour Map", kTimeDomainItems);
+const CDlgTemplateqv g_dlgSpectral =
+    makeDialog(IDD_CONTMAP3D_SPECTRAL, "Spectral 3D Contourmap", kSpectralItems);

@@ -1,16 +1,17 @@
+#include "resource.h"
 #include "resourcetemplates.h"
 
 namespace {
 
 constexpr CMenuItemqv kViewModeItems[] = {
-    {2005, "Normal"},
-    {2009, "Rotate"},
-    {2007, "Zoom"},
-    {2020, "Pick Sensor"},
+    {ID_VIEW_NORMAL, "Normal"},
+    {ID_VIEW_ROTATE, "Rotate"},
+    {ID_VIEW_ZOOM, "Zoom"},
+    {ID_VIEW_PICKSENSOR, "Pick Sensor"},
 };
 
 } // namespace
 
 const CMenuTemplateqv g_menuViewMode = {
-    2002, "View Mode", kViewModeItems,
+    IDR_VIEWMODE, "View Mode", kViewModeItems,
     static_cast<int>(sizeof kViewModeItems / sizeof kViewModeItems[0])};

@@ -4,13 +4,13 @@
 
 #include "resourcetypes.h"
 
-extern const CDlgTemplateqv g_dlgTimeDomain; // 2017
-extern const CDlgTemplateqv g_dlgFrequency;  // 2018
-extern const CDlgTemplateqv g_dlgModeling;   // 2020
-extern const CDlgTemplateqv g_dlgSpectral;   // 2021
+extern const CDlgTemplateqv g_dlgTimeDomain;
+extern const CDlgTemplateqv g_dlgFrequency;
+extern const CDlgTemplateqv g_dlgModeling;
+extern const CDlgTemplateqv g_dlgSpectral;
 
-extern const CMenuTemplateqv g_menuViewMode; // 2002
+extern const CMenuTemplateqv g_menuViewMode;
 
-extern const CCursorTemplateqv g_curZoom;   // 2002
-extern const CCursorTemplateqv g_curRotate; // 2003
-extern const CCursorTemplateqv g_curPick;   // 2004
+extern const CCursorTemplateqv g_curZoom;
+extern const CCursorTemplateqv g_curRotate;
+extern const CCursorTemplateqv g_curPick;

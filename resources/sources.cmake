@@ -4,6 +4,9 @@ add_library(cm3d_resources OBJECT
     menus.cpp
     cursors.cpp
     resourcetable.cpp
+    resource.h
     resourcetypes.h
     resourcetemplates.h)
 target_include_directories(cm3d_resources PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+# The templates' OK buttons carry the platform's IDOK.
+target_link_libraries(cm3d_resources PRIVATE cm3d_platform_core)

@@ -6,14 +6,15 @@
 #include "mdchannel.h"
 #include "mdtrial.h"
 #include "megdata.h"
+#include "resource.h"
 
 #include <cstdint>
 
 BEGIN_MESSAGE_MAP(CStaticContMap, CStatic)
-ON_COMMAND(2005, &CStaticContMap::OnViewNormal)
-ON_COMMAND(2009, &CStaticContMap::OnViewRotate)
-ON_COMMAND(2007, &CStaticContMap::OnViewZoom)
-ON_COMMAND(2020, &CStaticContMap::OnViewPickSensor)
+ON_COMMAND(ID_VIEW_NORMAL, &CStaticContMap::OnViewNormal)
+ON_COMMAND(ID_VIEW_ROTATE, &CStaticContMap::OnViewRotate)
+ON_COMMAND(ID_VIEW_ZOOM, &CStaticContMap::OnViewZoom)
+ON_COMMAND(ID_VIEW_PICKSENSOR, &CStaticContMap::OnViewPickSensor)
 END_MESSAGE_MAP()
 
 CStaticContMap::CStaticContMap()
@@ -98,13 +99,13 @@ BOOL CStaticContMap::setModeCursor() {
     int nCursor = 0;
     switch (m_nViewMode) {
     case mapview::modeRotate:
-        nCursor = 2003;
+        nCursor = IDC_CURSOR_ROTATE;
         break;
     case mapview::modeZoom:
-        nCursor = 2002;
+        nCursor = IDC_CURSOR_ZOOM;
         break;
     case mapview::modePick:
-        nCursor = 2004;
+        nCursor = IDC_CURSOR_PICK;
         break;
     default:
         return FALSE;

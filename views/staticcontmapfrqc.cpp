@@ -3,12 +3,13 @@
 #include "gl4dqv.h"
 #include "mapviewcore.h"
 #include "megdata.h"
+#include "resource.h"
 
 IMPLEMENT_DYNAMIC(CStaticContMapFrqc, CStatic)
 
 BEGIN_MESSAGE_MAP(CStaticContMapFrqc, CStatic)
-ON_COMMAND(2009, &CStaticContMapFrqc::OnViewRotate)
-ON_COMMAND(2007, &CStaticContMapFrqc::OnViewZoom)
+ON_COMMAND(ID_VIEW_ROTATE, &CStaticContMapFrqc::OnViewRotate)
+ON_COMMAND(ID_VIEW_ZOOM, &CStaticContMapFrqc::OnViewZoom)
 END_MESSAGE_MAP()
 
 CStaticContMapFrqc::CStaticContMapFrqc()

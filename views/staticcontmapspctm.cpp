@@ -2,12 +2,13 @@
 
 #include "gl4dqv.h"
 #include "mapviewcore.h"
+#include "resource.h"
 
 IMPLEMENT_DYNAMIC(CStaticContMapSpctm, CStatic)
 
 BEGIN_MESSAGE_MAP(CStaticContMapSpctm, CStatic)
-ON_COMMAND(2009, &CStaticContMapSpctm::OnViewRotate)
-ON_COMMAND(2007, &CStaticContMapSpctm::OnViewZoom)
+ON_COMMAND(ID_VIEW_ROTATE, &CStaticContMapSpctm::OnViewRotate)
+ON_COMMAND(ID_VIEW_ZOOM, &CStaticContMapSpctm::OnViewZoom)
 END_MESSAGE_MAP()
 
 CStaticContMapSpctm::CStaticContMapSpctm()

@@ -1,6 +1,6 @@
-// Writes dialog-2017.png, dialog-2018.png, dialog-2020.png and dialog-2021.png into OUTDIR: each
-// dialog opened through the facade on the synthetic recording, with its map drawn, so the
-// dialogs can be looked at as a user sees them.
+// Writes dialog-ID.png into OUTDIR for each of the four dialogs, ID being its template's resource
+// id: each dialog opened through the facade on the synthetic recording, with its map drawn, so
+// the dialogs can be looked at as a user sees them.
 
 #include "3drenddlgfaceqv.h"
 #include "afxwin.h"
@@ -27,8 +27,8 @@ template <class TView> void turn(TView& view, double x, double y) {
     AfxPumpMessages();
 }
 
-bool save(CWnd* pDlg, const std::string& strDir, int nId) {
-    const std::string strPath = strDir + "/dialog-" + std::to_string(nId) + ".png";
+bool save(CDialog* pDlg, const std::string& strDir) {
+    const std::string strPath = strDir + "/dialog-" + std::to_string(pDlg->m_nIDTemplate) + ".png";
     AfxPumpMessages();
     if (!AfxSaveWindowImage(pDlg, strPath.c_str())) {
         std::fprintf(stderr, "contourmap-gallery: cannot write %s\n", strPath.c_str());
@@ -67,18 +67,18 @@ int main(int argc, char** argv) {
         C3DRendDlgFaceqv face;
         face.show3DContMapTimeDomain(pData.get(), _noHost, nullptr);
         turn(face.m_pDlgTimeDomain->m_staticContMap, -20.0, 55.0);
-        nFailed += save(face.m_pDlgTimeDomain, strOutDir, 2017) ? 0 : 1;
+        nFailed += save(face.m_pDlgTimeDomain, strOutDir) ? 0 : 1;
 
         face.show3DContMapFrqc(pData.get(), nullptr);
         turn(face.m_pDlgFrqc->m_staticContMap, -60.0, 0.0);
-        nFailed += save(face.m_pDlgFrqc, strOutDir, 2018) ? 0 : 1;
+        nFailed += save(face.m_pDlgFrqc, strOutDir) ? 0 : 1;
 
         face.show3DContMapSpctm(pData.get(), nullptr);
         turn(face.m_pDlgSpctm->m_staticContMap, -60.0, 0.0);
-        nFailed += save(face.m_pDlgSpctm, strOutDir, 2021) ? 0 : 1;
+        nFailed += save(face.m_pDlgSpctm, strOutDir) ? 0 : 1;
 
         face.show3DContMapModeling();
-        nFailed += save(face.m_pDlgModeling, strOutDir, 2020) ? 0 : 1;
+        nFailed += save(face.m_pDlgModeling, strOutDir) ? 0 : 1;
     }
     AfxWinTerm();
     return nFailed == 0 ? 0 : 1;

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+using namespace afxqt;
+
 namespace {
 CWinApp* s_pApp = nullptr;
 std::unique_ptr<QApplication> s_pOwnApp;

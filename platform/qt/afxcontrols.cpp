@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+using namespace afxqt;
+
 namespace {
 
 // WM_COMMAND to the control's parent window. Change notifications that the parent's own data
@@ -42,8 +44,8 @@ bool _is(const char* a, const char* b) {
 
 } // namespace
 
-QWidget* _afxCreateControlWidget(const char* lpszClass, DWORD dwStyle, DWORD dwExStyle,
-                                 const char* lpszText, int nId, QWidget* pParent) {
+QWidget* afxqt::_afxCreateControlWidget(const char* lpszClass, DWORD dwStyle, DWORD dwExStyle,
+                                        const char* lpszText, int nId, QWidget* pParent) {
     const QString text = QString::fromUtf8(lpszText ? lpszText : "");
     const Qt::FocusPolicy tabFocus = (dwStyle & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus;
     QWidget* w = nullptr;

@@ -12,6 +12,8 @@
 #include <map>
 #include <memory>
 
+using namespace afxqt;
+
 namespace {
 
 HCURSOR s_hCurrent = nullptr;
@@ -78,7 +80,7 @@ HCURSOR LoadCursorW(HINSTANCE hInstance, int nId) {
     return slot.get();
 }
 
-QCursor _afxQCursor(HCURSOR h) {
+QCursor afxqt::_afxQCursor(HCURSOR h) {
     if (h == nullptr || h->image.isNull())
         return QCursor(h ? h->shape : Qt::ArrowCursor);
     // Monochrome: the mask marks drawn pixels, the bitmap marks the black ones among them.
@@ -104,7 +106,7 @@ QCursor _afxQCursor(HCURSOR h) {
                    h->hotSpot.y());
 }
 
-void _afxSetCursorWidget(QWidget* pWidget) {
+void afxqt::_afxSetCursorWidget(QWidget* pWidget) {
     s_cursorWidget = pWidget;
 }
 

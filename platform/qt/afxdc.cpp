@@ -1,5 +1,6 @@
 #include "afxdc.h"
 
+#include "afxobserver.h"
 #include "qtfont.h"
 #include "qtwndbridge.h"
 
@@ -9,6 +10,8 @@
 
 #include <cstring>
 #include <memory>
+
+using namespace afxqt;
 
 namespace {
 
@@ -159,6 +162,8 @@ int CDC::GetBkMode() const {
 }
 
 BOOL CDC::TextOutW(int x, int y, const wchar_t* lpszString, int nCount) {
+    if (g_pWndObserver != nullptr && g_pWndObserver->pfnTextOut != nullptr)
+        g_pWndObserver->pfnTextOut(x, y, lpszString, nCount);
     if (m_pTarget == nullptr || lpszString == nullptr || nCount < 0)
         return FALSE;
     const QString text = _qstring(lpszString, nCount);

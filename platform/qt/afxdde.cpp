@@ -13,6 +13,8 @@
 #include <locale.h>
 #include <string>
 
+using namespace afxqt;
+
 namespace {
 
 const char* const kNumberPrompt = "Please enter a number.";

@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QVBoxLayout>
 
+using namespace afxqt;
+
 namespace {
 
 // The frame around a dialog's client area; its close box is the dialog's cancel.

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+using namespace afxqt;
+
 namespace {
 
 bool _isPushButton(CWndBridge* b) {

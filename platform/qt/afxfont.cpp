@@ -8,6 +8,8 @@
 #include <string>
 #include <strings.h>
 
+using namespace afxqt;
+
 struct SFontData {
     bool bCreated = false;
     int nPixelHeight = 0;
@@ -46,7 +48,7 @@ bool _isMetricCompatible(const char* lpszFaceName) {
 
 } // namespace
 
-QFont _afxResolveFont(const char* lpszFaceName, int nPixelHeight) {
+QFont afxqt::_afxResolveFont(const char* lpszFaceName, int nPixelHeight) {
     _ensureMetricFace();
     QFont font;
     if (_isMetricCompatible(lpszFaceName))
@@ -61,11 +63,11 @@ QFont _afxResolveFont(const char* lpszFaceName, int nPixelHeight) {
 
 // The templates were laid out for a bitmap font narrower than any metric-compatible outline
 // face at 8 points; one pixel less keeps every label inside its control.
-QFont _afxDialogFont() {
+QFont afxqt::_afxDialogFont() {
     return _afxResolveFont("MS Sans Serif", MulDiv(8, 96, 72) - 1);
 }
 
-QFont _afxFontOf(const CFont* pFont) {
+QFont afxqt::_afxFontOf(const CFont* pFont) {
     const SFontData* d = pFont ? SFontAccess::data(pFont) : nullptr;
     if (d == nullptr || !d->bCreated)
         return _afxDialogFont();

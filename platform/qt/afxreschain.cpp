@@ -52,7 +52,7 @@ BOOL AfxInitExtensionModule(AFX_EXTENSION_MODULE& state, HINSTANCE hModule) {
         return TRUE;
     state.hModule = hModule;
     state.hResource = hModule;
-    state.pFirstSharedClass = _afxTakePendingClasses();
+    state.pFirstSharedClass = afxqt::_afxTakePendingClasses();
     state.bInitialized = TRUE;
     return TRUE;
 }

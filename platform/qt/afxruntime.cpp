@@ -11,7 +11,8 @@ CRuntimeClass* s_pPendingClasses = nullptr;
 
 CRuntimeClass CObject::classCObject = {"CObject", static_cast<int>(sizeof(CObject)), nullptr,
                                        nullptr, nullptr};
-__attribute__((init_priority(1000))) static AFX_CLASSINIT _afxInitCObject(&CObject::classCObject);
+__attribute__((init_priority(1000))) static AFX_CLASSINIT
+    s_classInitCObject(&CObject::classCObject);
 
 CRuntimeClass* CObject::GetThisClass() {
     return &classCObject;
@@ -48,7 +49,7 @@ AFX_CLASSINIT::AFX_CLASSINIT(CRuntimeClass* pNewClass) {
     s_pPendingClasses = pNewClass;
 }
 
-CRuntimeClass* _afxTakePendingClasses() {
+CRuntimeClass* afxqt::_afxTakePendingClasses() {
     CRuntimeClass* p = s_pPendingClasses;
     s_pPendingClasses = nullptr;
     return p;

@@ -47,7 +47,7 @@ public:                                                                         
     CRuntimeClass* class_name::GetRuntimeClass() const {                                           \
         return &class_name::class##class_name;                                                     \
     }                                                                                              \
-    __attribute__((init_priority(1000))) static AFX_CLASSINIT _afxInit##class_name(                \
+    __attribute__((init_priority(1000))) static AFX_CLASSINIT s_classInit##class_name(             \
         &class_name::class##class_name);
 
 #define IMPLEMENT_DYNAMIC(class_name, base_name)                                                   \
@@ -78,5 +78,7 @@ protected:
     CObject& operator=(const CObject&) = default;
 };
 
+namespace afxqt {
 // Takes the classes collected since the last call (the module being registered).
 CRuntimeClass* _afxTakePendingClasses();
+} // namespace afxqt

@@ -17,6 +17,10 @@ struct HCURSOR__ {
     Qt::CursorShape shape = Qt::ArrowCursor; // system cursors only
 };
 
+namespace afxqt {
+
 QCursor _afxQCursor(HCURSOR hCursor);
 // The widget whose cursor SetCursor changes (the one under the pointer).
 void _afxSetCursorWidget(QWidget* pWidget);
+
+} // namespace afxqt

@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 
-void _afxInstallMessageBox();
+using namespace afxqt;
 
 namespace {
 
@@ -160,7 +160,7 @@ QPointer<CInputFilter> s_filter;
 
 } // namespace
 
-void _afxEnsureIntegration() {
+void afxqt::_afxEnsureIntegration() {
     if (!_afxHaveApp() || s_filter)
         return;
     s_filter = new CInputFilter(QCoreApplication::instance());

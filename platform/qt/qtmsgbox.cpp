@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+using namespace afxqt;
+
 namespace {
 
 int _qtMessageBox(const char* pszText, unsigned int /*nType*/) {
@@ -24,7 +26,7 @@ int _qtMessageBox(const char* pszText, unsigned int /*nType*/) {
 } // namespace
 
 // The modal box, unless a handler (a test's recorder, say) is installed already.
-void _afxInstallMessageBox() {
+void afxqt::_afxInstallMessageBox() {
     PFNMESSAGEBOXHANDLER pfnPrevious = AfxSetMessageBoxHandler(_qtMessageBox);
     if (pfnPrevious != nullptr)
         AfxSetMessageBoxHandler(pfnPrevious);

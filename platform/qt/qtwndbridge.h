@@ -66,35 +66,6 @@ protected:
     bool event(QEvent* e) override;
 };
 
-// Event dispatch shared by every bridge widget; false leaves the event to the widget.
-bool _afxDispatchEvent(CWndBridge* pBridge, QEvent* e, bool& bResult);
-// Called from a bridge widget's destructor: detaches its window object.
-void _afxBridgeDestroyed(CWndBridge* pBridge);
-
-template <class W> TWndWidget<W>::~TWndWidget() {
-    _afxBridgeDestroyed(this);
-}
-
-template <class W> bool TWndWidget<W>::event(QEvent* e) {
-    bool bResult = false;
-    if (m_pWnd != nullptr && _afxDispatchEvent(this, e, bResult))
-        return bResult;
-    return W::event(e);
-}
-
-QWidget* _afxWidget(HWND hWnd);
-HWND _afxHandle(QWidget* pWidget);
-CWndBridge* _afxBridge(QWidget* pWidget);
-CWndBridge* _afxBridgeOf(const CWnd* pWnd);
-// The window object of a widget or of its nearest ancestor that has one.
-CWnd* _afxWndOfWidget(QWidget* pWidget);
-// The top-level widget that shows a window (a dialog's frame for its client area).
-QWidget* _afxTopWidget(const CWnd* pWnd);
-// True when a QApplication runs; windows cannot exist otherwise.
-bool _afxHaveApp();
-// Installs the input filter and the message-box handler once a QApplication exists.
-void _afxEnsureIntegration();
-
 // Dispatch records: Default() finds the message being handled here.
 struct SDispatch {
     CWnd* pWnd;
@@ -117,17 +88,6 @@ public:
 private:
     SDispatch m_d;
 };
-SDispatch* _afxCurrentDispatch(const CWnd* pWnd);
-bool _afxInDispatch(QWidget* pTree);
-
-// Sends WM_SETCURSOR for the window under the pointer; the default asks parents first.
-BOOL _afxSendSetCursor(CWnd* pWnd, UINT nMouseMessage);
-// OnSize with the bridge's client size, unless that size was told already: the platform tells
-// a window of size changes only.
-void _afxSendSize(CWndBridge* pBridge);
-// Mouse handlers of a window, with the point in its client coordinates.
-void _afxSendMouse(CWnd* pWnd, UINT message, UINT nFlags, CPoint point, QEvent* pEvent);
-UINT _afxMouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
 
 // Private state of a window object.
 struct SWndPrivate {
@@ -141,8 +101,59 @@ struct SWndAccess {
     static SWndPrivate* priv(const CWnd* p) { return p->m_pPriv; }
 };
 
+// The layer's own helpers; nothing outside platform/qt (but its tests) calls them.
+namespace afxqt {
+
+QWidget* _afxWidget(HWND hWnd);
+HWND _afxHandle(QWidget* pWidget);
+CWndBridge* _afxBridge(QWidget* pWidget);
+CWndBridge* _afxBridgeOf(const CWnd* pWnd);
+// The window object of a widget or of its nearest ancestor that has one.
+CWnd* _afxWndOfWidget(QWidget* pWidget);
+// The top-level widget that shows a window (a dialog's frame for its client area).
+QWidget* _afxTopWidget(const CWnd* pWnd);
+// True when a QApplication runs; windows cannot exist otherwise.
+bool _afxHaveApp();
+// Installs the input filter and the message-box handler once a QApplication exists.
+void _afxEnsureIntegration();
+// Shows the layer's message boxes as Qt message boxes, unless a handler is installed already.
+void _afxInstallMessageBox();
+
+// Event dispatch shared by every bridge widget; false leaves the event to the widget.
+bool _afxDispatchEvent(CWndBridge* pBridge, QEvent* e, bool& bResult);
+// Called from a bridge widget's destructor: detaches its window object.
+void _afxBridgeDestroyed(CWndBridge* pBridge);
+// Attaches a window object to a bridge widget (and the widget to the handle map).
+void _afxAttach(CWnd* pWnd, CWndBridge* pBridge);
+// Detaches the window objects of a widget and its descendants, parent first, each told
+// OnDestroy.
+void _afxDetachTree(QWidget* pWidget);
+
+SDispatch* _afxCurrentDispatch(const CWnd* pWnd);
+bool _afxInDispatch(QWidget* pTree);
+
+// Sends WM_SETCURSOR for the window under the pointer; the default asks parents first.
+BOOL _afxSendSetCursor(CWnd* pWnd, UINT nMouseMessage);
+// OnSize with the bridge's client size, unless that size was told already: the platform tells
+// a window of size changes only.
+void _afxSendSize(CWndBridge* pBridge);
+// Mouse handlers of a window, with the point in its client coordinates.
+void _afxSendMouse(CWnd* pWnd, UINT message, UINT nFlags, CPoint point, QEvent* pEvent);
+UINT _afxMouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
+
 // The widget of a control: a push button, check box, edit or static of the given styles.
 QWidget* _afxCreateControlWidget(const char* lpszClass, DWORD dwStyle, DWORD dwExStyle,
                                  const char* lpszText, int nId, QWidget* pParent);
-// Attaches a window object to a bridge widget (and the widget to the handle map).
-void _afxAttach(CWnd* pWnd, CWndBridge* pBridge);
+
+} // namespace afxqt
+
+template <class W> TWndWidget<W>::~TWndWidget() {
+    afxqt::_afxBridgeDestroyed(this);
+}
+
+template <class W> bool TWndWidget<W>::event(QEvent* e) {
+    bool bResult = false;
+    if (m_pWnd != nullptr && afxqt::_afxDispatchEvent(this, e, bResult))
+        return bResult;
+    return W::event(e);
+}

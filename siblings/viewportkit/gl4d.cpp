@@ -1,3 +1,4 @@
+#include "gl4dobserver.h"
 #include "gl4dprivate.h"
 #include "glimagetarget.h"
 
@@ -11,6 +12,8 @@
 #include <typeinfo>
 
 namespace {
+
+const SGL4dObserver* s_pObserver = nullptr;
 
 // One EGL display serves every viewport object; it is initialised by the first object that asks
 // for a pixel format and terminated when the last such object goes.
@@ -355,45 +358,58 @@ int CGL4d::setWindowPixelFormat(HDC) {
     return 1;
 }
 
+const SGL4dObserver* setGL4dObserver(const SGL4dObserver* pObserver) {
+    const SGL4dObserver* pPrevious = s_pObserver;
+    s_pObserver = pObserver;
+    return pPrevious;
+}
+
 // Leaves the new context current with its framebuffer bound, so the view can set up the GL state
 // right after creation.
-int CGL4d::createViewGLContext(HDC hDC) {
-    if (m_pPriv == nullptr)
-        return 0;
-    SPrivate& p = *m_pPriv;
-    p.strError.clear();
+int CGL4d::SPrivate::createContext(HDC hDC) {
+    strError.clear();
     if (hDC == nullptr)
-        return p.fail("createViewGLContext: no device context");
-    if (!p.bDisplayHeld || p.config == nullptr)
-        return p.fail("createViewGLContext: no pixel format (setWindowPixelFormat first)");
-    p.destroyContext();
+        return fail("createViewGLContext: no device context");
+    if (!bDisplayHeld || config == nullptr)
+        return fail("createViewGLContext: no pixel format (setWindowPixelFormat first)");
+    destroyContext();
 
     EGLDisplay display = heldDisplay();
     if (!eglBindAPI(EGL_OPENGL_API))
-        return p.fail("desktop OpenGL is not available through EGL");
-    p.context = eglCreateContext(display, p.config, EGL_NO_CONTEXT, nullptr);
-    if (p.context == EGL_NO_CONTEXT)
-        return p.fail("eglCreateContext failed (" + eglErrorText(eglGetError()) + ")");
+        return fail("desktop OpenGL is not available through EGL");
+    context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+    if (context == EGL_NO_CONTEXT)
+        return fail("eglCreateContext failed (" + eglErrorText(eglGetError()) + ")");
     if (!surfacelessSupported(display)) {
         const EGLint attribs[] = {EGL_WIDTH, 1, EGL_HEIGHT, 1, EGL_NONE};
-        p.surface = eglCreatePbufferSurface(display, p.config, attribs);
-        if (p.surface == EGL_NO_SURFACE) {
+        surface = eglCreatePbufferSurface(display, config, attribs);
+        if (surface == EGL_NO_SURFACE) {
             const std::string strWhy = eglErrorText(eglGetError());
-            p.destroyContext();
-            return p.fail("eglCreatePbufferSurface failed (" + strWhy + ")");
+            destroyContext();
+            return fail("eglCreatePbufferSurface failed (" + strWhy + ")");
         }
     }
-    if (!p.makeCurrent(hDC)) {
-        const std::string strWhy = p.strError;
-        p.destroyContext();
-        return p.fail(strWhy);
+    if (!makeCurrent(hDC)) {
+        const std::string strWhy = strError;
+        destroyContext();
+        return fail(strWhy);
     }
-    p.nViewWidth = p.nFboWidth;
-    p.nViewHeight = p.nFboHeight;
-    glViewport(0, 0, p.nViewWidth, p.nViewHeight);
-    p.applyProjection(nullptr);
+    nViewWidth = nFboWidth;
+    nViewHeight = nFboHeight;
+    glViewport(0, 0, nViewWidth, nViewHeight);
+    applyProjection(nullptr);
     glLoadIdentity();
     return 1;
+}
+
+int CGL4d::createViewGLContext(HDC hDC) {
+    if (s_pObserver != nullptr && s_pObserver->pfnContextWanted != nullptr &&
+        !s_pObserver->pfnContextWanted())
+        return m_pPriv ? m_pPriv->fail("createViewGLContext: the context was refused") : 0;
+    const int nResult = m_pPriv ? m_pPriv->createContext(hDC) : 0;
+    if (s_pObserver != nullptr && s_pObserver->pfnContextCreated != nullptr)
+        s_pObserver->pfnContextCreated(nResult);
+    return nResult;
 }
 
 int CGL4d::setViewGLContextCurrent(HDC hDC) {
@@ -409,6 +425,8 @@ int CGL4d::setViewGLContextCurrent(HDC hDC) {
 }
 
 int CGL4d::reshape(int nWidth, int nHeight) {
+    if (s_pObserver != nullptr && s_pObserver->pfnReshape != nullptr)
+        s_pObserver->pfnReshape(nWidth, nHeight);
     if (m_pPriv == nullptr)
         return 0;
     SPrivate& p = *m_pPriv;
@@ -496,6 +514,8 @@ int CGL4d::glSwapBuffers(HDC hDC) {
 }
 
 int CGL4d::killGLCurrentContext() {
+    if (s_pObserver != nullptr && s_pObserver->pfnContextKilled != nullptr)
+        s_pObserver->pfnContextKilled();
     if (m_pPriv == nullptr)
         return 0;
     SPrivate& p = *m_pPriv;

@@ -48,6 +48,9 @@ struct __attribute__((visibility("hidden"))) CGL4d::SPrivate {
     // Clears the error and checks that the context is current; records why not.
     bool requireCurrent(const char* pszOperation);
     int fail(const std::string& strWhy);
+    // Makes a context for the device context (the one held before goes), current, with its
+    // framebuffer and projection; what createViewGLContext does.
+    int createContext(HDC hDC);
     // Makes the context current and binds the framebuffer at the draw target's size.
     int makeCurrent(HDC hDC);
     void applyProjection(const double* pPickRegion) const;

@@ -1,13 +1,13 @@
 #include "windowtest.h"
 
-#include "gl4dqv.h"
+#include "afxobserver.h"
+#include "gl4dobserver.h"
 
 #include <QAction>
 #include <QMenuBar>
 #include <QWidget>
 #include <QWindow>
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 std::vector<std::string>& recordedMessages() {
@@ -27,56 +27,38 @@ int _recordMessage(const char* pszText, unsigned int /*nType*/) {
     return IDOK;
 }
 
-// The library's own definition of an interposed call.
-template <typename F> F _next(const char* pszMangled) {
-    void* p = dlsym(RTLD_NEXT, pszMangled);
-    if (p == nullptr) {
-        std::fprintf(stderr, "window tests: no %s to pass on to\n", pszMangled);
-        std::abort();
-    }
-    return reinterpret_cast<F>(p);
-}
-
-} // namespace
-
-// Interposed: the executable exports these (ENABLE_EXPORTS), so the library's calls land here.
-BOOL CDC::TextOutW(int x, int y, const wchar_t* lpszString, int nCount) {
-    static auto pfn =
-        _next<BOOL (*)(CDC*, int, int, const wchar_t*, int)>("_ZN3CDC8TextOutWEiiPKwi");
+void _recordText(int x, int y, const wchar_t* lpszString, int nCount) {
     if (lpszString != nullptr && nCount > 0)
         windowCalls().texts.push_back(
             {x, y, std::wstring(lpszString, static_cast<size_t>(nCount))});
-    return pfn(this, x, y, lpszString, nCount);
 }
 
-int CGL4d::createViewGLContext(HDC hDC) {
-    static auto pfn =
-        _next<int (*)(CGL4d*, HDC)>("_ZN5CGL4d19createViewGLContextEP15CGLDrawTargetqv");
-    ++windowCalls().nContextAttempts;
-    if (windowCalls().bFailContexts)
-        return 0;
-    const int nResult = pfn(this, hDC);
-    windowCalls().nContextsMade += nResult ? 1 : 0;
-    return nResult;
-}
-
-int CGL4d::reshape(int nWidth, int nHeight) {
-    static auto pfn = _next<int (*)(CGL4d*, int, int)>("_ZN5CGL4d7reshapeEii");
-    windowCalls().reshapes.emplace_back(nWidth, nHeight);
-    return pfn(this, nWidth, nHeight);
-}
-
-int CGL4d::killGLCurrentContext() {
-    static auto pfn = _next<int (*)(CGL4d*)>("_ZN5CGL4d20killGLCurrentContextEv");
-    ++windowCalls().nContextsKilled;
-    return pfn(this);
-}
-
-int CWnd::ReleaseDC(CDC* pDC) {
-    static auto pfn = _next<int (*)(CWnd*, CDC*)>("_ZN4CWnd9ReleaseDCEP3CDC");
-    const int nResult = pfn(this, pDC);
+int _releasedDC(int nResult) {
     return windowCalls().bFailReleaseDC ? 0 : nResult;
 }
+
+int _contextWanted() {
+    ++windowCalls().nContextAttempts;
+    return windowCalls().bFailContexts ? 0 : 1;
+}
+
+void _contextCreated(int nResult) {
+    windowCalls().nContextsMade += nResult ? 1 : 0;
+}
+
+void _reshape(int nWidth, int nHeight) {
+    windowCalls().reshapes.emplace_back(nWidth, nHeight);
+}
+
+void _contextKilled() {
+    ++windowCalls().nContextsKilled;
+}
+
+// Static: windows may still go after main returns.
+const SWndObserver s_wndObserver = {_recordText, _releasedDC};
+const SGL4dObserver s_gl4dObserver = {_contextWanted, _contextCreated, _reshape, _contextKilled};
+
+} // namespace
 
 void pump() {
     for (int i = 0; i < 4; ++i)
@@ -144,6 +126,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Installed before any window: the library keeps a handler that is already there.
     AfxSetMessageBoxHandler(_recordMessage);
+    AfxSetWndObserver(&s_wndObserver);
+    setGL4dObserver(&s_gl4dObserver);
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -18,8 +18,8 @@ class QWidget;
 // Message-box texts shown since the last clear (a recorder is installed before any window).
 std::vector<std::string>& recordedMessages();
 
-// What the library asked of the device context and the viewport, in order. The test executable
-// interposes these calls and passes each on to the real one.
+// What the library asked of the device context and the viewport, in order, as their observers
+// tell it; the two failure switches make the window system and the driver fail.
 struct SWindowCalls {
     struct SText {
         int x;

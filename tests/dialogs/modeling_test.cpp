@@ -18,27 +18,29 @@ protected:
 const struct {
     int nId;
     const char* pszText;
-} kControls[] = {{1, "OK"},
-                 {2001, ""},
-                 {2003, "Autofit Color"},
-                 {2004, ""},
-                 {2005, ""},
-                 {2006, "Update"},
-                 {2008, "Autofit  Place"},
-                 {2010, "Sensors"},
-                 {2011, "Sensor Act"},
-                 {2012, "Contourmap"},
-                 {2013, "Contour Act"},
-                 {2014, "Mark Selection"}};
+} kControls[] = {{IDOK, "OK"},
+                 {IDC_MAP_TIMEDOMAIN, ""},
+                 {IDC_AUTOFIT_COLOR, "Autofit Color"},
+                 {IDC_EDIT_MIN, ""},
+                 {IDC_EDIT_MAX, ""},
+                 {IDC_UPDATE, "Update"},
+                 {IDC_AUTOFIT_PLACE, "Autofit  Place"},
+                 {IDC_SENSORS, "Sensors"},
+                 {IDC_SENSOR_ACT, "Sensor Act"},
+                 {IDC_CONTOURMAP, "Contourmap"},
+                 {IDC_CONTOUR_ACT, "Contour Act"},
+                 {IDC_MARK_SELECTION, "Mark Selection"}};
 
-const int kBoxes[] = {2003, 2008, 2010, 2011, 2012, 2013, 2014};
+const int kBoxes[] = {IDC_AUTOFIT_COLOR, IDC_AUTOFIT_PLACE, IDC_SENSORS,       IDC_SENSOR_ACT,
+                      IDC_CONTOURMAP,    IDC_CONTOUR_ACT,   IDC_MARK_SELECTION};
 
 TEST_F(ModelingDialog, OpensWithTheTimeDomainControlsEmptyUntickedAndNoMap) {
     CDlgContmap3DModeling& modeling = open();
     EXPECT_TRUE(modeling.IsWindowVisible());
     EXPECT_EQ(windowCalls().nContextsMade, 0);
     EXPECT_TRUE(windowCalls().texts.empty());
-    EXPECT_TRUE(qobject_cast<QLabel*>(widgetOf(*modeling.GetDlgItem(2001))) != nullptr);
+    EXPECT_TRUE(qobject_cast<QLabel*>(widgetOf(*modeling.GetDlgItem(IDC_MAP_TIMEDOMAIN))) !=
+                nullptr);
     for (int nId : kBoxes)
         EXPECT_FALSE(box(modeling, nId)->isChecked()) << nId;
 
@@ -51,7 +53,8 @@ TEST_F(ModelingDialog, OpensWithTheTimeDomainControlsEmptyUntickedAndNoMap) {
         ASSERT_NE(pOurs, nullptr);
         ASSERT_NE(pTheirs, nullptr);
         EXPECT_EQ(pOurs->GetWindowText(), c.pszText);
-        if (c.nId != 2004 && c.nId != 2005) { // the time-domain edits hold the range
+        // The time-domain edits hold the range.
+        if (c.nId != IDC_EDIT_MIN && c.nId != IDC_EDIT_MAX) {
             EXPECT_EQ(pTheirs->GetWindowText(), c.pszText);
         }
         // The map too keeps its template rectangle until the user resizes the dialog.
@@ -65,12 +68,12 @@ TEST_F(ModelingDialog, ItsControlsChangeOnlyThemselves) {
         click(modeling, nId);
         EXPECT_TRUE(box(modeling, nId)->isChecked()) << nId;
     }
-    click(modeling, 2006);
+    click(modeling, IDC_UPDATE);
     pump();
     EXPECT_TRUE(recordedMessages().empty());
     EXPECT_TRUE(modeling.IsWindowVisible());
-    EXPECT_TRUE(edit(modeling, 2004)->text().isEmpty());
-    EXPECT_TRUE(edit(modeling, 2005)->text().isEmpty());
+    EXPECT_TRUE(edit(modeling, IDC_EDIT_MIN)->text().isEmpty());
+    EXPECT_TRUE(edit(modeling, IDC_EDIT_MAX)->text().isEmpty());
     for (int nId : kBoxes)
         EXPECT_TRUE(box(modeling, nId)->isChecked()) << nId;
 }

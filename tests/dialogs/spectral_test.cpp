@@ -50,37 +50,37 @@ TYPED_TEST(SpectralMapDialog, AutofitFitsTheSpectralValuesAndControlsApplyByTheN
     const double dFittedMin = (2.0 + TypeParam::nElement) * 0.5;
     EXPECT_DOUBLE_EQ(map.m_dColorMax, (4.0 + TypeParam::nElement) * 0.5);
     EXPECT_DOUBLE_EQ(map.m_dColorMin, dFittedMin);
-    EXPECT_EQ(edit(dlg, 2005)->text().toDouble(), map.m_dColorMax);
-    EXPECT_EQ(dlg.GetDlgItem(2014), nullptr);
+    EXPECT_EQ(edit(dlg, IDC_EDIT_MAX)->text().toDouble(), map.m_dColorMax);
+    EXPECT_EQ(dlg.GetDlgItem(IDC_MARK_SELECTION), nullptr);
 
-    click(dlg, 2003);
+    click(dlg, IDC_AUTOFIT_COLOR);
     EXPECT_EQ(map.m_bAutofitColor, 0);
-    retype(dlg, 2005, "7");
+    retype(dlg, IDC_EDIT_MAX, "7");
     EXPECT_DOUBLE_EQ(map.m_dColorMax, 7.0);
     pump();
     EXPECT_GE(paints(), 1);
 
     // Min is exchanged first here, so every other control keeps its member on a failure.
-    tickSilently(dlg, 2010, false);
-    tickSilently(dlg, 2008, false);
-    setTextSilently(dlg, 2005, "9");
-    retype(dlg, 2004, "-");
+    tickSilently(dlg, IDC_SENSORS, false);
+    tickSilently(dlg, IDC_AUTOFIT_PLACE, false);
+    setTextSilently(dlg, IDC_EDIT_MAX, "9");
+    retype(dlg, IDC_EDIT_MIN, "-");
     EXPECT_EQ(recordedMessages(), std::vector<std::string>{kNumberPrompt});
     EXPECT_EQ(map.m_bSensors, 1);
     EXPECT_EQ(map.m_bAutofitPlace, 1);
     EXPECT_DOUBLE_EQ(map.m_dColorMax, 7.0);
     EXPECT_DOUBLE_EQ(map.m_dColorMin, dFittedMin);
 
-    QTest::keyClick(edit(dlg, 2004), Qt::Key_End);
-    QTest::keyClicks(edit(dlg, 2004), "1");
+    QTest::keyClick(edit(dlg, IDC_EDIT_MIN), Qt::Key_End);
+    QTest::keyClicks(edit(dlg, IDC_EDIT_MIN), "1");
     EXPECT_DOUBLE_EQ(map.m_dColorMin, -1.0);
     EXPECT_DOUBLE_EQ(map.m_dColorMax, 9.0);
     EXPECT_EQ(map.m_bSensors, 0);
     EXPECT_EQ(map.m_bAutofitPlace, 0);
 
     // Autofit back on through Update refits to the spectral values, not the samples (min 1.0).
-    tickSilently(dlg, 2003, true);
-    click(dlg, 2006);
+    tickSilently(dlg, IDC_AUTOFIT_COLOR, true);
+    click(dlg, IDC_UPDATE);
     EXPECT_DOUBLE_EQ(map.m_dColorMin, dFittedMin);
 }
 

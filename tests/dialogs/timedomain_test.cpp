@@ -29,20 +29,24 @@ const float kFittedMax = static_cast<float>(2.4691356) * 0.5f;
 const float kFittedMin = static_cast<float>(-0.000246913578) * 0.5f;
 
 TEST_F(TimeDomainDialog, FirstShowTicksTheSixSwitchesAndShowsTheRangeInSixDigits) {
-    for (int nId : {2003, 2008, 2010, 2011, 2012, 2013})
+    for (int nId : {IDC_AUTOFIT_COLOR, IDC_AUTOFIT_PLACE, IDC_SENSORS, IDC_SENSOR_ACT,
+                    IDC_CONTOURMAP, IDC_CONTOUR_ACT})
         EXPECT_TRUE(box(dlg(), nId)->isChecked()) << nId;
-    EXPECT_FALSE(box(dlg(), 2014)->isChecked());
-    EXPECT_EQ(edit(dlg(), 2005)->text(), "1.23457");
-    EXPECT_EQ(edit(dlg(), 2004)->text(), "-0.000123457");
+    EXPECT_FALSE(box(dlg(), IDC_MARK_SELECTION)->isChecked());
+    EXPECT_EQ(edit(dlg(), IDC_EDIT_MAX)->text(), "1.23457");
+    EXPECT_EQ(edit(dlg(), IDC_EDIT_MIN)->text(), "-0.000123457");
 }
 
 TEST_F(TimeDomainDialog, EachSwitchClickAndUpdateApplyAndRepaint) {
     const struct {
         int nId;
         int CShow3DCntMap::*pField;
-    } cases[] = {{2003, &CShow3DCntMap::m_bAutofitColor}, {2008, &CShow3DCntMap::m_bAutofitPlace},
-                 {2010, &CShow3DCntMap::m_bSensors},      {2011, &CShow3DCntMap::m_bSensorAct},
-                 {2012, &CShow3DCntMap::m_bContourMap},   {2013, &CShow3DCntMap::m_bContourAct}};
+    } cases[] = {{IDC_AUTOFIT_COLOR, &CShow3DCntMap::m_bAutofitColor},
+                 {IDC_AUTOFIT_PLACE, &CShow3DCntMap::m_bAutofitPlace},
+                 {IDC_SENSORS, &CShow3DCntMap::m_bSensors},
+                 {IDC_SENSOR_ACT, &CShow3DCntMap::m_bSensorAct},
+                 {IDC_CONTOURMAP, &CShow3DCntMap::m_bContourMap},
+                 {IDC_CONTOUR_ACT, &CShow3DCntMap::m_bContourAct}};
     for (const auto& c : cases) {
         for (int nExpected : {0, 1}) {
             windowCalls().clear();
@@ -53,39 +57,40 @@ TEST_F(TimeDomainDialog, EachSwitchClickAndUpdateApplyAndRepaint) {
         }
     }
     m_pData->setSelect(0); // every wave holds -999 there
-    click(dlg(), 2006);
+    click(dlg(), IDC_UPDATE);
     EXPECT_DOUBLE_EQ(map().m_dColorMax, -499.5) << "Update reruns the range check";
 }
 
 TEST_F(TimeDomainDialog, TypingUnderAutofitRepaintsEachKeyUntilAutofitGoesOff) {
-    setTextSilently(dlg(), 2005, "");
+    setTextSilently(dlg(), IDC_EDIT_MAX, "");
     windowCalls().clear();
     for (const char* pszKey : {"9", "9"}) {
-        QTest::keyClicks(edit(dlg(), 2005), pszKey);
+        QTest::keyClicks(edit(dlg(), IDC_EDIT_MAX), pszKey);
         pump();
     }
     EXPECT_EQ(paints(), 2);
     EXPECT_DOUBLE_EQ(map().m_dColorMax, kFittedMax);
-    retype(dlg(), 2004, "2");
+    retype(dlg(), IDC_EDIT_MIN, "2");
     EXPECT_DOUBLE_EQ(map().m_dColorMin, kFittedMin);
 
-    click(dlg(), 2003);
+    click(dlg(), IDC_AUTOFIT_COLOR);
     EXPECT_DOUBLE_EQ(map().m_dColorMax, 99.0);
     EXPECT_DOUBLE_EQ(map().m_dColorMin, 2.0);
     // Min above Max is taken as it is.
-    retype(dlg(), 2004, "500");
+    retype(dlg(), IDC_EDIT_MIN, "500");
     EXPECT_DOUBLE_EQ(map().m_dColorMin, 500.0);
     EXPECT_TRUE(recordedMessages().empty());
 }
 
 TEST_F(TimeDomainDialog, ALoneMinusInMinPromptsAndLeavesTheMembersAfterMinAsTheyWere) {
-    // Exchange order: view, 2003, 2008, Max, Min, 2013, 2011, 2012, 2010, 2014.
-    tickSilently(dlg(), 2003, false);
-    tickSilently(dlg(), 2008, false);
-    setTextSilently(dlg(), 2005, "8");
-    tickSilently(dlg(), 2013, false);
-    tickSilently(dlg(), 2010, false);
-    retype(dlg(), 2004, "-");
+    // Exchange order: view, Autofit Color, Autofit Place, Max, Min, Contour Act, Sensor Act,
+    // Contourmap, Sensors, Mark Selection.
+    tickSilently(dlg(), IDC_AUTOFIT_COLOR, false);
+    tickSilently(dlg(), IDC_AUTOFIT_PLACE, false);
+    setTextSilently(dlg(), IDC_EDIT_MAX, "8");
+    tickSilently(dlg(), IDC_CONTOUR_ACT, false);
+    tickSilently(dlg(), IDC_SENSORS, false);
+    retype(dlg(), IDC_EDIT_MIN, "-");
     EXPECT_EQ(recordedMessages(), std::vector<std::string>{kNumberPrompt});
     EXPECT_EQ(map().m_bAutofitColor, 0);
     EXPECT_EQ(map().m_bAutofitPlace, 0);
@@ -95,8 +100,8 @@ TEST_F(TimeDomainDialog, ALoneMinusInMinPromptsAndLeavesTheMembersAfterMinAsThey
     EXPECT_EQ(map().m_bSensors, 1);
 
     // The prompt left "-" selected; carry on after it.
-    QTest::keyClick(edit(dlg(), 2004), Qt::Key_End);
-    QTest::keyClicks(edit(dlg(), 2004), "3");
+    QTest::keyClick(edit(dlg(), IDC_EDIT_MIN), Qt::Key_End);
+    QTest::keyClicks(edit(dlg(), IDC_EDIT_MIN), "3");
     EXPECT_DOUBLE_EQ(map().m_dColorMin, -3.0);
     EXPECT_EQ(map().m_bContourAct, 0);
     EXPECT_EQ(map().m_bSensors, 0);
@@ -104,12 +109,12 @@ TEST_F(TimeDomainDialog, ALoneMinusInMinPromptsAndLeavesTheMembersAfterMinAsThey
 }
 
 TEST_F(TimeDomainDialog, MarkSelectionSavesTheControlsButAppliesNothingUntilUpdate) {
-    tickSilently(dlg(), 2003, false);
-    tickSilently(dlg(), 2012, false);
-    setTextSilently(dlg(), 2005, "42");
+    tickSilently(dlg(), IDC_AUTOFIT_COLOR, false);
+    tickSilently(dlg(), IDC_CONTOURMAP, false);
+    setTextSilently(dlg(), IDC_EDIT_MAX, "42");
     m_pData->setSelect(0);
     map().m_pMarkSelection = nullptr;
-    click(dlg(), 2014);
+    click(dlg(), IDC_MARK_SELECTION);
     EXPECT_EQ(dlg().m_bMarkSelection, 1);
     EXPECT_EQ(dlg().m_bContourMap, 0);
     EXPECT_FLOAT_EQ(dlg().m_fMax, 42.0f);
@@ -118,7 +123,7 @@ TEST_F(TimeDomainDialog, MarkSelectionSavesTheControlsButAppliesNothingUntilUpda
     EXPECT_EQ(map().m_bAutofitColor, 1);
     EXPECT_DOUBLE_EQ(map().m_dColorMax, kFittedMax) << "no copy and no range check";
 
-    click(dlg(), 2006);
+    click(dlg(), IDC_UPDATE);
     EXPECT_EQ(map().m_bContourMap, 0);
     EXPECT_DOUBLE_EQ(map().m_dColorMax, 42.0);
 }
@@ -126,11 +131,11 @@ TEST_F(TimeDomainDialog, MarkSelectionSavesTheControlsButAppliesNothingUntilUpda
 TEST_F(TimeDomainDialog, PickSensorTicksMarkSelectionAndLeavingPickKeepsIt) {
     choose(dlg(), "Pick Sensor");
     EXPECT_EQ(view().m_nViewMode, 3);
-    EXPECT_TRUE(box(dlg(), 2014)->isChecked());
+    EXPECT_TRUE(box(dlg(), IDC_MARK_SELECTION)->isChecked());
     EXPECT_EQ(dlg().m_bMarkSelection, 1);
     choose(dlg(), "Rotate");
     EXPECT_EQ(view().m_nViewMode, 1);
-    EXPECT_TRUE(box(dlg(), 2014)->isChecked());
+    EXPECT_TRUE(box(dlg(), IDC_MARK_SELECTION)->isChecked());
     EXPECT_EQ(dlg().m_bMarkSelection, 1);
 }
 
@@ -171,7 +176,7 @@ TEST_F(TimeDomainDialog, OkReleasesTheViewportWhileEscAndTheCloseBoxKeepTheCamer
 }
 
 TEST_F(TimeDomainDialog, OkWithALoneMinusStaysOpenYetReleasesTheViewport) {
-    retype(dlg(), 2004, "-");
+    retype(dlg(), IDC_EDIT_MIN, "-");
     recordedMessages().clear();
     clickOK(dlg());
     EXPECT_EQ(recordedMessages(), std::vector<std::string>{kNumberPrompt});

@@ -71,7 +71,7 @@ TEST_F(DialogRoad, SelectChannelRedrawsOnlyWhileMarkSelectionIsTicked) {
     pump();
     EXPECT_EQ(paints(), 0);
 
-    click(timeDomain(), 2014);
+    click(timeDomain(), IDC_MARK_SELECTION);
     pump();
     windowCalls().clear();
     EXPECT_EQ(m_face.updateContourMapSelectChannel(), 1);
@@ -139,10 +139,10 @@ TEST_F(DialogRoad, ASecondShowReloadsTheControlsAndKeepsThePlacement) {
     timeMap().m_dColorMax = 3.5;
     m_face.show3DContMapTimeDomain(m_pData.get(), recordHostCall, nullptr);
     pump();
-    EXPECT_FALSE(box(timeDomain(), 2010)->isChecked());
-    EXPECT_FALSE(box(timeDomain(), 2003)->isChecked());
-    EXPECT_TRUE(box(timeDomain(), 2011)->isChecked());
-    EXPECT_EQ(edit(timeDomain(), 2005)->text(), "3.5");
+    EXPECT_FALSE(box(timeDomain(), IDC_SENSORS)->isChecked());
+    EXPECT_FALSE(box(timeDomain(), IDC_AUTOFIT_COLOR)->isChecked());
+    EXPECT_TRUE(box(timeDomain(), IDC_SENSOR_ACT)->isChecked());
+    EXPECT_EQ(edit(timeDomain(), IDC_EDIT_MAX)->text(), "3.5");
     EXPECT_EQ(frame->geometry(), placed);
 }
 

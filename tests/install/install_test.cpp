@@ -53,6 +53,22 @@ protected:
                                s_prefix.string() + "'",
                            testTempDir() / "install.log");
     }
+    // Configures and builds examples/NAME against the installed package; the program's path,
+    // or empty with the log in strLog.
+    static std::filesystem::path buildHost(const std::string& strName, std::string& strLog) {
+        const std::filesystem::path build = testTempDir() / (strName + "-build");
+        const std::filesystem::path log = testTempDir() / (strName + ".log");
+        const std::string strCMake = CM3D_CMAKE_COMMAND;
+        const bool bBuilt =
+            run("'" + strCMake + "' -S '" CM3D_SOURCE_DIR "/examples/" + strName + "' -B '" +
+                    build.string() + "' -G '" CM3D_GENERATOR "' -DCMAKE_PREFIX_PATH='" +
+                    s_prefix.string() + "'",
+                log) &&
+            run("'" + strCMake + "' --build '" + build.string() + "'", log);
+        strLog = slurp(log);
+        return bBuilt ? build / strName : std::filesystem::path();
+    }
+
     static std::filesystem::path s_prefix;
     static bool s_bInstalled;
 };
@@ -62,18 +78,12 @@ bool InstalledPackage::s_bInstalled = false;
 
 TEST_F(InstalledPackage, AHostOutsideTheBuildFindsItBuildsAndDrawsTheMap) {
     ASSERT_TRUE(s_bInstalled) << slurp(testTempDir() / "install.log");
-    const std::filesystem::path build = testTempDir() / "host-build";
-    const std::string strCMake = CM3D_CMAKE_COMMAND;
-    const std::filesystem::path log = testTempDir() / "host.log";
-    ASSERT_TRUE(run("'" + strCMake + "' -S '" CM3D_SOURCE_DIR "/examples/minimal-host' -B '" +
-                        build.string() + "' -G '" CM3D_GENERATOR "' -DCMAKE_PREFIX_PATH='" +
-                        s_prefix.string() + "'",
-                    log))
-        << slurp(log);
-    ASSERT_TRUE(run("'" + strCMake + "' --build '" + build.string() + "'", log)) << slurp(log);
+    std::string strLog;
+    const std::filesystem::path host = buildHost("minimal-host", strLog);
+    ASSERT_FALSE(host.empty()) << strLog;
     const std::filesystem::path png = testTempDir() / "host.png";
-    ASSERT_TRUE(run("'" + (build / "minimal-host").string() + "' '" + png.string() + "'", log))
-        << slurp(log);
+    const std::filesystem::path log = testTempDir() / "host.log";
+    ASSERT_TRUE(run("'" + host.string() + "' '" + png.string() + "'", log)) << slurp(log);
 
     SImage image;
     ASSERT_TRUE(readPng(png, image));
@@ -92,6 +102,58 @@ TEST_F(InstalledPackage, AHostOutsideTheBuildFindsItBuildsAndDrawsTheMap) {
             nCool += p[2] > p[0] + 60;
         }
     EXPECT_GT(nCool, 100);
+}
+
+// The Qt host opens the time-domain dialog offscreen; its picture shows the dialog with the map
+// drawn: warm sensors and cool ones on the black map area.
+TEST_F(InstalledPackage, AQtHostOpensAMapDialogThroughTheDialogFacade) {
+    ASSERT_TRUE(s_bInstalled) << slurp(testTempDir() / "install.log");
+    std::string strLog;
+    const std::filesystem::path host = buildHost("dialog-host", strLog);
+    ASSERT_FALSE(host.empty()) << strLog;
+    const std::filesystem::path png = testTempDir() / "dialog.png";
+    const std::filesystem::path log = testTempDir() / "dialog.log";
+    ASSERT_TRUE(
+        run("QT_QPA_PLATFORM=offscreen '" + host.string() + "' '" + png.string() + "'", log))
+        << slurp(log);
+    EXPECT_NE(slurp(log).find("Time-domain 3D Contour Map"), std::string::npos) << slurp(log);
+
+    SImage image;
+    ASSERT_TRUE(readPng(png, image));
+    EXPECT_GT(image.nWidth, 400);
+    EXPECT_GT(image.nHeight, 400);
+    int nWarm = 0, nCool = 0, nBlack = 0;
+    for (int y = 0; y < image.nHeight; ++y)
+        for (int x = 0; x < image.nWidth; ++x) {
+            const unsigned char* p = image.at(x, y);
+            nWarm += p[0] > p[2] + 60;
+            nCool += p[2] > p[0] + 60;
+            nBlack += p[0] + p[1] + p[2] < 30;
+        }
+    EXPECT_GT(nWarm, 100);
+    EXPECT_GT(nCool, 100);
+    EXPECT_GT(nBlack, 10000);
+}
+
+// Every installed header compiles with the installed folder alone: none reaches for a header
+// of the window layer, views, dialogs or the renderer's insides, which a host does not get.
+TEST_F(InstalledPackage, TheInstalledHeadersStandOnTheirOwn) {
+    ASSERT_TRUE(s_bInstalled) << slurp(testTempDir() / "install.log");
+    const std::filesystem::path include = s_prefix / "include" / "contourmap3d";
+    const std::filesystem::path source = testTempDir() / "all-headers.cpp";
+    std::ofstream out(source);
+    int nHeaders = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(include)) {
+        out << "#include \"" << entry.path().filename().string() << "\"\n";
+        ++nHeaders;
+    }
+    out.close();
+    EXPECT_GE(nHeaders, 20);
+    const std::filesystem::path log = testTempDir() / "headers.log";
+    EXPECT_TRUE(run("'" CM3D_CXX_COMPILER "' -std=c++17 -fsyntax-only -I'" + include.string() +
+                        "' '" + source.string() + "'",
+                    log))
+        << slurp(log);
 }
 
 TEST_F(InstalledPackage, PkgConfigNamesTheInstalledHeadersAndLibraries) {

@@ -4,6 +4,7 @@
 
 #include "afxwin.h"
 #include "qtwndbridge.h"
+#include "resource.h"
 
 #include <QApplication>
 #include <QTest>
@@ -20,11 +21,11 @@ inline void pump() {
 }
 
 inline QWidget* widgetOf(const CWnd* pWnd) {
-    return pWnd ? _afxWidget(pWnd->m_hWnd) : nullptr;
+    return pWnd ? afxqt::_afxWidget(pWnd->m_hWnd) : nullptr;
 }
 
 inline QWidget* frameOf(const CWnd* pWnd) {
-    return _afxTopWidget(pWnd);
+    return afxqt::_afxTopWidget(pWnd);
 }
 
 // A point in a window's client coordinates as a point of its top-level window, for events that

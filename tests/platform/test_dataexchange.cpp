@@ -58,10 +58,10 @@ public:
     int m_nApplies = 0;
 
     void DoDataExchange(CDataExchange* pDX) override {
-        DDX_Check(pDX, 2003, m_bAutofitColor);
-        DDX_Text(pDX, 2005, m_fMax);
-        DDX_Text(pDX, 2004, m_fMin);
-        DDX_Check(pDX, 2013, m_bContourAct);
+        DDX_Check(pDX, IDC_AUTOFIT_COLOR, m_bAutofitColor);
+        DDX_Text(pDX, IDC_EDIT_MAX, m_fMax);
+        DDX_Text(pDX, IDC_EDIT_MIN, m_fMin);
+        DDX_Check(pDX, IDC_CONTOUR_ACT, m_bContourAct);
     }
     void OnApply() { ++m_nApplies; }
 
@@ -69,8 +69,8 @@ public:
 };
 
 BEGIN_MESSAGE_MAP(CExchangeDialog, CDialog)
-ON_EN_CHANGE(2004, &CExchangeDialog::OnApply)
-ON_EN_CHANGE(2005, &CExchangeDialog::OnApply)
+ON_EN_CHANGE(IDC_EDIT_MIN, &CExchangeDialog::OnApply)
+ON_EN_CHANGE(IDC_EDIT_MAX, &CExchangeDialog::OnApply)
 END_MESSAGE_MAP()
 
 QLineEdit* edit(CWnd& dlg, int nId) {
@@ -84,39 +84,39 @@ class DataExchange : public testing::Test {
 protected:
     void SetUp() override {
         recordedMessages().clear();
-        ASSERT_TRUE(m_dlg.Create(2017));
+        ASSERT_TRUE(m_dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
     }
     CExchangeDialog m_dlg;
 };
 
 TEST_F(DataExchange, InitialisationLoadsMembersWithoutChangeNotifications) {
-    EXPECT_EQ(edit(m_dlg, 2004)->text(), "0");
-    EXPECT_EQ(edit(m_dlg, 2005)->text(), "0");
+    EXPECT_EQ(edit(m_dlg, IDC_EDIT_MIN)->text(), "0");
+    EXPECT_EQ(edit(m_dlg, IDC_EDIT_MAX)->text(), "0");
     m_dlg.m_fMax = 1.23456789f;
     m_dlg.m_fMin = -0.000123456f;
     m_dlg.m_bAutofitColor = 1;
     EXPECT_TRUE(m_dlg.UpdateData(FALSE));
-    EXPECT_EQ(edit(m_dlg, 2005)->text(), "1.23457");
-    EXPECT_EQ(edit(m_dlg, 2004)->text(), "-0.000123456");
-    EXPECT_TRUE(check(m_dlg, 2003)->isChecked());
+    EXPECT_EQ(edit(m_dlg, IDC_EDIT_MAX)->text(), "1.23457");
+    EXPECT_EQ(edit(m_dlg, IDC_EDIT_MIN)->text(), "-0.000123456");
+    EXPECT_TRUE(check(m_dlg, IDC_AUTOFIT_COLOR)->isChecked());
     EXPECT_EQ(m_dlg.m_nApplies, 0);
 }
 
 TEST_F(DataExchange, TypingInAnEditNotifiesItsDialog) {
     m_dlg.ShowWindow(SW_SHOW);
     ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
-    edit(m_dlg, 2004)->setFocus();
-    QTest::keyClicks(edit(m_dlg, 2004), "12");
+    edit(m_dlg, IDC_EDIT_MIN)->setFocus();
+    QTest::keyClicks(edit(m_dlg, IDC_EDIT_MIN), "12");
     EXPECT_EQ(m_dlg.m_nApplies, 2);
     // Loading leaves the caret at the start, so a long number shows its leading digits.
-    EXPECT_EQ(edit(m_dlg, 2004)->text(), "120");
+    EXPECT_EQ(edit(m_dlg, IDC_EDIT_MIN)->text(), "120");
 }
 
 TEST_F(DataExchange, SavingReadsBoxesAndNumbers) {
-    check(m_dlg, 2003)->setChecked(true);
-    check(m_dlg, 2013)->setChecked(true);
-    edit(m_dlg, 2005)->setText(" -2e3 ");
-    edit(m_dlg, 2004)->setText("1.5");
+    check(m_dlg, IDC_AUTOFIT_COLOR)->setChecked(true);
+    check(m_dlg, IDC_CONTOUR_ACT)->setChecked(true);
+    edit(m_dlg, IDC_EDIT_MAX)->setText(" -2e3 ");
+    edit(m_dlg, IDC_EDIT_MIN)->setText("1.5");
     EXPECT_TRUE(m_dlg.UpdateData(TRUE));
     EXPECT_EQ(m_dlg.m_bAutofitColor, 1);
     EXPECT_FLOAT_EQ(m_dlg.m_fMax, -2000.0f);
@@ -130,14 +130,14 @@ TEST_F(DataExchange, AFailedNumberPromptsRefocusesAndStopsTheExchange) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
     m_dlg.m_fMax = 7.0f;
     m_dlg.m_fMin = 3.0f;
-    check(m_dlg, 2003)->setChecked(true);
-    check(m_dlg, 2013)->setChecked(true);
-    edit(m_dlg, 2005)->setText("-");
-    edit(m_dlg, 2004)->setText("1.5");
+    check(m_dlg, IDC_AUTOFIT_COLOR)->setChecked(true);
+    check(m_dlg, IDC_CONTOUR_ACT)->setChecked(true);
+    edit(m_dlg, IDC_EDIT_MAX)->setText("-");
+    edit(m_dlg, IDC_EDIT_MIN)->setText("1.5");
     EXPECT_FALSE(m_dlg.UpdateData(TRUE));
     EXPECT_EQ(recordedMessages(), std::vector<std::string>{"Please enter a number."});
-    EXPECT_EQ(QApplication::focusWidget(), edit(m_dlg, 2005));
-    EXPECT_EQ(edit(m_dlg, 2005)->selectedText(), "-");
+    EXPECT_EQ(QApplication::focusWidget(), edit(m_dlg, IDC_EDIT_MAX));
+    EXPECT_EQ(edit(m_dlg, IDC_EDIT_MAX)->selectedText(), "-");
     EXPECT_EQ(m_dlg.m_bAutofitColor, 1); // before the failure: saved
     EXPECT_FLOAT_EQ(m_dlg.m_fMax, 7.0f);
     EXPECT_FLOAT_EQ(m_dlg.m_fMin, 3.0f); // after it: untouched, although valid
@@ -147,13 +147,13 @@ TEST_F(DataExchange, AFailedNumberPromptsRefocusesAndStopsTheExchange) {
 TEST_F(DataExchange, OkHidesOnlyAfterASuccessfulSaveAndEscHidesWithoutSaving) {
     m_dlg.ShowWindow(SW_SHOW);
     ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
-    edit(m_dlg, 2004)->setText(".0");
+    edit(m_dlg, IDC_EDIT_MIN)->setText(".0");
     QTest::mouseClick(widgetOf(m_dlg.GetDlgItem(IDOK)), Qt::LeftButton);
     EXPECT_TRUE(m_dlg.IsWindowVisible());
     EXPECT_EQ(recordedMessages().size(), 1u);
 
-    edit(m_dlg, 2004)->setText("0.0");
-    edit(m_dlg, 2005)->setText("4");
+    edit(m_dlg, IDC_EDIT_MIN)->setText("0.0");
+    edit(m_dlg, IDC_EDIT_MAX)->setText("4");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_FALSE(m_dlg.IsWindowVisible());
     EXPECT_EQ(m_dlg.GetResult(), IDOK);
@@ -161,7 +161,7 @@ TEST_F(DataExchange, OkHidesOnlyAfterASuccessfulSaveAndEscHidesWithoutSaving) {
 
     m_dlg.ShowWindow(SW_SHOW);
     ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
-    edit(m_dlg, 2005)->setText("9");
+    edit(m_dlg, IDC_EDIT_MAX)->setText("9");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(m_dlg.IsWindowVisible());
     EXPECT_EQ(m_dlg.GetResult(), IDCANCEL);
@@ -174,10 +174,10 @@ TEST(DataExchangeWithoutWindow, FailsCleanly) {
     EXPECT_FALSE(dlg.UpdateData(TRUE));
     CDataExchange dx(nullptr, TRUE);
     int n = 5;
-    DDX_Check(&dx, 2003, n);
+    DDX_Check(&dx, IDC_AUTOFIT_COLOR, n);
     EXPECT_TRUE(dx.m_bFailed);
     EXPECT_EQ(n, 5);
-    DDX_Check(nullptr, 2003, n);
+    DDX_Check(nullptr, IDC_AUTOFIT_COLOR, n);
 }
 
 } // namespace

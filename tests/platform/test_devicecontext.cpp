@@ -64,20 +64,22 @@ public:
 class CViewDialog : public CDialog {
 public:
     CPaintingView m_view;
-    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, 2001, m_view); }
+    void DoDataExchange(CDataExchange* pDX) override {
+        DDX_Control(pDX, IDC_MAP_TIMEDOMAIN, m_view);
+    }
 };
 
 QColor pixelOf(CWnd* pWnd, int x, int y) {
     QWidget* w = widgetOf(pWnd);
     const QImage image = w->grab().toImage();
-    const QRect client = _afxBridge(w)->clientRect();
+    const QRect client = afxqt::_afxBridge(w)->clientRect();
     return image.pixelColor(client.x() + x, client.y() + y);
 }
 
 class DeviceContext : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_dlg.Create(2017));
+        ASSERT_TRUE(m_dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
         m_dlg.ShowWindow(SW_SHOW);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frameOf(&m_dlg)));
         pump();
@@ -114,10 +116,10 @@ TEST_F(DeviceContext, InvalidateErasesOnlyWhenAsked) {
 
 TEST_F(DeviceContext, AFramePresentedOutsideAPaintIsKeptAndShown) {
     CDialog plain;
-    ASSERT_TRUE(plain.Create(2020));
+    ASSERT_TRUE(plain.Create(IDD_CONTMAP3D_MODELING));
     plain.ShowWindow(SW_SHOW);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frameOf(&plain)));
-    CWnd* pMap = plain.GetDlgItem(2001);
+    CWnd* pMap = plain.GetDlgItem(IDC_MAP_TIMEDOMAIN);
     CDC* pDC = pMap->GetDC();
     ASSERT_NE(pDC, nullptr);
     const int w = pDC->GetSafeHdc()->getTargetWidth();
@@ -152,9 +154,9 @@ TEST(Fonts, PointFontsResolveToTheMetricCompatibleFace) {
     EXPECT_FALSE(font.CreatePointFont(90, "Arial"));
     EXPECT_EQ(font.GetPixelHeight(), 12);
     EXPECT_EQ(font.GetResolvedFaceName(), "Liberation Sans");
-    EXPECT_EQ(QFontInfo(_afxFontOf(&font)).family(), "Liberation Sans");
-    EXPECT_EQ(QFontInfo(_afxDialogFont()).family(), "Liberation Sans");
-    EXPECT_EQ(QFontInfo(_afxDialogFont()).pixelSize(), 10);
+    EXPECT_EQ(QFontInfo(afxqt::_afxFontOf(&font)).family(), "Liberation Sans");
+    EXPECT_EQ(QFontInfo(afxqt::_afxDialogFont()).family(), "Liberation Sans");
+    EXPECT_EQ(QFontInfo(afxqt::_afxDialogFont()).pixelSize(), 10);
 }
 
 TEST_F(DeviceContext, TextExtentIsTheSameOnEveryMachine) {
@@ -205,12 +207,14 @@ public:
 class CViewportDialog : public CDialog {
 public:
     CViewportView m_view;
-    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, 2001, m_view); }
+    void DoDataExchange(CDataExchange* pDX) override {
+        DDX_Control(pDX, IDC_MAP_TIMEDOMAIN, m_view);
+    }
 };
 
 TEST(ViewportOnWindow, FrameRenderedIntoThePaintShowsAndTheContextIsReleased) {
     CViewportDialog dlg;
-    ASSERT_TRUE(dlg.Create(2017));
+    ASSERT_TRUE(dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
     dlg.ShowWindow(SW_SHOW);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frameOf(&dlg)));
     pump();

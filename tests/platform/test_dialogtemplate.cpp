@@ -13,7 +13,8 @@ namespace {
 std::vector<CWndBridge*> controlsOf(CWnd& dlg) {
     std::vector<CWndBridge*> v;
     for (QObject* o : widgetOf(&dlg)->children()) {
-        if (CWndBridge* b = o->isWidgetType() ? _afxBridge(static_cast<QWidget*>(o)) : nullptr)
+        if (CWndBridge* b =
+                o->isWidgetType() ? afxqt::_afxBridge(static_cast<QWidget*>(o)) : nullptr)
             v.push_back(b);
     }
     return v;
@@ -62,32 +63,34 @@ TEST_P(DialogTemplates, ControlsInTemplateOrderAtTheirPixelRectangles) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(All, DialogTemplates, testing::Values(2017, 2018, 2020, 2021));
+INSTANTIATE_TEST_SUITE_P(All, DialogTemplates,
+                         testing::Values(IDD_CONTMAP3D_TIMEDOMAIN, IDD_CONTMAP3D_FREQUENCY,
+                                         IDD_CONTMAP3D_MODELING, IDD_CONTMAP3D_SPECTRAL));
 
 TEST(DialogTemplate, TimeDomainControlsHaveTheirKindAndText) {
     CDialog dlg;
-    ASSERT_TRUE(dlg.Create(2017));
+    ASSERT_TRUE(dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
     auto* ok = qobject_cast<QPushButton*>(widgetOf(dlg.GetDlgItem(IDOK)));
     ASSERT_NE(ok, nullptr);
     EXPECT_TRUE(ok->isDefault());
     EXPECT_EQ(ok->text(), "OK");
-    auto* place = qobject_cast<QCheckBox*>(widgetOf(dlg.GetDlgItem(2008)));
+    auto* place = qobject_cast<QCheckBox*>(widgetOf(dlg.GetDlgItem(IDC_AUTOFIT_PLACE)));
     ASSERT_NE(place, nullptr);
     EXPECT_EQ(place->text(), "Autofit  Place");
-    EXPECT_NE(qobject_cast<QLineEdit*>(widgetOf(dlg.GetDlgItem(2004))), nullptr);
-    auto* map = qobject_cast<QLabel*>(widgetOf(dlg.GetDlgItem(2001)));
+    EXPECT_NE(qobject_cast<QLineEdit*>(widgetOf(dlg.GetDlgItem(IDC_EDIT_MIN))), nullptr);
+    auto* map = qobject_cast<QLabel*>(widgetOf(dlg.GetDlgItem(IDC_MAP_TIMEDOMAIN)));
     ASSERT_NE(map, nullptr);
     EXPECT_TRUE(map->testAttribute(Qt::WA_TransparentForMouseEvents));
     // The client edge lies outside the map's client area.
     CRect rc;
-    dlg.GetDlgItem(2001)->GetClientRect(&rc);
+    dlg.GetDlgItem(IDC_MAP_TIMEDOMAIN)->GetClientRect(&rc);
     EXPECT_EQ(rc.Width(), MulDiv(290, 6, 4) - 2 * map->frameWidth());
     EXPECT_EQ(rc.Height(), MulDiv(294, 13, 8) - 2 * map->frameWidth());
 }
 
 TEST(DialogTemplate, MenuBarAboveTheClientAreaCarriesMenu2002) {
     CDialog dlg;
-    ASSERT_TRUE(dlg.Create(2021));
+    ASSERT_TRUE(dlg.Create(IDD_CONTMAP3D_SPECTRAL));
     QWidget* frame = frameOf(&dlg);
     auto* bar = frame->findChild<QMenuBar*>();
     ASSERT_NE(bar, nullptr);
@@ -98,8 +101,10 @@ TEST(DialogTemplate, MenuBarAboveTheClientAreaCarriesMenu2002) {
     std::vector<std::pair<int, std::string>> items;
     for (QAction* a : popup->actions())
         items.emplace_back(a->data().toInt(), a->text().toStdString());
-    const std::vector<std::pair<int, std::string>> expected = {
-        {2005, "Normal"}, {2009, "Rotate"}, {2007, "Zoom"}, {2020, "Pick Sensor"}};
+    const std::vector<std::pair<int, std::string>> expected = {{ID_VIEW_NORMAL, "Normal"},
+                                                               {ID_VIEW_ROTATE, "Rotate"},
+                                                               {ID_VIEW_ZOOM, "Zoom"},
+                                                               {ID_VIEW_PICKSENSOR, "Pick Sensor"}};
     EXPECT_EQ(items, expected);
     // Control positions count from below the menu bar.
     EXPECT_EQ(widgetOf(&dlg)->y(), bar->height());
@@ -108,31 +113,40 @@ TEST(DialogTemplate, MenuBarAboveTheClientAreaCarriesMenu2002) {
 
 TEST(DialogTemplate, TabWalksTheTabStopsInTemplateOrderAndWraps) {
     CDialog dlg;
-    ASSERT_TRUE(dlg.Create(2017));
+    ASSERT_TRUE(dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
     dlg.ShowWindow(SW_SHOW);
     ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&dlg)));
     EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(IDOK));
 
-    const std::vector<int> forward = {2003, 2004, 2005, 2006, 2008, 2010,
-                                      2011, 2012, 2013, 2014, IDOK};
+    const std::vector<int> forward = {IDC_AUTOFIT_COLOR,
+                                      IDC_EDIT_MIN,
+                                      IDC_EDIT_MAX,
+                                      IDC_UPDATE,
+                                      IDC_AUTOFIT_PLACE,
+                                      IDC_SENSORS,
+                                      IDC_SENSOR_ACT,
+                                      IDC_CONTOURMAP,
+                                      IDC_CONTOUR_ACT,
+                                      IDC_MARK_SELECTION,
+                                      IDOK};
     for (int nId : forward) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(nId)) << "expected " << nId;
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-    EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(2014));
+    EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(IDC_MARK_SELECTION));
     // Arrows move between controls, but stay inside an edit.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
-    EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(2013));
-    dlg.GetDlgItem(2004)->SetFocus();
+    EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(IDC_CONTOUR_ACT));
+    dlg.GetDlgItem(IDC_EDIT_MIN)->SetFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-    EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(2004));
+    EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(IDC_EDIT_MIN));
 }
 
 TEST(DialogTemplate, ChildWindowFromPointUsesGeometryEvenForTransparentStatics) {
     CDialog dlg;
-    ASSERT_TRUE(dlg.Create(2017));
-    CWnd* pMap = dlg.GetDlgItem(2001);
+    ASSERT_TRUE(dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
+    CWnd* pMap = dlg.GetDlgItem(IDC_MAP_TIMEDOMAIN);
     const QRect map = widgetOf(pMap)->geometry();
     EXPECT_EQ(dlg.ChildWindowFromPoint(CPoint(map.center().x(), map.center().y())), pMap);
     EXPECT_EQ(dlg.ChildWindowFromPoint(CPoint(map.x(), map.y())), pMap);
@@ -148,7 +162,7 @@ TEST(DialogTemplate, CreationFailsCleanly) {
     EXPECT_FALSE(dlg.Create(9999));
     EXPECT_EQ(dlg.m_hWnd, nullptr);
     EXPECT_FALSE(dlg.CreateIndirect(nullptr));
-    ASSERT_TRUE(dlg.Create(2020));
-    EXPECT_FALSE(dlg.Create(2020)); // once only
+    ASSERT_TRUE(dlg.Create(IDD_CONTMAP3D_MODELING));
+    EXPECT_FALSE(dlg.Create(IDD_CONTMAP3D_MODELING)); // once only
     EXPECT_EQ(dlg.GetDlgItem(4711), nullptr);
 }

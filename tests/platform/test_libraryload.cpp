@@ -1,4 +1,5 @@
 #include "afxwin.h"
+#include "resource.h"
 
 #include <EGL/egl.h>
 #include <QCoreApplication>
@@ -12,12 +13,14 @@ TEST(LibraryLoad, RegistersResourcesAndRunTimeClassesAndNothingElse) {
     CDynLinkLibrary* pEntry = AfxGetFirstDynLinkLibrary();
     ASSERT_NE(pEntry, nullptr);
     EXPECT_EQ(pEntry->m_pNextDLL, nullptr);
-    for (int nId : {2017, 2018, 2020, 2021})
+    for (int nId : {IDD_CONTMAP3D_TIMEDOMAIN, IDD_CONTMAP3D_FREQUENCY, IDD_CONTMAP3D_MODELING,
+                    IDD_CONTMAP3D_SPECTRAL})
         EXPECT_EQ(AfxFindResourceHandle(nId, RT_DIALOGqv), pEntry->m_hResource) << nId;
-    EXPECT_EQ(AfxFindResourceHandle(2002, RT_MENUqv), pEntry->m_hResource);
-    for (int nId : {2002, 2003, 2004})
+    EXPECT_EQ(AfxFindResourceHandle(IDR_VIEWMODE, RT_MENUqv), pEntry->m_hResource);
+    for (int nId : {IDC_CURSOR_ZOOM, IDC_CURSOR_ROTATE, IDC_CURSOR_PICK})
         EXPECT_EQ(AfxFindResourceHandle(nId, RT_GROUP_CURSORqv), pEntry->m_hResource) << nId;
-    EXPECT_STREQ(AfxFindDialogTemplate(nullptr, 2017)->pszTitle, "Time-domain 3D Contour Map");
+    EXPECT_STREQ(AfxFindDialogTemplate(nullptr, IDD_CONTMAP3D_TIMEDOMAIN)->pszTitle,
+                 "Time-domain 3D Contour Map");
     EXPECT_NE(CRuntimeClass::FromName("CDialog"), nullptr);
     EXPECT_NE(CRuntimeClass::FromName("CStatic"), nullptr);
 
@@ -30,7 +33,7 @@ TEST(LibraryLoad, RegistersResourcesAndRunTimeClassesAndNothingElse) {
 
 TEST(LibraryLoad, WindowsNeedTheToolkit) {
     CDialog dlg;
-    EXPECT_FALSE(dlg.Create(2017));
+    EXPECT_FALSE(dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
     EXPECT_EQ(dlg.m_hWnd, nullptr);
     CFont font;
     EXPECT_TRUE(font.CreatePointFont(90, "Arial"));

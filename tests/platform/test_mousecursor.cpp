@@ -26,7 +26,9 @@ public:
     CMouseView m_view;
     int m_nUpsOverView = 0;
 
-    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, 2001, m_view); }
+    void DoDataExchange(CDataExchange* pDX) override {
+        DDX_Control(pDX, IDC_MAP_TIMEDOMAIN, m_view);
+    }
     void OnLButtonDown(UINT nFlags, CPoint point) override {
         if (ChildWindowFromPoint(point) == &m_view) {
             MapWindowPoints(&m_view, &point, 1);
@@ -64,7 +66,7 @@ public:
 class MouseAndCursor : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_dlg.Create(2017));
+        ASSERT_TRUE(m_dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
         m_dlg.ShowWindow(SW_SHOW);
         ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
         const QRect map = widgetOf(&m_view())->geometry();
@@ -144,7 +146,7 @@ TEST_P(Cursors, LoadByIdThroughTheChainWithImageAndHotSpot) {
     EXPECT_EQ(hot.x, c.hotSpot.x);
     EXPECT_EQ(hot.y, c.hotSpot.y);
 
-    const QCursor cursor = _afxQCursor(h);
+    const QCursor cursor = afxqt::_afxQCursor(h);
     EXPECT_EQ(cursor.hotSpot(), QPoint(c.hotSpot.x, c.hotSpot.y));
     // Bitmap and mask: black marks a set bit.
     const QImage bits = cursor.bitmap().toImage();
@@ -164,35 +166,39 @@ TEST_P(Cursors, LoadByIdThroughTheChainWithImageAndHotSpot) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ViewModes, Cursors,
-                         testing::Values(CursorCase{2002, {16, 15}}, CursorCase{2003, {17, 16}},
-                                         CursorCase{2004, {13, 1}}));
+                         testing::Values(CursorCase{IDC_CURSOR_ZOOM, {16, 15}},
+                                         CursorCase{IDC_CURSOR_ROTATE, {17, 16}},
+                                         CursorCase{IDC_CURSOR_PICK, {13, 1}}));
 
 TEST(CursorLookup, UnknownIdsGiveNoCursor) {
     EXPECT_EQ(AfxFindResourceHandle(9999, RT_GROUP_CURSORqv), nullptr);
-    EXPECT_EQ(LoadCursorW(AfxFindResourceHandle(2002, RT_GROUP_CURSORqv), 9999), nullptr);
+    EXPECT_EQ(LoadCursorW(AfxFindResourceHandle(IDC_CURSOR_ZOOM, RT_GROUP_CURSORqv), 9999),
+              nullptr);
     EXPECT_EQ(LoadCursorW(nullptr, 4711), nullptr);
     EXPECT_NE(LoadCursorW(nullptr, IDC_ARROW), nullptr);
     EXPECT_FALSE(AfxGetCursorInfo(nullptr, nullptr, nullptr));
 }
 
 TEST_F(MouseAndCursor, TheDialogSetsTheCursorOverItselfAndItsControls) {
-    HCURSOR hRotate = LoadCursorW(AfxFindResourceHandle(2003, RT_GROUP_CURSORqv), 2003);
+    HCURSOR hRotate =
+        LoadCursorW(AfxFindResourceHandle(IDC_CURSOR_ROTATE, RT_GROUP_CURSORqv), IDC_CURSOR_ROTATE);
     m_view().m_hMode = hRotate;
     QTest::mouseMove(window(), overView(100, 100));
     EXPECT_EQ(GetCursor(), hRotate);
     EXPECT_EQ(widgetOf(&m_dlg)->cursor().hotSpot(), QPoint(17, 16));
     const QPoint overCheck =
-        windowPoint(&m_dlg, widgetOf(m_dlg.GetDlgItem(2003))->geometry().center());
+        windowPoint(&m_dlg, widgetOf(m_dlg.GetDlgItem(IDC_AUTOFIT_COLOR))->geometry().center());
     QTest::mouseMove(window(), overCheck);
     EXPECT_EQ(GetCursor(), hRotate);
-    EXPECT_EQ(widgetOf(m_dlg.GetDlgItem(2003))->cursor().hotSpot(), QPoint(17, 16));
+    EXPECT_EQ(widgetOf(m_dlg.GetDlgItem(IDC_AUTOFIT_COLOR))->cursor().hotSpot(), QPoint(17, 16));
 
     // Normal mode: each window's own cursor.
     m_view().m_hMode = nullptr;
     QTest::mouseMove(window(), overCheck + QPoint(1, 0));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
-    QTest::mouseMove(window(),
-                     windowPoint(&m_dlg, widgetOf(m_dlg.GetDlgItem(2004))->geometry().center()));
+    QTest::mouseMove(
+        window(),
+        windowPoint(&m_dlg, widgetOf(m_dlg.GetDlgItem(IDC_EDIT_MIN))->geometry().center()));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_IBEAM));
 }
 
@@ -235,7 +241,7 @@ TEST_F(MouseAndCursor, PlacementMovesTheViewsBottomRightInsideTheClientArea) {
 
 TEST_F(MouseAndCursor, ShowHideVisibilityAndForeground) {
     CDialog second;
-    ASSERT_TRUE(second.Create(2018));
+    ASSERT_TRUE(second.Create(IDD_CONTMAP3D_FREQUENCY));
     EXPECT_FALSE(second.IsWindowVisible());
     EXPECT_FALSE(second.ShowWindow(SW_SHOW));
     ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&second)));
@@ -244,7 +250,7 @@ TEST_F(MouseAndCursor, ShowHideVisibilityAndForeground) {
     EXPECT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
     EXPECT_TRUE(second.ShowWindow(SW_HIDE));
     EXPECT_FALSE(second.IsWindowVisible());
-    EXPECT_FALSE(second.GetDlgItem(2015)->IsWindowVisible());
+    EXPECT_FALSE(second.GetDlgItem(IDC_MAP_SPECTRUM)->IsWindowVisible());
 }
 
 } // namespace

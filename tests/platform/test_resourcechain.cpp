@@ -35,7 +35,8 @@ TEST(ResourceChain, ModulesRegisterAndDeregisterTheirResources) {
     EXPECT_EQ(AfxFindResourceHandle(7001, RT_MENUqv), nullptr); // right id, wrong type
     EXPECT_EQ(AfxFindResourceHandle(7001, 99), nullptr);
     // Modules registered earlier are searched first.
-    EXPECT_EQ(AfxFindResourceHandle(2017, RT_DIALOGqv), AfxResourceModule(cm3dResourceTable()));
+    EXPECT_EQ(AfxFindResourceHandle(IDD_CONTMAP3D_TIMEDOMAIN, RT_DIALOGqv),
+              AfxResourceModule(cm3dResourceTable()));
     {
         CDialog dlg;
         EXPECT_TRUE(dlg.Create(7001));
@@ -47,17 +48,18 @@ TEST(ResourceChain, ModulesRegisterAndDeregisterTheirResources) {
     AfxTermExtensionModule(module);
     EXPECT_EQ(AfxFindResourceHandle(7001, RT_DIALOGqv), nullptr);
     EXPECT_EQ(AfxFindCursorTemplate(nullptr, 7002), nullptr);
-    EXPECT_NE(AfxFindResourceHandle(2017, RT_DIALOGqv), nullptr);
+    EXPECT_NE(AfxFindResourceHandle(IDD_CONTMAP3D_TIMEDOMAIN, RT_DIALOGqv), nullptr);
     AfxTermExtensionModule(module); // a second time does nothing
     CDialog dlg;
     EXPECT_FALSE(dlg.Create(7001));
 }
 
 TEST(ResourceChain, TheLibraryTablesHoldEveryResource) {
-    for (int nId : {2017, 2018, 2020, 2021})
+    for (int nId : {IDD_CONTMAP3D_TIMEDOMAIN, IDD_CONTMAP3D_FREQUENCY, IDD_CONTMAP3D_MODELING,
+                    IDD_CONTMAP3D_SPECTRAL})
         EXPECT_NE(AfxFindDialogTemplate(nullptr, nId), nullptr) << nId;
-    EXPECT_NE(AfxFindMenuTemplate(nullptr, 2002), nullptr);
-    for (int nId : {2002, 2003, 2004})
+    EXPECT_NE(AfxFindMenuTemplate(nullptr, IDR_VIEWMODE), nullptr);
+    for (int nId : {IDC_CURSOR_ZOOM, IDC_CURSOR_ROTATE, IDC_CURSOR_PICK})
         EXPECT_NE(AfxFindResourceHandle(nId, RT_GROUP_CURSORqv), nullptr) << nId;
 }
 

@@ -4,6 +4,8 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+
 namespace {
 
 using Vertex = std::vector<double>;
@@ -13,12 +15,31 @@ protected:
     CTestMap m_map;
     std::unique_ptr<CMEGDataqv> m_pData;
 
+    std::vector<STestChannel> m_channels;
+
     void load(const std::vector<STestChannel>& channels) {
+        m_channels = channels;
         m_pData = makeTestRecording(channels);
         m_map.setMegData(m_pData.get());
         m_map.m_bAutofitPlace = 0;
     }
     static Vertex v(double x, double y, double z) { return {x, y, z}; }
+    // The slots whose sensors a fan's vertices stand for, in order (the exact vertices are the
+    // stream references' business). Sensors lie millimetres apart and are not recentred.
+    std::vector<int> slots(const std::vector<Vertex>& fan) const {
+        std::vector<int> result;
+        for (const Vertex& vertex : fan) {
+            int nSlot = -1;
+            for (std::size_t i = 0; i < m_channels.size() && nSlot < 0; ++i) {
+                const STestChannel& c = m_channels[i];
+                if (!c.bEmpty && std::fabs(vertex.at(0) - c.x) < 1e-3 &&
+                    std::fabs(vertex.at(1) - c.y) < 1e-3 && std::fabs(vertex.at(2) - c.z) < 1e-3)
+                    nSlot = static_cast<int>(i);
+            }
+            result.push_back(nSlot);
+        }
+        return result;
+    }
 };
 
 TEST_F(RendererSurface, NeighboursWithinTheRadiusIncludingItself) {
@@ -37,14 +58,13 @@ TEST_F(RendererSurface, NeighboursWithinTheRadiusIncludingItself) {
             EXPECT_EQ(nResult, 1);
             const auto fans = recorder.primitives(GL_TRIANGLE_FAN);
             ASSERT_EQ(fans.size(), 2u);
-            const Vertex a = v(0, 0, 0), b = v(static_cast<float>(c.dDistance), 0, 0);
             if (c.bNeighbours) {
                 // Rim vertices follow slot order; the centre repeats itself.
-                EXPECT_EQ(fans[0], (std::vector<Vertex>{a, a, b}));
-                EXPECT_EQ(fans[1], (std::vector<Vertex>{b, a, b}));
+                EXPECT_EQ(slots(fans[0]), (std::vector<int>{0, 0, 1}));
+                EXPECT_EQ(slots(fans[1]), (std::vector<int>{1, 0, 1}));
             } else {
-                EXPECT_EQ(fans[0], (std::vector<Vertex>{a, a}));
-                EXPECT_EQ(fans[1], (std::vector<Vertex>{b, b}));
+                EXPECT_EQ(slots(fans[0]), (std::vector<int>{0, 0}));
+                EXPECT_EQ(slots(fans[1]), (std::vector<int>{1, 1}));
             }
         }
     }
@@ -74,8 +94,8 @@ TEST_F(RendererSurface, ChannelNotGoodForAllTrialsHasAFanButIsInNoRim) {
         m_map.drawSensorMapTriFan();
         const auto fans = recorder.primitives(GL_TRIANGLE_FAN);
         ASSERT_EQ(fans.size(), 2u);
-        EXPECT_EQ(fans[0], (std::vector<Vertex>{v(0, 0, 0), v(0, 0, 0)}));
-        EXPECT_EQ(fans[1], (std::vector<Vertex>{v(20, 0, 0), v(0, 0, 0)}));
+        EXPECT_EQ(slots(fans[0]), (std::vector<int>{0, 0}));
+        EXPECT_EQ(slots(fans[1]), (std::vector<int>{1, 0}));
     }
     {
         // Only the time-domain surface asks.
@@ -108,22 +128,16 @@ TEST_F(RendererSurface, SkippedChannels) {
     // Frequency: spectral data is needed as centre and as rim.
     const auto frqcFans = frqc.primitives(GL_TRIANGLE_FAN);
     ASSERT_EQ(frqcFans.size(), 2u);
-    EXPECT_EQ(frqcFans[0], (std::vector<Vertex>{v(0, 0, 0), v(0, 0, 0), v(8, 0, 0)}));
+    EXPECT_EQ(slots(frqcFans[0]), (std::vector<int>{3, 3, 5}));
 }
 
-TEST_F(RendererSurface, NoMeasuringChannelSetsMaterialAndDrawsNothing) {
+TEST_F(RendererSurface, NoMeasuringChannelDrawsNothing) {
     STestChannel eeg = at(0, 0, 0);
     eeg.bMeg = false;
     load({eeg});
     CGLRecorder recorder;
     EXPECT_EQ(m_map.drawSensorMapTriFan(), 1);
     EXPECT_EQ(recorder.count("glBegin"), 0u);
-    const auto materials = recorder.named("glMaterialfv");
-    ASSERT_EQ(materials.size(), 2u);
-    EXPECT_EQ(materials[0].nFace, unsigned(GL_FRONT));
-    EXPECT_EQ(materials[0].nPname, unsigned(GL_AMBIENT));
-    EXPECT_EQ(materials[1].nPname, unsigned(GL_DIFFUSE));
-    EXPECT_EQ(materials[1].adArgs, (std::vector<double>{0.5, 0.5, 0.5, 1.0}));
 }
 
 TEST_F(RendererSurface, NothingToDrawFromMakesNoCall) {

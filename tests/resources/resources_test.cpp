@@ -1,3 +1,5 @@
+#include "afxmsgbox.h"
+#include "resource.h"
 #include "resourcetypes.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +16,8 @@ namespace {
 const CDlgTemplateqv& dialog(int nId) {
     const CDlgTemplateqv* pDlg = findDialogTemplate(cm3dResourceTable(), nId);
     EXPECT_NE(pDlg, nullptr) << nId;
-    return pDlg != nullptr ? *pDlg : *findDialogTemplate(cm3dResourceTable(), 2017);
+    return pDlg != nullptr ? *pDlg
+                           : *findDialogTemplate(cm3dResourceTable(), IDD_CONTMAP3D_TIMEDOMAIN);
 }
 
 constexpr int kSize = 32;
@@ -22,14 +25,14 @@ constexpr int kSize = 32;
 const CCursorTemplateqv& cursor(int nId) {
     const CCursorTemplateqv* pCur = findCursorTemplate(cm3dResourceTable(), nId);
     EXPECT_NE(pCur, nullptr) << nId;
-    return pCur != nullptr ? *pCur : *findCursorTemplate(cm3dResourceTable(), 2002);
+    return pCur != nullptr ? *pCur : *findCursorTemplate(cm3dResourceTable(), IDC_CURSOR_ZOOM);
 }
 
 bool drawn(const CCursorTemplateqv& cur, int x, int y) {
     return x >= 0 && y >= 0 && x < kSize && y < kSize && cur.apszRows[y][x] != '.';
 }
 
-// Every template equals the time-domain one (2017) control by control and in its header,
+// Every template equals the time-domain one control by control and in its header,
 // apart from the title and the differences named here.
 TEST(DialogTemplates, DifferencesFromTimeDomain) {
     struct Case {
@@ -38,11 +41,12 @@ TEST(DialogTemplates, DifferencesFromTimeDomain) {
         int nMapId;
         short nOkY, nUpdateY, nSensorActCx;
     };
-    const Case cases[] = {{2017, "Time-domain 3D Contour Map", 2001, 179, 163, 55},
-                          {2018, "Frequency 3D Contourmap", 2015, 153, 137, 55},
-                          {2020, "Modeling 3D Contour Map", 2001, 179, 163, 55},
-                          {2021, "Spectral 3D Contourmap", 2015, 153, 137, 58}};
-    const CDlgTemplateqv& ref = dialog(2017);
+    const Case cases[] = {
+        {IDD_CONTMAP3D_TIMEDOMAIN, "Time-domain 3D Contour Map", IDC_MAP_TIMEDOMAIN, 179, 163, 55},
+        {IDD_CONTMAP3D_FREQUENCY, "Frequency 3D Contourmap", IDC_MAP_SPECTRUM, 153, 137, 55},
+        {IDD_CONTMAP3D_MODELING, "Modeling 3D Contour Map", IDC_MAP_TIMEDOMAIN, 179, 163, 55},
+        {IDD_CONTMAP3D_SPECTRAL, "Spectral 3D Contourmap", IDC_MAP_SPECTRUM, 153, 137, 58}};
+    const CDlgTemplateqv& ref = dialog(IDD_CONTMAP3D_TIMEDOMAIN);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.nDlg);
         const CDlgTemplateqv& dlg = dialog(c.nDlg);
@@ -51,17 +55,17 @@ TEST(DialogTemplates, DifferencesFromTimeDomain) {
         EXPECT_EQ(std::make_tuple(dlg.dwStyle, dlg.nPointSize, dlg.cx, dlg.cy, dlg.nMenuId),
                   std::make_tuple(ref.dwStyle, ref.nPointSize, ref.cx, ref.cy, ref.nMenuId));
         // Only the dialogs of a time selection have its mark, the last control.
-        ASSERT_EQ(dlg.nItems, ref.nItems - (c.nMapId == 2001 ? 0 : 1));
+        ASSERT_EQ(dlg.nItems, ref.nItems - (c.nMapId == IDC_MAP_TIMEDOMAIN ? 0 : 1));
         for (int i = 0; i < dlg.nItems; ++i) {
             const CDlgItemTemplateqv &it = dlg.pItems[i], &was = ref.pItems[i];
             SCOPED_TRACE(was.nId);
-            EXPECT_EQ(it.nId, was.nId == 2001 ? c.nMapId : was.nId) << "tab order";
+            EXPECT_EQ(it.nId, was.nId == IDC_MAP_TIMEDOMAIN ? c.nMapId : was.nId) << "tab order";
             EXPECT_STREQ(it.pszClass, was.pszClass);
             EXPECT_STREQ(it.pszText, was.pszText);
             EXPECT_EQ(std::make_tuple(it.dwStyle, it.dwExStyle, it.x, it.cy),
                       std::make_tuple(was.dwStyle, was.dwExStyle, was.x, was.cy));
-            EXPECT_EQ(it.y, was.nId == 1 ? c.nOkY : was.nId == 2006 ? c.nUpdateY : was.y);
-            EXPECT_EQ(it.cx, was.nId == 2011 ? c.nSensorActCx : was.cx);
+            EXPECT_EQ(it.y, was.nId == IDOK ? c.nOkY : was.nId == IDC_UPDATE ? c.nUpdateY : was.y);
+            EXPECT_EQ(it.cx, was.nId == IDC_SENSOR_ACT ? c.nSensorActCx : was.cx);
         }
     }
 }
@@ -70,7 +74,8 @@ TEST(DialogTemplates, DifferencesFromTimeDomain) {
 // Buttons and edits take the tab stop, OK alone is the default button, and the map keeps
 // SS_NOTIFY off so that it stays transparent to hit-testing and the dialog gets the mouse.
 TEST(DialogTemplates, LayoutAndStylesByControlKind) {
-    for (int nDlg : {2017, 2018, 2020, 2021}) {
+    for (int nDlg : {IDD_CONTMAP3D_TIMEDOMAIN, IDD_CONTMAP3D_FREQUENCY, IDD_CONTMAP3D_MODELING,
+                     IDD_CONTMAP3D_SPECTRAL}) {
         SCOPED_TRACE(nDlg);
         const CDlgTemplateqv& dlg = dialog(nDlg);
         std::set<int> seen;
@@ -90,28 +95,31 @@ TEST(DialogTemplates, LayoutAndStylesByControlKind) {
             const bool bMap = std::strcmp(a.pszClass, "STATIC") == 0 && a.nId != -1;
             EXPECT_EQ(a.dwStyle & (WS_CHILD | WS_VISIBLE), WS_CHILD | WS_VISIBLE);
             EXPECT_EQ((a.dwStyle & WS_TABSTOP) != 0, bButton || !std::strcmp(a.pszClass, "EDIT"));
-            EXPECT_EQ(bButton && (a.dwStyle & 0xF) == BS_DEFPUSHBUTTON, a.nId == 1);
+            EXPECT_EQ(bButton && (a.dwStyle & 0xF) == BS_DEFPUSHBUTTON, a.nId == IDOK);
             EXPECT_TRUE(!bMap || (a.dwStyle & (SS_NOTIFY | SS_SUNKEN)) == SS_SUNKEN);
             EXPECT_EQ(a.dwExStyle, bMap ? WS_EX_CLIENTEDGE : 0UL);
         }
     }
 }
 
-// Ids repeat across kinds (menu and cursor 2002), so each lookup keeps to its own kind's list.
+// Ids repeat across kinds (the menu and the zoom cursor share one), so each lookup keeps to its own
+// kind's list.
 TEST(Lookups, EachKindFindsOnlyItsOwnIds) {
     const CResourceTableqv& table = cm3dResourceTable();
-    EXPECT_NE(findMenuTemplate(table, dialog(2017).nMenuId), nullptr) << "the dialogs' menu bar";
-    EXPECT_EQ(findDialogTemplate(table, 2002), nullptr);
-    EXPECT_EQ(findMenuTemplate(table, 2017), nullptr);
-    EXPECT_EQ(findCursorTemplate(table, 2005), nullptr);
+    EXPECT_NE(findMenuTemplate(table, dialog(IDD_CONTMAP3D_TIMEDOMAIN).nMenuId), nullptr)
+        << "the dialogs' menu bar";
+    EXPECT_EQ(findDialogTemplate(table, IDR_VIEWMODE), nullptr);
+    EXPECT_EQ(findMenuTemplate(table, IDD_CONTMAP3D_TIMEDOMAIN), nullptr);
+    EXPECT_EQ(findCursorTemplate(table, ID_VIEW_NORMAL), nullptr);
     const CResourceTableqv empty = {nullptr, 0, nullptr, 0, nullptr, 0};
-    EXPECT_TRUE(!findDialogTemplate(empty, 2017) && !findMenuTemplate(empty, 2002) &&
-                !findCursorTemplate(empty, 2002));
+    EXPECT_TRUE(!findDialogTemplate(empty, IDD_CONTMAP3D_TIMEDOMAIN) &&
+                !findMenuTemplate(empty, IDR_VIEWMODE) &&
+                !findCursorTemplate(empty, IDC_CURSOR_ZOOM));
 }
 
 // Zoom and rotate are drawn point-symmetric about their hot spot; the hand points with it.
 TEST(Cursors, WellFormedWithHotSpotOnTheShape) {
-    for (int nId : {2002, 2003, 2004}) {
+    for (int nId : {IDC_CURSOR_ZOOM, IDC_CURSOR_ROTATE, IDC_CURSOR_PICK}) {
         SCOPED_TRACE(nId);
         const CCursorTemplateqv& cur = cursor(nId);
         for (int y = 0; y < kSize; ++y)
@@ -119,7 +127,7 @@ TEST(Cursors, WellFormedWithHotSpotOnTheShape) {
                         cur.apszRows[y][kSize] == '\0')
                 << "row " << y;
         EXPECT_TRUE(drawn(cur, cur.nHotSpotX, cur.nHotSpotY));
-        for (int y = 0; y < kSize && nId != 2004; ++y)
+        for (int y = 0; y < kSize && nId != IDC_CURSOR_PICK; ++y)
             for (int x = 0; x < kSize; ++x)
                 EXPECT_EQ(drawn(cur, x, y),
                           drawn(cur, 2 * cur.nHotSpotX - x, 2 * cur.nHotSpotY - y))
@@ -128,7 +136,7 @@ TEST(Cursors, WellFormedWithHotSpotOnTheShape) {
 }
 
 TEST(Cursors, ZoomRingsAreConcentricAroundHotSpot) {
-    const CCursorTemplateqv& cur = cursor(2002);
+    const CCursorTemplateqv& cur = cursor(IDC_CURSOR_ZOOM);
     const int cx = cur.nHotSpotX, cy = cur.nHotSpotY;
     // Pixels at the same distance from the centre should agree on being drawn.
     std::map<int, std::pair<int, int>> byRadius; // squared distance -> (drawn, all)
@@ -157,7 +165,7 @@ TEST(Cursors, ZoomRingsAreConcentricAroundHotSpot) {
 }
 
 TEST(Cursors, HandHotSpotIsTheTopmostFingerTip) {
-    const CCursorTemplateqv& cur = cursor(2004);
+    const CCursorTemplateqv& cur = cursor(IDC_CURSOR_PICK);
     int nTop = 0;
     while (nTop < kSize - 1 && std::strspn(cur.apszRows[nTop], ".") == size_t{kSize})
         ++nTop;

@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
         }
         if (n % 50 == 49) {
             // Now and then the host hides and shows the time-domain map, which renews its viewport.
-            QTest::mouseClick(widgetOf(*time.GetDlgItem(1)), Qt::LeftButton);
+            QTest::mouseClick(widgetOf(*time.GetDlgItem(IDOK)), Qt::LeftButton);
             window.openMap(CDemoWindow::mapTime);
         }
         pump();

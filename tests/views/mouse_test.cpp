@@ -144,12 +144,13 @@ TEST_F(MapViewMouse, EachModeShowsItsCursorAllOverTheDialog) {
     CDlgContMap3DTimedomain& dlg = *m_face.m_pDlgTimeDomain;
     const CPoint overMap = inDialog(view, CPoint(50, 50));
     CPoint overCheck(2, 2);
-    dlg.GetDlgItem(2003)->MapWindowPoints(&dlg, &overCheck, 1);
+    dlg.GetDlgItem(IDC_AUTOFIT_COLOR)->MapWindowPoints(&dlg, &overCheck, 1);
 
     const struct {
         const char* pszItem;
         int nCursor;
-    } cases[] = {{"Rotate", 2003}, {"Zoom", 2002}, {"Pick Sensor", 2004}};
+    } cases[] = {
+        {"Rotate", IDC_CURSOR_ROTATE}, {"Zoom", IDC_CURSOR_ZOOM}, {"Pick Sensor", IDC_CURSOR_PICK}};
     for (const auto& c : cases) {
         choose(dlg, c.pszItem);
         for (CPoint pt : {overMap, overCheck}) {

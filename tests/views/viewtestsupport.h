@@ -9,6 +9,7 @@
 #include "dlgcontmap3dtimedomain.h"
 #include "gl4dqv.h"
 #include "rendertestsupport.h"
+#include "resource.h"
 #include "windowtest.h"
 
 #include <gtest/gtest.h>
