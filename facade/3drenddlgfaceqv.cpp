@@ -5,11 +5,16 @@
 #include "dlgcontmap3dmodeling.h"
 #include "dlgcontmap3dtimedomain.h"
 
+extern const int g_nCm3dStartupHook;
+
 namespace {
 
 template <class TDialog> bool isShown(TDialog* pDlg) {
     return pDlg != nullptr && pDlg->IsWindowVisible();
 }
+
+// The start-up hook's object file must come along in a static link (see libmain.cpp).
+__attribute__((used)) const int* const s_pStartupHook = &g_nCm3dStartupHook;
 
 // The parentless window is owned by the application's main window.
 template <class TDialog> TDialog* createDialog(TDialog*& pDlg) {

@@ -4,6 +4,10 @@
 
 #include "afxreschain.h"
 
+// Referenced by the dialog facade, so that a static link of the library, which keeps only the
+// object files something refers to, keeps this one and with it the hook.
+extern const int g_nCm3dStartupHook = 1;
+
 namespace {
 
 AFX_EXTENSION_MODULE s_extContourMap3D = {FALSE, nullptr, nullptr, nullptr};
