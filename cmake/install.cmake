@@ -17,13 +17,15 @@ install(TARGETS contourmap-render contourmap-demo
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/mne_export.py
     DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME contourmap-mne-export)
 
-# The facades, the renderer, the recording and viewport classes with their fill API, and the
-# message-box hook: everything a host calls. The window layer stays inside the library.
+# The facades, the renderer, the smooth field map, the recording and viewport classes with their
+# fill API, and the message-box hook: everything a host calls. The window layer stays inside
+# the library.
 file(GLOB CM3D_INTERFACE_HEADERS ${PROJECT_SOURCE_DIR}/interfaces/*.h)
 install(FILES
     ${PROJECT_SOURCE_DIR}/facade/3drenddlgface.h
     ${PROJECT_SOURCE_DIR}/facade/3drenddlgfaceqv.h
     ${PROJECT_SOURCE_DIR}/renderer/show3dcntmap.h
+    ${PROJECT_SOURCE_DIR}/fieldmap/smoothfieldmap.h
     ${PROJECT_SOURCE_DIR}/platform/core/afxmsgbox.h
     ${PROJECT_SOURCE_DIR}/platform/core/cm3d_export.h
     ${PROJECT_SOURCE_DIR}/siblings/recordingkit/recordingjson.h
