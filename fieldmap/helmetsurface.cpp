@@ -28,8 +28,8 @@ const double dMaxKeepSpacings = 2.0;
 const int nMinLevel = 2;
 const int nMaxLevel = 7;
 // Vertices times spline columns: the kernel matrix is kept as doubles, so this holds it to
-// 64 MB.
-const double dMaxKernelEntries = 8e6;
+// 32 MB.
+const double dMaxKernelEntries = 4e6;
 
 using Triangle = std::array<int, 3>;
 

@@ -84,6 +84,13 @@ int _mapInput(const CShow3DCntMapqv& map, int nKind, SMapValueSource& src, std::
     return 1;
 }
 
+// A sensor at the sphere's very centre, or so far out that its distance is not a number, has no
+// direction and stays out of the fit.
+bool _hasDirection(const Vec3& fromCentre) {
+    const double d = fromCentre.norm();
+    return d > 0.0 && std::isfinite(d);
+}
+
 void _pushDot(std::vector<float>& aDots, const double adPos[3], const fieldmap::SSphere& sphere) {
     Vec3 p(adPos[0], adPos[1], adPos[2]);
     const Vec3 d = p - sphere.centre;
@@ -151,8 +158,8 @@ int CSmoothFieldMap::update(const CShow3DCntMapqv& map, int nKind) {
     p.aSensorDots.clear();
     p.aExcludedDots.clear();
     p.nMarkedDot = -1;
+    p.bReady = false;
     if (nKind != kindTime && nKind != kindFrequency && nKind != kindSpectral) {
-        p.bHasSurface = false;
         return p.fail("unknown map kind " + std::to_string(nKind));
     }
     p.nKind = nKind;
@@ -174,7 +181,6 @@ int CSmoothFieldMap::update(const CShow3DCntMapqv& map, int nKind) {
     std::string strWhy;
     CMDChannelqv** ppChannels = nullptr;
     if (!_mapInput(map, nKind, src, strWhy) || !(ppChannels = map.m_pTrial->getAllChannelPt())) {
-        p.bHasSurface = false;
         return p.fail(strWhy.empty() ? "the trial has no channels" : strWhy);
     }
     const int nSlots = map.m_pTrial->getTotalChannel();
@@ -218,12 +224,12 @@ int CSmoothFieldMap::update(const CShow3DCntMapqv& map, int nKind) {
         p.aSolvedValues.clear();
         p.bHasSurface = p.buildLayout();
     }
-    // Sensors the fit had to leave out (at the sphere's centre) are not in aSlots.
+    // Sensors the fit had to leave out (no direction from the centre) are not in aSlots.
     std::vector<char> aTaking(p.aLayout.size(), 0);
     for (std::size_t i = 0; i < p.aLayout.size(); ++i) {
         const Vec3 d = Vec3(p.aLayout[i].adPos[0], p.aLayout[i].adPos[1], p.aLayout[i].adPos[2]) -
                        p.sphere.centre;
-        aTaking[i] = !p.bHasSurface || d.norm() > 0.0;
+        aTaking[i] = !p.bHasSurface || _hasDirection(d);
     }
     for (std::size_t i = 0; i < p.aLayout.size(); ++i) {
         if (aTaking[i]) {
@@ -261,6 +267,7 @@ int CSmoothFieldMap::update(const CShow3DCntMapqv& map, int nKind) {
     p.interpolate();
     p.colorVertices();
     p.traceIsolines();
+    p.bReady = true;
     return 1;
 }
 
@@ -289,12 +296,11 @@ bool CSmoothFieldMap::SPrivate::buildLayout() {
         strLayoutMessage = strMessage;
         return false;
     }
-    // A sensor at the very centre has no direction and stays out of the fit.
     std::vector<Vec3> aSensorDirections;
     std::vector<double> aRadii;
     for (const Vec3& pos : aPositions) {
         const Vec3 d = pos - sphere.centre;
-        if (d.norm() > 0.0) {
+        if (_hasDirection(d)) {
             aSensorDirections.push_back(d.normalized());
             aRadii.push_back(d.norm());
         }
@@ -391,7 +397,7 @@ const std::vector<double>& CSmoothFieldMap::getSensorValues() const {
 }
 
 int CSmoothFieldMap::getSphere(double adCentre[3], double& dRadius) const {
-    if (!m_pPriv->bHasSurface) {
+    if (!m_pPriv->bReady) {
         return 0;
     }
     for (int k = 0; k < 3; ++k) {
@@ -415,7 +421,7 @@ const std::vector<double>& CSmoothFieldMap::getVertexValues() const {
 
 int CSmoothFieldMap::getValueAt(const double adPoint[3], double& dValue) const {
     const SPrivate& p = *m_pPriv;
-    if (!p.bHasSurface || !adPoint) {
+    if (!p.bReady || !adPoint) {
         return 0;
     }
     const Vec3 d = Vec3(adPoint[0], adPoint[1], adPoint[2]) - p.sphere.centre;

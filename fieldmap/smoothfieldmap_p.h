@@ -35,8 +35,9 @@ struct CSmoothFieldMap::SPrivate {
         }
     };
     std::vector<SSensor> aLayout;
-    bool bLayoutValid = false; // aLayout is the set the surface below was made for
-    bool bHasSurface = false;
+    bool bLayoutValid = false;    // aLayout is the set the surface below was made for
+    bool bHasSurface = false;     // the layout gave a surface
+    bool bReady = false;          // and the last update interpolated on it
     std::string strLayoutMessage; // why the layout has no surface
 
     // Sensors drawn and picked: those taking part (in layout order) and the others that have a

@@ -39,7 +39,7 @@ double _rayHitsTriangle(const Vec3& origin, const Vec3& dir, const Vec3& a, cons
 int CSmoothFieldMap::pickSensor(double x, double y, const double adModelview[16],
                                 const double adProjection[16], const int anViewport[4]) const {
     const SPrivate& p = *m_pPriv;
-    if (!p.bHasSurface || p.aSlots.empty() || !adModelview || !adProjection || !anViewport ||
+    if (!p.bReady || p.aSlots.empty() || !adModelview || !adProjection || !anViewport ||
         !std::isfinite(x) || !std::isfinite(y)) {
         return -1;
     }

@@ -132,7 +132,8 @@ Vec3 _unfoldedCentre(const std::vector<Vec3>& aPoints, const SSphere& sphere) {
 double splineKernel(double x) {
     const SKernelTable& t = _table();
     const double h = 2.0 / nTableIntervals;
-    const double dPos = (std::clamp(x, -1.0, 1.0) + 1.0) / h;
+    // A cosine that is not a number (a direction out of range) reads as opposite directions.
+    const double dPos = (x >= -1.0 ? std::min(x, 1.0) + 1.0 : 0.0) / h;
     const int i = std::min(static_cast<int>(dPos), nTableIntervals - 1);
     const double s = dPos - i;
     // Cubic Hermite between the two nodes, from their values and slopes.
@@ -160,7 +161,11 @@ bool fitSensorSphere(const std::vector<Vec3>& aPoints, SSphere& sphere, std::str
         cov += d * d.transpose();
     }
     dWidth *= 2.0;
-    if (!(dWidth > 0.0) || !std::isfinite(dWidth)) {
+    if (!std::isfinite(dWidth) || !mean.allFinite()) {
+        strWhy = "the sensor positions are too large to fit a sphere to";
+        return false;
+    }
+    if (!(dWidth > 0.0)) {
         strWhy = "all usable sensors are at one place";
         return false;
     }

@@ -187,6 +187,7 @@ TEST_F(SmoothTakingPart, TooFewOrAlignedSensorsGiveAMessageNotASurface) {
         {{at(0, 0, 100, 1.0), at(30, 0, 100, 2.0), at(60, 0, 100, 3.0)}, "on one line"},
         {{at(5, 5, 5, 1.0), at(5, 5, 5, 2.0), at(5, 5, 5, 3.0)}, "at one place"},
     };
+    const std::vector<STestChannel> aUsable = m_channels;
     for (const SCase& c : aCases) {
         m_channels = c.channels;
         EXPECT_EQ(load(CSmoothFieldMap::kindTime), 0);
@@ -195,10 +196,15 @@ TEST_F(SmoothTakingPart, TooFewOrAlignedSensorsGiveAMessageNotASurface) {
         EXPECT_TRUE(m_smooth.getTriangles().empty());
         EXPECT_EQ(m_smooth.pickSensorInLastFrame(0, 0), -1);
     }
+    // Refusals keep nothing stale: the same usable sensors draw again after one.
+    m_channels = aUsable;
+    ASSERT_EQ(load(CSmoothFieldMap::kindTime), 1);
     CShow3DCntMapqv unloaded;
     EXPECT_EQ(m_smooth.update(unloaded, CSmoothFieldMap::kindTime), 0);
     EXPECT_EQ(m_smooth.update(m_map, 7), 0);
     EXPECT_NE(std::string(m_smooth.getMessage()).find("unknown map kind 7"), std::string::npos);
+    EXPECT_EQ(m_smooth.pickSensorInLastFrame(0, 0), -1);
+    EXPECT_EQ(m_smooth.update(m_map, CSmoothFieldMap::kindTime), 1) << m_smooth.getMessage();
 }
 
 TEST_F(SmoothTakingPart, ASelectionChangeGivesWhatAFreshMapGives) {
