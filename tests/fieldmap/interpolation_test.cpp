@@ -35,9 +35,11 @@ struct SDipoleCase {
     double dTurnDeg; // direction of its moment within the tangent plane
 };
 
+// Sensors, depth in mm, where (theta, phi in degrees) and the moment's turn: one word, as test
+// names want.
 void PrintTo(const SDipoleCase& c, std::ostream* pOut) {
-    *pOut << c.nSensors << " sensors, " << c.dDepth << " mm deep at " << c.dThetaDeg << ","
-          << c.dPhiDeg << " deg, turned " << c.dTurnDeg << " deg";
+    *pOut << c.nSensors << "sensors_" << c.dDepth << "mm_at" << c.dThetaDeg << "_" << c.dPhiDeg
+          << "_turn" << c.dTurnDeg;
 }
 
 class SmoothInterpolation : public ::testing::TestWithParam<SDipoleCase> {};
