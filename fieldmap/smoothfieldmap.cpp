@@ -330,10 +330,13 @@ bool CSmoothFieldMap::SPrivate::buildLayout() {
     const double dLow = (1.0 - dRadiusSlack) * radii.minCoeff();
     const double dHigh = (1.0 + dRadiusSlack) * radii.maxCoeff();
     const int nVertices = static_cast<int>(aDirections.size());
+    auto radiusAt = [&](int v) {
+        const double r = vertexRadii(v);
+        return std::isfinite(r) ? std::clamp(r, dLow, dHigh) : sphere.dRadius;
+    };
     aVertices.resize(3 * static_cast<std::size_t>(nVertices));
     for (int v = 0; v < nVertices; ++v) {
-        const double r = std::clamp(vertexRadii(v), dLow, dHigh);
-        const Vec3 pos = sphere.centre + r * aDirections[v];
+        const Vec3 pos = sphere.centre + radiusAt(v) * aDirections[v];
         for (int k = 0; k < 3; ++k) {
             aVertices[3 * v + k] = static_cast<float>(pos(k));
         }
@@ -344,8 +347,7 @@ bool CSmoothFieldMap::SPrivate::buildLayout() {
         Vec3 corner[3];
         for (int k = 0; k < 3; ++k) {
             aTriangles.push_back(static_cast<unsigned>(tri[k]));
-            corner[k] =
-                sphere.centre + std::clamp(vertexRadii(tri[k]), dLow, dHigh) * aDirections[tri[k]];
+            corner[k] = sphere.centre + radiusAt(tri[k]) * aDirections[tri[k]];
         }
         // Weighted by area, as the cross product's length is.
         const Vec3 n = (corner[1] - corner[0]).cross(corner[2] - corner[0]);

@@ -171,9 +171,10 @@ TEST_F(SmoothTakingPart, BadChannelsAndChannelsWithoutCoilOrValueLeaveTheFit) {
     ASSERT_EQ(load(CSmoothFieldMap::kindTime), 1);
     EXPECT_EQ(m_smooth.getSensorCount(), static_cast<int>(nFirst));
     EXPECT_EQ(m_smooth.getVertexValues(), aClean);
-    // A spectral selection outside the arrays leaves every channel without a value.
-    m_pData->getTrialqv(-1)->getSpctmTrial(false, 0)->m_nSelectFreqBin = 12;
+    // A spectral selection moved outside the arrays after loading (the renderer itself would
+    // read past them) leaves every channel without a value.
     m_map.setMegDataFrqc(m_pData.get());
+    m_pData->getTrialqv(-1)->getSpctmTrial(false, 0)->m_nSelectFreqBin = 12;
     EXPECT_EQ(m_smooth.update(m_map, CSmoothFieldMap::kindFrequency), 0);
     EXPECT_NE(std::string(m_smooth.getMessage()).find("0 usable sensors"), std::string::npos);
 }
