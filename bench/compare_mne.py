@@ -1,10 +1,12 @@
-"""Times the time-domain map against MNE-Python's plot_topomap, in one run, on the same sensors
-and values, and reports the medians with their ratio (see docs/performance.md).
+"""Times the time-domain map and the smooth field map against MNE-Python's plot_topomap, in one
+run, on the same sensors and values, and reports the medians with their ratios (see
+docs/performance.md).
 
 For each channel count the synthetic recording is written as a JSON recording by
 compare-mne-ours; that program then times, in process, a selection change to finished pixels
 (selection, range check, frame with the whole show sequence, read-back) at 800 x 800 on the
-default EGL device, and this script gives MNE-Python the MEG sensors of the same file (first coil
+default EGL device, once for the time-domain map and once for the smooth field map drawn from
+the same range-checked renderer (its surface made during the warm-up), and this script gives MNE-Python the MEG sensors of the same file (first coil
 positions as magnetometer locations in an Info, so plot_topomap projects them its own way) and
 the same values, and times plot_topomap and fig.canvas.draw() on an 8 x 8 inch figure at 100 dpi
 (Agg), defaults otherwise. Figure creation and closing are outside the timed span.
@@ -32,9 +34,9 @@ END_MARK = "<!-- compare-mne:end -->"
 def parse_args(root):
     p = argparse.ArgumentParser(
         prog="bench/compare_mne",
-        description="Time the time-domain map against MNE-Python's plot_topomap.")
+        description="Time the time-domain and smooth maps against MNE-Python's plot_topomap.")
     p.add_argument("--ours", required=True, help="the compare-mne-ours program")
-    p.add_argument("--channels", default="102,275,306,600",
+    p.add_argument("--channels", default="102,275,306,600,1000",
                    help="comma-separated MEG channel counts (default: %(default)s)")
     p.add_argument("--runs", type=int, default=9,
                    help="timed runs per tool and count, after a warm-up; at least 7 "
@@ -78,13 +80,17 @@ def machine():
 
 
 def run_ours(ours, path, runs, channels):
+    """The time-domain map's timings and the smooth map's, on the same exported recording."""
     out = subprocess.run([ours, "export", str(channels), path], capture_output=True, text=True)
     if out.returncode != 0:
         sys.exit("compare_mne: " + (out.stderr.strip() or "export failed"))
-    out = subprocess.run([ours, "time", path, str(runs)], capture_output=True, text=True)
-    if out.returncode != 0:
-        sys.exit("compare_mne: " + (out.stderr.strip() or "timing failed"))
-    return json.loads(out.stdout)
+    results = []
+    for mode in ("time", "smooth"):
+        out = subprocess.run([ours, mode, path, str(runs)], capture_output=True, text=True)
+        if out.returncode != 0:
+            sys.exit("compare_mne: " + (out.stderr.strip() or f"{mode} timing failed"))
+        results.append(json.loads(out.stdout))
+    return results
 
 
 def mne_input(path):
@@ -133,6 +139,7 @@ def write_plot(path, rows):
     counts = [r["channels"] for r in rows]
     fig, ax = plt.subplots(figsize=(7, 4.5), dpi=100)
     for key, label, colour in (("ours", "ContourMap3D time-domain map", "#b2182b"),
+                               ("smooth", "ContourMap3D smooth field map", "#1b7837"),
                                ("mne", "MNE-Python plot_topomap + draw", "#2166ac")):
         med = [r[key + "_median"] for r in rows]
         lo = [r[key + "_median"] - min(r[key + "_times"]) for r in rows]
@@ -152,11 +159,14 @@ def write_plot(path, rows):
 
 
 def table(rows):
-    lines = ["| channels | ours (ms) | MNE-Python (ms) | ours / MNE |",
-             "|---:|---:|---:|---:|"]
+    lines = ["| channels | ours (ms) | smooth (ms) | MNE-Python (ms) | ours / MNE | smooth / MNE "
+             "| smooth / ours |",
+             "|---:|---:|---:|---:|---:|---:|---:|"]
     for r in rows:
-        lines.append(f"| {r['channels']} | {r['ours_median']:.1f} | {r['mne_median']:.1f} | "
-                     f"{r['ours_median'] / r['mne_median']:.2f} |")
+        lines.append(f"| {r['channels']} | {r['ours_median']:.1f} | {r['smooth_median']:.1f} | "
+                     f"{r['mne_median']:.1f} | {r['ours_median'] / r['mne_median']:.2f} | "
+                     f"{r['smooth_median'] / r['mne_median']:.2f} | "
+                     f"{r['smooth_median'] / r['ours_median']:.2f} |")
     return lines
 
 
@@ -187,18 +197,20 @@ def main():
     with tempfile.TemporaryDirectory(prefix="cm3d-compare-") as tmp:
         for n in args.channel_counts:
             path = os.path.join(tmp, f"synthetic-{n}.json")
-            ours = run_ours(args.ours, path, args.runs, n)
+            ours, smooth = run_ours(args.ours, path, args.runs, n)
             gl = {"renderer": ours["gl_renderer"], "version": ours["gl_version"]}
             info, values = mne_input(path)
             mne_times = time_mne(info, values, args.runs)
             row = {"channels": len(values), "ours_times": ours["times_ms"],
-                   "mne_times": mne_times}
-            for key in ("ours", "mne"):
+                   "smooth_times": smooth["times_ms"], "mne_times": mne_times}
+            for key in ("ours", "smooth", "mne"):
                 row[key + "_median"] = statistics.median(row[key + "_times"])
             rows.append(row)
             print(f"{row['channels']:4d} channels: ours {row['ours_median']:7.1f} ms, "
-                  f"MNE-Python {row['mne_median']:7.1f} ms, ratio "
-                  f"{row['ours_median'] / row['mne_median']:.2f}", flush=True)
+                  f"smooth {row['smooth_median']:7.1f} ms, "
+                  f"MNE-Python {row['mne_median']:7.1f} ms, ratios "
+                  f"{row['ours_median'] / row['mne_median']:.2f} and "
+                  f"{row['smooth_median'] / row['mne_median']:.2f}", flush=True)
     host["load_after"] = machine()["load"]
 
     mesa = re.search(r"Mesa [0-9][^ ]*", gl.get("version", ""))
@@ -206,7 +218,7 @@ def main():
     lines = table(rows)
     lines += [
         "",
-        f"Medians of {args.runs} runs after a warm-up, both tools in one run of "
+        f"Medians of {args.runs} runs after a warm-up, all three in one run of "
         f"`bench/compare_mne` on {datetime.date.today().isoformat()}.",
         f"Machine: {host['nproc']} processors (nproc), {host['cpu']}; "
         f"OpenGL: {gl.get('renderer', '?')}, {mesa.group(0) if mesa else gl.get('version', '?')}; "

@@ -5,7 +5,11 @@
 //   compare-mne-ours time FILE.json RUNS [WIDTH HEIGHT]
 //       times, RUNS times after a warm-up, a selection change of the time-domain map to finished
 //       pixels on the default EGL device: select the recording's selected sample, range check,
-//       the whole show sequence inside frame begin and end, read-back; one JSON line on stdout.
+//       the whole show sequence inside frame begin and end, read-back; one JSON line on stdout;
+//   compare-mne-ours smooth FILE.json RUNS [WIDTH HEIGHT]
+//       the same for the smooth field map (continuous colours, default isolines) drawn from the
+//       range-checked renderer; its surface is made during the warm-up, as a view makes it on
+//       its first paint.
 // Between timed runs a neighbouring sample is selected (untimed), so every timed run is a real
 // change back to the sample MNE-Python is given.
 
@@ -13,6 +17,7 @@
 #include "megdata.h"
 #include "recordingjson.h"
 #include "show3dcntmap.h"
+#include "smoothfieldmap.h"
 #include "syntheticrecording.h"
 
 #include <GL/gl.h>
@@ -29,7 +34,8 @@ namespace {
 
 int _usage() {
     std::fprintf(stderr, "usage: compare-mne-ours export CHANNELS FILE.json\n"
-                         "       compare-mne-ours time FILE.json RUNS [WIDTH HEIGHT]\n");
+                         "       compare-mne-ours time FILE.json RUNS [WIDTH HEIGHT]\n"
+                         "       compare-mne-ours smooth FILE.json RUNS [WIDTH HEIGHT]\n");
     return 2;
 }
 
@@ -52,7 +58,7 @@ int _export(int nChannels, const std::string& strPath) {
     return 0;
 }
 
-int _time(const std::string& strPath, int nRuns, int nWidth, int nHeight) {
+int _time(const std::string& strPath, int nRuns, int nWidth, int nHeight, bool bSmooth) {
     std::string error;
     std::unique_ptr<CMEGDataqv> pData = loadRecordingJson(strPath, error);
     if (!pData) {
@@ -77,10 +83,18 @@ int _time(const std::string& strPath, int nRuns, int nWidth, int nHeight) {
     const auto* pszVersion = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     const std::string strRenderer = pszRenderer ? pszRenderer : "";
     const std::string strVersion = pszVersion ? pszVersion : "";
+    CSmoothFieldMap smooth;
+    smooth.setColorMode(CSmoothFieldMap::colorContinuous);
     auto selectionToPixels = [&](std::int64_t n) {
         pData->setSelect(n);
         map._checkSensorPosVlm();
-        return context.renderFrame([&] { map.show3DCntMap(); });
+        return context.renderFrame([&] {
+            if (bSmooth) {
+                smooth.draw(map, CSmoothFieldMap::kindTime);
+            } else {
+                map.show3DCntMap();
+            }
+        });
     };
 
     const int nWarmUp = 3;
@@ -118,14 +132,14 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && args[0] == "export") {
         return _export(std::atoi(args[1].c_str()), args[2]);
     }
-    if ((args.size() == 3 || args.size() == 5) && args[0] == "time") {
+    if ((args.size() == 3 || args.size() == 5) && (args[0] == "time" || args[0] == "smooth")) {
         const int nRuns = std::atoi(args[2].c_str());
         const int nWidth = args.size() == 5 ? std::atoi(args[3].c_str()) : 800;
         const int nHeight = args.size() == 5 ? std::atoi(args[4].c_str()) : 800;
         if (nRuns < 1 || nWidth < 1 || nHeight < 1) {
             return _usage();
         }
-        return _time(args[1], nRuns, nWidth, nHeight);
+        return _time(args[1], nRuns, nWidth, nHeight, args[0] == "smooth");
     }
     return _usage();
 }

@@ -34,6 +34,7 @@ set(CM3D_PUBLIC_HEADERS_viewportkit
     siblings/viewportkit/glpngwrite.h)
 set(CM3D_PUBLIC_HEADERS_contourmap3d_core
     facade/3drenddlgface.h
+    fieldmap/smoothfieldmap.h
     platform/core/afxmsgbox.h
     platform/core/cm3d_export.h
     renderer/show3dcntmap.h)

@@ -1,7 +1,8 @@
 // Recordings a host could fill (within the model's contract), loaded, range checked, drawn and
-// picked on all three maps and through the dialog-free facade. Besides the sanitizers, every pass
-// must leave the GL matrix and name stacks as it found them without a GL error, and every pick hit
-// must name a slot whose sensor the pick pass draws.
+// picked on all three maps and through the dialog-free facade, and drawn and picked as smooth
+// field maps. Besides the sanitizers, every pass must leave the GL matrix and name stacks as it
+// found them without a GL error, every pick hit must name a slot whose sensor the pick pass
+// draws, and a smooth map's pick a sensor taking part in it.
 
 #include "3drenddlgface.h"
 #include "afxmsgbox.h"
@@ -11,12 +12,15 @@
 #include "mdtrial.h"
 #include "megdata.h"
 #include "show3dcntmap.h"
+#include "smoothfieldmap.h"
 #include "spctmchnl.h"
 #include "spctmtrial.h"
 
 #include <GL/gl.h>
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -287,6 +291,33 @@ void pickAndCheck(FuzzedDataProvider& fdp, CShow3DCntMapqv& map) {
     }
 }
 
+// The smooth map of the renderer's recording and selection, drawn twice (the second reuses the
+// surface) with fuzzed colours and isolines, then picked at a fuzzed point: -1 or a sensor it
+// drew.
+void smoothAndCheck(FuzzedDataProvider& fdp, CSmoothFieldMap& smooth, CShow3DCntMapqv& map,
+                    int nKind) {
+    smooth.setColorMode(fdp.ConsumeIntegralInRange(-1, 2));
+    smooth.setIsolineCount(fdp.ConsumeIntegralInRange(-1, CSmoothFieldMap::nMaxIsolines + 1));
+    const char* pszWhat = nKind == CSmoothFieldMap::kindTime        ? "smooth time-domain map"
+                          : nKind == CSmoothFieldMap::kindFrequency ? "smooth frequency map"
+                                                                    : "smooth spectral map";
+    int nDrawn = 0;
+    for (int nPass = 0; nPass < 2; ++nPass) {
+        drawFrame(pszWhat, [&]() { nDrawn = smooth.draw(map, nKind); });
+    }
+    expect(nDrawn == 1 || *smooth.getMessage() != '\0',
+           std::string(pszWhat) + ": nothing drawn and no message");
+    for (double d : smooth.getVertexValues())
+        expect(!std::isnan(d), std::string(pszWhat) + ": a vertex value is not a number");
+    const double x = fdp.ConsumeFloatingPointInRange(-8.0, nViewSize + 8.0);
+    const double y = fdp.ConsumeFloatingPointInRange(-8.0, nViewSize + 8.0);
+    const int nPicked = smooth.pickSensorInLastFrame(x, y);
+    const std::vector<int>& aSlots = smooth.getSensorSlots();
+    expect(nPicked == -1 || std::find(aSlots.begin(), aSlots.end(), nPicked) != aSlots.end(),
+           std::string(pszWhat) + ": pick names slot " + std::to_string(nPicked) +
+               ", which takes no part");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -317,14 +348,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         shortenOneChannel(fdp, *pRecording);
     drawFrame("show3DCntMap", [&]() { map.show3DCntMap(); });
     pickAndCheck(fdp, map);
+    CSmoothFieldMap smooth;
+    smoothAndCheck(fdp, smooth, map, CSmoothFieldMap::kindTime);
 
     map.setMegDataFrqc(pRecording.get());
     map._checkSensorPosVlmFrqc();
     drawFrame("show3DCntMapFrqc", [&]() { map.show3DCntMapFrqc(); });
+    smoothAndCheck(fdp, smooth, map, CSmoothFieldMap::kindFrequency);
 
     map.setMegDataSpctm(pRecording.get());
     map._checkSensorPosVlmSpctm();
     drawFrame("show3DCntMapSpctm", [&]() { map.show3DCntMapSpctm(); });
+    smoothAndCheck(fdp, smooth, map, CSmoothFieldMap::kindSpectral);
+    // An unknown kind is refused with a message.
+    expect(smooth.update(map, fdp.ConsumeIntegralInRange(3, 9)) == 0 && *smooth.getMessage(),
+           "an unknown map kind is not refused");
 
     C3DRendDlgFace face;
     drawFrame("showMSLSensor before a recording", [&]() { face.showMSLSensor(); });

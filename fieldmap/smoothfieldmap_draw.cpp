@@ -1,0 +1,319 @@
+#include "show3dcntmap.h"
+#include "smoothfieldmap.h"
+#include "smoothfieldmap_p.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+const int nLastColorIndex = CIndex2ColorOpenGLqv::nColorEntries - 1;
+// The neutral band's grey, as the colour bar shows it.
+const float fNeutralGrey = 128.0f / 255.0f;
+
+// Blue through white to red: the eleven colours of the diverging red-blue scheme (Brewer's
+// RdBu, reversed), evenly spaced from -1 to +1, as MNE-Python's RdBu_r maps.
+const float aafDiverging[11][3] = {
+    {0x05 / 255.0f, 0x30 / 255.0f, 0x61 / 255.0f}, {0x21 / 255.0f, 0x66 / 255.0f, 0xac / 255.0f},
+    {0x43 / 255.0f, 0x93 / 255.0f, 0xc3 / 255.0f}, {0x92 / 255.0f, 0xc5 / 255.0f, 0xde / 255.0f},
+    {0xd1 / 255.0f, 0xe5 / 255.0f, 0xf0 / 255.0f}, {0xf7 / 255.0f, 0xf7 / 255.0f, 0xf7 / 255.0f},
+    {0xfd / 255.0f, 0xdb / 255.0f, 0xc7 / 255.0f}, {0xf4 / 255.0f, 0xa5 / 255.0f, 0x82 / 255.0f},
+    {0xd6 / 255.0f, 0x60 / 255.0f, 0x4d / 255.0f}, {0xb2 / 255.0f, 0x18 / 255.0f, 0x2b / 255.0f},
+    {0x67 / 255.0f, 0x00 / 255.0f, 0x1f / 255.0f},
+};
+
+// Shading baked into the vertex colours, so that the colours stay the scale's own where the
+// surface faces the light and the shape still shows: the scene's light direction, fixed in eye
+// space.
+const double adLight[3] = {0.0, 0.4472135954999579, 0.8944271909999159};
+const double dAmbientShare = 0.72;
+
+// Isolines sit this share of the radius outside the surface.
+const double dLineLift = 0.002;
+const GLfloat fIsolineWidth = 1.2f;
+const GLfloat fZeroLineWidth = 2.5f;
+const GLfloat fSensorDotSize = 5.0f;
+const GLfloat fExcludedDotSize = 4.0f;
+const GLfloat fMarkDotSize = 12.0f;
+
+int _colorIndex(double dQuotient) {
+    if (std::isnan(dQuotient)) {
+        return 0;
+    }
+    const double dAbs = std::fabs(dQuotient);
+    return dAbs >= nLastColorIndex ? nLastColorIndex : static_cast<int>(dAbs);
+}
+
+// The value in single precision, as the renderer's colour call takes it.
+double _asRendered(double dValue) {
+    if (std::isnan(dValue)) {
+        return dValue;
+    }
+    if (dValue > FLT_MAX) {
+        return INFINITY;
+    }
+    if (dValue < -FLT_MAX) {
+        return -INFINITY;
+    }
+    return static_cast<float>(dValue);
+}
+
+// Levels strictly inside (-dLimit, dLimit), evenly spaced, and zero.
+std::vector<double> _levels(double dLimit, int nCount) {
+    std::vector<double> aLevels;
+    if (nCount < 1 || !(dLimit > 0.0) || !std::isfinite(dLimit)) {
+        return aLevels;
+    }
+    for (int k = 1; k <= nCount; ++k) {
+        // Weighted, not stepped, so that no level can overflow.
+        const double t = static_cast<double>(k) / (nCount + 1);
+        aLevels.push_back(-dLimit * (1.0 - t) + dLimit * t);
+    }
+    if (nCount % 2 == 0) {
+        aLevels.push_back(0.0);
+    } else {
+        aLevels[nCount / 2] = 0.0; // the middle one, exactly
+    }
+    std::sort(aLevels.begin(), aLevels.end());
+    return aLevels;
+}
+
+// A copy of the renderer that may call its fiducial pass.
+class CFiducialPass : public CShow3DCntMapqv {
+public:
+    explicit CFiducialPass(const CShow3DCntMapqv& map) : CShow3DCntMapqv(map) {}
+    int draw() { return drawFiducial(); }
+};
+
+} // namespace
+
+void CSmoothFieldMap::SPrivate::thresholdColor(double dValue, float afRgba[4]) const {
+    const double d = _asRendered(dValue);
+    const float* pColor = nullptr;
+    if (d >= dColorMax) {
+        pColor = tables.m_pColorTableMax[_colorIndex((d - dColorMax) / dStepMax)];
+    } else if (d <= dColorMin) {
+        pColor = tables.m_pColorTableMin[_colorIndex((d - dColorMin) / dStepMin)];
+    }
+    for (int k = 0; k < 3; ++k) {
+        afRgba[k] = pColor ? pColor[k] : fNeutralGrey;
+    }
+    afRgba[3] = 1.0f;
+}
+
+void CSmoothFieldMap::SPrivate::continuousColor(double dFraction, float afRgba[4]) {
+    afRgba[3] = 1.0f;
+    if (std::isnan(dFraction)) {
+        afRgba[0] = afRgba[1] = afRgba[2] = fNeutralGrey;
+        return;
+    }
+    const double dPos = (std::clamp(dFraction, -1.0, 1.0) + 1.0) * 5.0;
+    const int i = std::min(static_cast<int>(dPos), 9);
+    const float t = static_cast<float>(dPos - i);
+    for (int k = 0; k < 3; ++k) {
+        afRgba[k] = aafDiverging[i][k] + (aafDiverging[i + 1][k] - aafDiverging[i][k]) * t;
+    }
+}
+
+void CSmoothFieldMap::SPrivate::colorVertices() {
+    aBaseColors.resize(4 * aVertexValues.size());
+    for (std::size_t v = 0; v < aVertexValues.size(); ++v) {
+        float* pRgba = &aBaseColors[4 * v];
+        if (nColorMode == colorContinuous) {
+            continuousColor(dLimit > 0.0 ? aVertexValues[v] / dLimit : 0.0, pRgba);
+        } else {
+            thresholdColor(aVertexValues[v], pRgba);
+        }
+    }
+}
+
+// Marching triangles: each level crosses a triangle along one segment between the two edges
+// whose ends lie on either side of it (a vertex on the level counts as above).
+void CSmoothFieldMap::SPrivate::traceIsolines() {
+    aIsolines.clear();
+    aZeroLine.clear();
+    if (aVertexValues.size() != aDirections.size()) {
+        return;
+    }
+    const std::vector<double> aLevels = _levels(dLimit, nIsolines);
+    if (aLevels.empty()) {
+        return;
+    }
+    // Lifted off the surface a little, so that the depth test cannot break them up.
+    const double dLift = dLineLift * sphere.dRadius;
+    auto crossing = [&](unsigned a, unsigned b, double dLevel, std::vector<float>& aOut) {
+        const double va = aVertexValues[a], vb = aVertexValues[b];
+        const double t = (dLevel - va) / (vb - va);
+        fieldmap::Vec3 p;
+        for (int k = 0; k < 3; ++k) {
+            const double da = aVertices[3 * a + k], db = aVertices[3 * b + k];
+            p(k) = da + (db - da) * t;
+        }
+        const fieldmap::Vec3 out = p - sphere.centre;
+        if (out.norm() > 0.0) {
+            p += out.normalized() * dLift;
+        }
+        aOut.insert(aOut.end(), {static_cast<float>(p.x()), static_cast<float>(p.y()),
+                                 static_cast<float>(p.z())});
+    };
+    for (std::size_t t = 0; t + 2 < aTriangles.size(); t += 3) {
+        const unsigned v[3] = {aTriangles[t], aTriangles[t + 1], aTriangles[t + 2]};
+        const double d[3] = {aVertexValues[v[0]], aVertexValues[v[1]], aVertexValues[v[2]]};
+        if (!std::isfinite(d[0]) || !std::isfinite(d[1]) || !std::isfinite(d[2])) {
+            continue;
+        }
+        const double dLow = std::min({d[0], d[1], d[2]});
+        const double dHigh = std::max({d[0], d[1], d[2]});
+        // Levels with dLow < level <= dHigh split the corners.
+        for (auto it = std::upper_bound(aLevels.begin(), aLevels.end(), dLow);
+             it != aLevels.end() && *it <= dHigh; ++it) {
+            std::vector<float>& aOut = *it == 0.0 ? aZeroLine : aIsolines;
+            for (int k = 0; k < 3; ++k) {
+                const int k1 = (k + 1) % 3;
+                if ((d[k] >= *it) != (d[k1] >= *it)) {
+                    crossing(v[k], v[k1], *it, aOut);
+                }
+            }
+        }
+    }
+}
+
+std::vector<double> CSmoothFieldMap::getIsolineLevels() const {
+    return _levels(m_pPriv->dLimit, m_pPriv->nIsolines);
+}
+
+int CSmoothFieldMap::getColorOf(double dValue, float afRgba[4]) const {
+    if (!afRgba) {
+        return 0;
+    }
+    const SPrivate& p = *m_pPriv;
+    if (p.nColorMode == colorContinuous) {
+        SPrivate::continuousColor(p.dLimit > 0.0       ? dValue / p.dLimit
+                                  : std::isnan(dValue) ? dValue
+                                                       : 0.0,
+                                  afRgba);
+    } else {
+        p.thresholdColor(dValue, afRgba);
+    }
+    return 1;
+}
+
+int CSmoothFieldMap::draw(const CShow3DCntMapqv& map, int nKind) {
+    const int bSurface = update(map, nKind);
+    // Works for any context the host made current: without one, glGetString answers null.
+    if (!glGetString(GL_VERSION)) {
+        return 0;
+    }
+    SPrivate& p = *m_pPriv;
+    glGetDoublev(GL_MODELVIEW_MATRIX, p.adModelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, p.adProjection);
+    glGetIntegerv(GL_VIEWPORT, p.anViewport);
+    p.bHasFrame = true;
+
+    // Shading from the normals turned into eye space by the scene's rotation.
+    const double* m = p.adModelview;
+    const std::size_t nVertices = p.aNormals.size() / 3;
+    p.aShadedColors.resize(4 * nVertices);
+    for (std::size_t v = 0; v < nVertices && 4 * v + 3 < p.aBaseColors.size(); ++v) {
+        const float* n = &p.aNormals[3 * v];
+        const double ex = m[0] * n[0] + m[4] * n[1] + m[8] * n[2];
+        const double ey = m[1] * n[0] + m[5] * n[1] + m[9] * n[2];
+        const double ez = m[2] * n[0] + m[6] * n[1] + m[10] * n[2];
+        const double dLength = std::sqrt(ex * ex + ey * ey + ez * ez);
+        const double dFacing =
+            dLength > 0.0 ? std::fabs(ex * adLight[0] + ey * adLight[1] + ez * adLight[2]) / dLength
+                          : 1.0;
+        const double dShade = dAmbientShare + (1.0 - dAmbientShare) * dFacing;
+        for (int k = 0; k < 4; ++k) {
+            const double c = k < 3 ? p.aBaseColors[4 * v + k] * dShade : 1.0;
+            p.aShadedColors[4 * v + k] =
+                static_cast<unsigned char>(std::lround(std::clamp(c, 0.0, 1.0) * 255.0));
+        }
+    }
+
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LIGHTING_BIT | GL_LINE_BIT | GL_POINT_BIT |
+                 GL_POLYGON_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_TRANSFORM_BIT);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslated(-p.adShift[0], -p.adShift[1], -p.adShift[2]);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    // Only the arrays set here may be read.
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_INDEX_ARRAY);
+    glDisableClientState(GL_EDGE_FLAG_ARRAY);
+    glEnableClientState(GL_VERTEX_ARRAY);
+
+    if (bSurface && !p.aTriangles.empty() && p.aShadedColors.size() == 4 * nVertices) {
+        // The surface a little behind its lines, which lie on it.
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(1.0f, 1.0f);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glShadeModel(GL_SMOOTH);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 0, p.aVertices.data());
+        glColorPointer(4, GL_UNSIGNED_BYTE, 0, p.aShadedColors.data());
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(p.aTriangles.size()), GL_UNSIGNED_INT,
+                       p.aTriangles.data());
+        glDisableClientState(GL_COLOR_ARRAY);
+        glDisable(GL_POLYGON_OFFSET_FILL);
+
+        // Plain lines: the driver's smoothed ones break up into dots on short segments.
+        glColor4f(0.1f, 0.1f, 0.1f, 1.0f);
+        if (!p.aIsolines.empty()) {
+            glLineWidth(fIsolineWidth);
+            glVertexPointer(3, GL_FLOAT, 0, p.aIsolines.data());
+            glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(p.aIsolines.size() / 3));
+        }
+        if (!p.aZeroLine.empty()) {
+            glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+            glLineWidth(fZeroLineWidth);
+            glVertexPointer(3, GL_FLOAT, 0, p.aZeroLine.data());
+            glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(p.aZeroLine.size() / 3));
+        }
+    }
+
+    if (p.bShowSensors) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glEnable(GL_POINT_SMOOTH);
+        // Each dot drawn over the mark at the same depth.
+        glDepthFunc(GL_LEQUAL);
+        if (p.nMarkedDot >= 0) {
+            const std::vector<float>& aDots = p.bMarkedExcluded ? p.aExcludedDots : p.aSensorDots;
+            glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+            glPointSize(fMarkDotSize);
+            glVertexPointer(3, GL_FLOAT, 0, aDots.data());
+            glDrawArrays(GL_POINTS, p.nMarkedDot, 1);
+        }
+        if (!p.aExcludedDots.empty()) {
+            glColor4f(0.55f, 0.55f, 0.55f, 1.0f);
+            glPointSize(fExcludedDotSize);
+            glVertexPointer(3, GL_FLOAT, 0, p.aExcludedDots.data());
+            glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(p.aExcludedDots.size() / 3));
+        }
+        if (!p.aSensorDots.empty()) {
+            glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+            glPointSize(fSensorDotSize);
+            glVertexPointer(3, GL_FLOAT, 0, p.aSensorDots.data());
+            glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(p.aSensorDots.size() / 3));
+        }
+    }
+    glPopMatrix();
+    glPopClientAttrib();
+    glPopAttrib();
+
+    if (p.bShowFiducials) {
+        // As the time-domain map draws them: lit spheres, never shifted by the centre.
+        glPushAttrib(GL_CURRENT_BIT | GL_LIGHTING_BIT | GL_ENABLE_BIT);
+        CFiducialPass(map).draw();
+        glPopAttrib();
+    }
+    return bSurface;
+}

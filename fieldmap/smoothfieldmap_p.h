@@ -1,0 +1,85 @@
+#pragma once
+
+// Internal to the smooth field map: what one CSmoothFieldMap keeps between calls.
+
+#include "helmetsurface.h"
+#include "index2color.h"
+#include "smoothfieldmap.h"
+#include "sphericalspline.h"
+
+#include <string>
+#include <vector>
+
+struct CSmoothFieldMap::SPrivate {
+    // Settings.
+    int nColorMode = colorThresholds;
+    int nIsolines = nDefaultIsolines;
+
+    // What the last update took from the renderer.
+    std::string strMessage;
+    int nKind = kindTime;
+    double adShift[3] = {0.0, 0.0, 0.0}; // subtracted from recording coordinates when drawn
+    bool bShowSensors = true;
+    bool bShowFiducials = false;
+    int nMarkedSlot = -1;
+    double dColorMin = 0.0, dColorMax = 0.0, dStepMin = 0.0, dStepMax = 0.0;
+    CIndex2ColorOpenGLqv tables;
+
+    // The layout: the sensors taking part, by slot and position.
+    struct SSensor {
+        int nSlot;
+        double adPos[3];
+        bool operator==(const SSensor& o) const {
+            return nSlot == o.nSlot && adPos[0] == o.adPos[0] && adPos[1] == o.adPos[1] &&
+                   adPos[2] == o.adPos[2];
+        }
+    };
+    std::vector<SSensor> aLayout;
+    bool bLayoutValid = false;    // aLayout is the set the surface below was made for
+    bool bHasSurface = false;     // the layout gave a surface
+    bool bReady = false;          // and the last update interpolated on it
+    std::string strLayoutMessage; // why the layout has no surface
+
+    // Sensors drawn and picked: those taking part (in layout order) and the others that have a
+    // place but no part (bad, without a value).
+    std::vector<int> aSlots;
+    std::vector<double> aValues;
+    std::vector<double> aSensorPositions; // x, y, z of each sensor in aSlots
+    std::vector<float> aSensorDots;       // pushed out a little, so the surface does not hide them
+    std::vector<float> aExcludedDots;     // likewise
+    int nMarkedDot = -1; // index into aSensorDots/aExcludedDots, see bMarkedExcluded
+    bool bMarkedExcluded = false;
+
+    // The surface.
+    fieldmap::SSphere sphere;
+    fieldmap::CSphericalSpline spline;
+    Eigen::MatrixXd kernel; // vertices x sensors
+    std::vector<fieldmap::Vec3> aDirections;
+    std::vector<float> aVertices;
+    std::vector<float> aNormals;
+    std::vector<unsigned> aTriangles;
+
+    // The interpolation of the last values.
+    std::vector<double> aSolvedValues; // the values the coefficients were solved for
+    Eigen::VectorXd coefficients;      // for values divided by dLimit
+    double dLimit = 0.0;
+    std::vector<double> aVertexValues;
+    std::vector<float> aBaseColors; // RGBA per vertex before shading
+    std::vector<unsigned char> aShadedColors;
+    std::vector<float> aIsolines; // segment end points
+    std::vector<float> aZeroLine;
+
+    // The matrices of the last draw.
+    bool bHasFrame = false;
+    double adModelview[16] = {};
+    double adProjection[16] = {};
+    int anViewport[4] = {};
+
+    int fail(const std::string& strWhy);
+    bool buildLayout();
+    void interpolate();
+    void colorVertices();
+    void traceIsolines();
+    void thresholdColor(double dValue, float afRgba[4]) const;
+    static void continuousColor(double dFraction, float afRgba[4]);
+};

@@ -1,0 +1,200 @@
+// Pictures and picking in a real Mesa context: colours where sensors are seen, the renderer's
+// frame and fiducials, the GL state left as found, clicks on sensors and beside the head.
+
+#include "fieldmaptestsupport.h"
+#include "glcontextfixture.h"
+
+#include "fiducial.h"
+#include "glimagetarget.h"
+
+#include <EGL/egl.h>
+
+namespace {
+
+struct SRGB {
+    int r, g, b;
+};
+
+class SmoothDraw : public GLContextTest {
+protected:
+    std::unique_ptr<CMEGDataqv> m_pData;
+    CShow3DCntMapqv m_map;
+    CSmoothFieldMap m_smooth;
+    std::vector<P3> m_aSensors;
+
+    // A cap of sensors seen from above (+z towards the camera), warm at +x, cool at -x.
+    void SetUp() override {
+        m_nWidth = m_nHeight = 300;
+        GLContextTest::SetUp();
+        m_aSensors = spiralCap(60, 100.0, 70.0);
+        std::vector<double> aValues;
+        for (const P3& s : m_aSensors) {
+            aValues.push_back(s[0]);
+        }
+        m_pData = recordingAt(m_aSensors, aValues);
+        m_map.setMegData(m_pData.get());
+        m_map._checkSensorPosVlm();
+    }
+    // Where a point of the recording shows on the view, with the renderer's centre shift.
+    SClientPoint onView(const P3& p, int nKind = CSmoothFieldMap::kindTime) {
+        const double dShift = m_map.m_bAutofitPlace ? 1.0 : 0.0;
+        return project(p[0] - dShift * m_map.m_dCenterX, p[1] - dShift * m_map.m_dCenterY,
+                       p[2] - dShift * m_map.m_dCenterZ, [&]() { m_smooth.draw(m_map, nKind); });
+    }
+    SRGB pixel(SClientPoint p) {
+        unsigned char rgba[4] = {0, 0, 0, 0};
+        m_context.target()->getPixel(static_cast<int>(p.x), static_cast<int>(p.y), rgba);
+        return {rgba[0], rgba[1], rgba[2]};
+    }
+    // The sensor farthest towards +x (nSign 1) or -x among those well inside the view.
+    std::size_t extreme(int nSign) {
+        std::size_t n = 0;
+        for (std::size_t i = 1; i < m_aSensors.size(); ++i) {
+            if (m_aSensors[i][2] > 60.0 && nSign * m_aSensors[i][0] > nSign * m_aSensors[n][0]) {
+                n = i;
+            }
+        }
+        return n;
+    }
+};
+
+TEST_F(SmoothDraw, WarmWherePositiveCoolWhereNegativeInBothColourModes) {
+    m_map.m_bSensors = 0; // the dots would cover the sensors' own pixels
+    m_smooth.setIsolineCount(0);
+    for (int nMode : {CSmoothFieldMap::colorThresholds, CSmoothFieldMap::colorContinuous}) {
+        SCOPED_TRACE(nMode);
+        ASSERT_EQ(m_smooth.setColorMode(nMode), 1);
+        for (int bAutofitPlace : {1, 0}) {
+            m_map.m_bAutofitPlace = bAutofitPlace;
+            const SRGB warm = pixel(onView(m_aSensors[extreme(1)]));
+            const SRGB cool = pixel(onView(m_aSensors[extreme(-1)]));
+            EXPECT_GT(warm.r, warm.b + 60) << warm.r << "," << warm.g << "," << warm.b;
+            EXPECT_GT(cool.b, cool.r + 60) << cool.r << "," << cool.g << "," << cool.b;
+            const SRGB background = pixel(onView({0.0, 150.0, 0.0}));
+            EXPECT_LT(background.r + background.g + background.b, 30);
+        }
+    }
+    // Zero is white on the continuous scale, the neutral grey on the thresholds'.
+    const P3 top = {0.0, 0.0, 100.0};
+    const SRGB white = pixel(onView(top));
+    EXPECT_GT(std::min({white.r, white.g, white.b}), 190);
+    m_smooth.setColorMode(CSmoothFieldMap::colorThresholds);
+    const SRGB grey = pixel(onView(top));
+    EXPECT_LT(std::max({grey.r, grey.g, grey.b}) - std::min({grey.r, grey.g, grey.b}), 12);
+    EXPECT_LT(grey.r, 150);
+}
+
+TEST_F(SmoothDraw, IsolinesAtEvenLevelsAndDarkZeroLineAndDots) {
+    m_smooth.setColorMode(CSmoothFieldMap::colorContinuous);
+    m_map.m_bSensors = 0;
+    const P3 top = {0.0, 0.0, 100.0};
+    const SClientPoint p = onView(top); // on the zero line: the values are x
+    double dMin = 0.0, dMax = 0.0;
+    ASSERT_EQ(m_smooth.getContinuousRange(dMin, dMax), 1);
+    std::vector<double> aExpected;
+    for (int k = -5; k <= 5; ++k) {
+        aExpected.push_back(k == 0 ? 0.0 : (2 * k - (k > 0 ? 1 : -1)) * dMax / 11.0);
+    }
+    const std::vector<double> aLevels = m_smooth.getIsolineLevels();
+    ASSERT_EQ(aLevels.size(), aExpected.size());
+    for (std::size_t i = 0; i < aLevels.size(); ++i) {
+        EXPECT_NEAR(aLevels[i], aExpected[i], 1e-9 * dMax);
+    }
+    // The zero line crosses the row within a few pixels of the top.
+    int nDarkest = 765;
+    for (int dx = -4; dx <= 4; ++dx) {
+        const SRGB c = pixel({p.x + dx, p.y});
+        nDarkest = std::min(nDarkest, c.r + c.g + c.b);
+    }
+    EXPECT_LT(nDarkest, 150);
+    // Between two levels the surface shows through.
+    const SRGB between = pixel(onView({2.0 * dMax / 11.0, 0.0, 99.0}));
+    EXPECT_GT(between.r, 180);
+    m_smooth.setIsolineCount(0);
+    const SRGB none = pixel(onView(top));
+    EXPECT_GT(none.r + none.g + none.b, 570);
+    // With the renderer's sensors on, each sensor is a dark dot.
+    m_map.m_bSensors = 1;
+    const SRGB dot = pixel(onView(m_aSensors[extreme(1)]));
+    EXPECT_LT(dot.r + dot.g + dot.b, 60);
+}
+
+TEST_F(SmoothDraw, LeavesTheGlStateAsItFoundIt) {
+    m_map.m_bShowFiducialPts = true;
+    m_pData->createFidWorkMeg()->m_FiduciaryPt[1].setPoint(0.0, 60.0, 60.0);
+    m_map.m_pMarkSelection = new int(1);
+    m_context.renderFrame([&]() {
+        glEnable(GL_LIGHTING);
+        glLineWidth(3.0f);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        GLint anBefore[5], anAfter[5];
+        auto state = [](GLint* pn) {
+            pn[0] = glIsEnabled(GL_LIGHTING) + 2 * glIsEnabled(GL_BLEND) +
+                    4 * glIsEnabled(GL_POLYGON_OFFSET_FILL) + 8 * glIsEnabled(GL_NORMAL_ARRAY) +
+                    16 * glIsEnabled(GL_VERTEX_ARRAY) + 32 * glIsEnabled(GL_COLOR_ARRAY);
+            glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &pn[1]);
+            glGetIntegerv(GL_MATRIX_MODE, &pn[2]);
+            glGetIntegerv(GL_DEPTH_FUNC, &pn[3]);
+            GLfloat f = 0.0f;
+            glGetFloatv(GL_LINE_WIDTH, &f);
+            pn[4] = static_cast<GLint>(f * 10.0f);
+        };
+        state(anBefore);
+        for (int nKind : {0, 1, 2}) {
+            EXPECT_EQ(m_smooth.draw(m_map, nKind), 1);
+            state(anAfter);
+            EXPECT_EQ(std::vector<GLint>(anBefore, anBefore + 5),
+                      std::vector<GLint>(anAfter, anAfter + 5));
+        }
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    });
+    delete m_map.m_pMarkSelection;
+    m_map.m_pMarkSelection = nullptr;
+}
+
+TEST_F(SmoothDraw, FiducialsAsTheTimeDomainMapDrawsThem) {
+    // Unshifted by the centre, like the renderer's; only with the time-domain kind.
+    m_pData->createFidWorkMeg()->m_FiduciaryPt[1].setPoint(0.0, 130.0, 0.0); // green
+    m_map.m_bShowFiducialPts = true;
+    const P3 fiducial = {0.0 + m_map.m_dCenterX, 130.0 + m_map.m_dCenterY, 0.0 + m_map.m_dCenterZ};
+    const SRGB shown = pixel(onView(fiducial));
+    EXPECT_GT(shown.g, shown.r + 60);
+    const SRGB absent = pixel(onView(fiducial, CSmoothFieldMap::kindFrequency));
+    EXPECT_LT(absent.r + absent.g + absent.b, 30);
+}
+
+TEST_F(SmoothDraw, AClickOnASensorPicksItsSlotAndAMissPicksNone) {
+    for (int bAutofitPlace : {1, 0}) {
+        m_map.m_bAutofitPlace = bAutofitPlace;
+        for (std::size_t i : {std::size_t(0), extreme(1), extreme(-1), std::size_t(33)}) {
+            const SClientPoint p = onView(m_aSensors[i]);
+            EXPECT_EQ(m_smooth.pickSensorInLastFrame(p.x, p.y), static_cast<int>(i));
+            int nCurrent = -2;
+            m_context.renderFrame([&]() { nCurrent = m_smooth.pickSensor(p.x, p.y); });
+            EXPECT_EQ(nCurrent, static_cast<int>(i));
+        }
+    }
+    EXPECT_EQ(m_smooth.pickSensorInLastFrame(5.0, 5.0), -1);
+    // A bad channel is not picked: the click goes to the nearest sensor taking part.
+    m_pData->setGoodChnl4Alltrials(0, 0);
+    const SClientPoint p = onView(m_aSensors[0]);
+    const int nPicked = m_smooth.pickSensorInLastFrame(p.x, p.y);
+    EXPECT_NE(nPicked, 0);
+    EXPECT_GE(nPicked, 1);
+}
+
+TEST(SmoothDrawWithoutContext, DrawsNothingAndPicksNothing) {
+    if (eglGetCurrentContext() != EGL_NO_CONTEXT) {
+        eglMakeCurrent(eglGetCurrentDisplay(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    }
+    auto pData = recordingAt(spiralCap(20, 100.0, 60.0), std::vector<double>(20, 1.0));
+    CShow3DCntMapqv map;
+    map.setMegData(pData.get());
+    CSmoothFieldMap smooth;
+    EXPECT_EQ(smooth.draw(map, CSmoothFieldMap::kindTime), 0);
+    EXPECT_EQ(smooth.pickSensor(10.0, 10.0), -1);
+    EXPECT_EQ(smooth.pickSensorInLastFrame(10.0, 10.0), -1);
+    EXPECT_EQ(smooth.getSensorCount(), 20); // the update itself needs no context
+}
+
+} // namespace
