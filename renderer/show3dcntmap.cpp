@@ -92,9 +92,11 @@ SMapValueSource SMapValueSource::cell(std::int64_t nRow, std::int64_t nColumn, i
 }
 
 bool SMapValueSource::value(CMDChannelqv* pChannel, double& dValue) const {
+    // A selection a host set outside the channel's arrays leaves the channel without a value,
+    // as a missing array does, rather than reading past them.
     if (nKind == kindSample) {
         const double* pWave = pChannel->getDataWave();
-        if (!pWave) {
+        if (!pWave || nIndex < 0 || nIndex >= pChannel->getSampleCount()) {
             return false;
         }
         dValue = pWave[nIndex];
@@ -104,12 +106,16 @@ bool SMapValueSource::value(CMDChannelqv* pChannel, double& dValue) const {
     if (!pSpctm) {
         return false;
     }
-    std::int64_t nRowLength = 0;
-    const double* pData = pSpctm->getSpctmDataPtr(nDataSelector, nullptr, &nRowLength);
-    if (!pData) {
+    std::int64_t nRows = 0, nRowLength = 0;
+    const double* pData = pSpctm->getSpctmDataPtr(nDataSelector, &nRows, &nRowLength);
+    const std::int64_t nElement = nKind == kindFreqBin ? nIndex : nRow * nRowLength + nColumn;
+    const bool bInside = nKind == kindFreqBin
+                             ? nIndex >= 0 && nIndex < nRows * nRowLength
+                             : nRow >= 0 && nRow < nRows && nColumn >= 0 && nColumn < nRowLength;
+    if (!pData || !bInside) {
         return false;
     }
-    dValue = nKind == kindFreqBin ? pData[nIndex] : pData[nRow * nRowLength + nColumn];
+    dValue = pData[nElement];
     return true;
 }
 

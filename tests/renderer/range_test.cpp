@@ -135,6 +135,37 @@ TEST(RendererRange, MissingPiecesReturnZeroAndChangeNothing) {
     }
 }
 
+// A host may set any selection in its spectral results: one outside the arrays leaves every
+// channel without a value, as if none had an array, instead of reading past them (the
+// sanitizer run tells).
+TEST(RendererRange, SelectionsOutsideTheArraysFindNoValues) {
+    auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(20, 0, 0, 2.0)});
+    CSpctmTrialqv* pSpctm = pData->getTrialqv(-1)->getSpctmTrial(false, 0);
+    const auto expectNothingFound = [](CShow3DCntMapqv& map, int nFitted) {
+        EXPECT_EQ(nFitted, 1);
+        EXPECT_EQ(map.m_dCenterX, 5.0) << "no sensor placed the centre";
+        EXPECT_EQ(map.m_dColorMax, 0.0);
+        EXPECT_EQ(map.m_dColorMin, 0.0);
+    };
+    for (int nBin : {-1, 1 << 20}) {
+        SCOPED_TRACE(nBin);
+        pSpctm->m_nSelectFreqBin = nBin;
+        CShow3DCntMapqv map;
+        map.m_dCenterX = 5.0;
+        EXPECT_EQ(map.setMegDataFrqc(pData.get()), 1);
+        expectNothingFound(map, map._checkSensorPosVlmFrqc());
+    }
+    for (auto cell : {std::pair<int, int>{1, 1 << 20}, std::pair<int, int>{1 << 20, 1}}) {
+        SCOPED_TRACE(cell.first);
+        pSpctm->m_nSelectRow = cell.first;
+        pSpctm->m_nSelectColumn = cell.second;
+        CShow3DCntMapqv map;
+        map.m_dCenterX = 5.0;
+        EXPECT_EQ(map.setMegDataSpctm(pData.get()), 1);
+        expectNothingFound(map, map._checkSensorPosVlmSpctm());
+    }
+}
+
 TEST(RendererRange, SpectralChecksReadTheirOwnElement) {
     STestChannel noSpectrum = at(1000, 0, 0, 100.0);
     noSpectrum.bSpectral = false;
