@@ -84,6 +84,9 @@ public:
     // The colour a value takes in the current mode (RGBA, 0 to 1): the continuous scale, or
     // the renderer's tables and thresholds as of the last update (grey in the neutral band).
     int getColorOf(double dValue, float afRgba[4]) const;
+    // The continuous scale's colour at dFraction of its half-range (-1 the bluest, 0 white,
+    // +1 the reddest; clamped; grey for NaN), for hosts that draw its colour bar.
+    static void continuousColor(double dFraction, float afRgba[4]);
 
     // The sensor nearest to where the line through the window point (x, y) (client pixels,
     // origin top-left) first meets the surface: the slot index of a channel taking part, or

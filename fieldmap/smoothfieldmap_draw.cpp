@@ -104,7 +104,7 @@ void CSmoothFieldMap::SPrivate::thresholdColor(double dValue, float afRgba[4]) c
     afRgba[3] = 1.0f;
 }
 
-void CSmoothFieldMap::SPrivate::continuousColor(double dFraction, float afRgba[4]) {
+void CSmoothFieldMap::continuousColor(double dFraction, float afRgba[4]) {
     afRgba[3] = 1.0f;
     if (std::isnan(dFraction)) {
         afRgba[0] = afRgba[1] = afRgba[2] = fNeutralGrey;
@@ -191,7 +191,7 @@ int CSmoothFieldMap::getColorOf(double dValue, float afRgba[4]) const {
     }
     const SPrivate& p = *m_pPriv;
     if (p.nColorMode == colorContinuous) {
-        SPrivate::continuousColor(p.dLimit > 0.0       ? dValue / p.dLimit
+        continuousColor(p.dLimit > 0.0       ? dValue / p.dLimit
                                   : std::isnan(dValue) ? dValue
                                                        : 0.0,
                                   afRgba);

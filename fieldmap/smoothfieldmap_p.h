@@ -81,5 +81,4 @@ struct CSmoothFieldMap::SPrivate {
     void colorVertices();
     void traceIsolines();
     void thresholdColor(double dValue, float afRgba[4]) const;
-    static void continuousColor(double dFraction, float afRgba[4]);
 };

@@ -2,6 +2,7 @@
 
 #include "megdata.h"
 #include "show3dcntmap.h"
+#include "smoothfieldmap.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -80,6 +81,25 @@ CColorScale CColorScale::fromMap(const CShow3DCntMapqv& map, EMapKind nKind) {
     return scale;
 }
 
+CColorScale CColorScale::continuous(double dLimit, double dDataMin, double dDataMax,
+                                    bool bHasExtremes) {
+    CColorScale scale(-dLimit, dLimit, 0.0, 0.0, dDataMin, dDataMax, bHasExtremes);
+    scale.m_bContinuous = true;
+    return scale;
+}
+
+CColorScale CColorScale::fromSmoothMap(const CSmoothFieldMap& smooth, const CShow3DCntMapqv& map,
+                                       EMapKind nKind) {
+    double dMin = 0.0, dMax = 0.0;
+    const std::vector<double>& aValues = smooth.getSensorValues();
+    if (smooth.getColorMode() != CSmoothFieldMap::colorContinuous || aValues.empty() ||
+        !smooth.getContinuousRange(dMin, dMax)) {
+        return fromMap(map, nKind);
+    }
+    const auto extremes = std::minmax_element(aValues.begin(), aValues.end());
+    return continuous(dMax, *extremes.first, *extremes.second, true);
+}
+
 CColorScale::EBand CColorScale::band(double dValue, int* pIndex) const {
     const double d = _asRendered(dValue);
     int nIndex = 0;
@@ -110,6 +130,11 @@ const float* CColorScale::colorAt(double dValue) const {
 }
 
 CColorScale::SRgb CColorScale::rgbAt(double dValue) const {
+    if (m_bContinuous) {
+        float afRgba[4];
+        CSmoothFieldMap::continuousColor(m_dColorMax > 0.0 ? dValue / m_dColorMax : 0.0, afRgba);
+        return {_byte(afRgba[0]), _byte(afRgba[1]), _byte(afRgba[2])};
+    }
     const float* pColor = colorAt(dValue);
     if (!pColor) {
         return rgbNeutral;
@@ -182,6 +207,9 @@ std::vector<CColorScale::STick> CColorScale::ticks() const {
         add(tickMax, m_dDataMax);
     }
     add(tickUpperThreshold, m_dColorMax);
+    if (m_bContinuous) {
+        add(tickZero, 0.0);
+    }
     add(tickLowerThreshold, m_dColorMin);
     if (m_bHasExtremes) {
         add(tickMin, m_dDataMin);

@@ -7,16 +7,19 @@
 
 class CMEGDataqv;
 class CShow3DCntMapqv;
+class CSmoothFieldMap;
 
-// The two-sided colour scale of one map as the renderer applies it, for colour bars: the
-// thresholds, the steps per colour entry, the data extremes and the colour of any value. No
-// window system and no OpenGL context is needed.
+// The colour scale of one map, for colour bars: the two-sided scale the renderer applies (the
+// thresholds, the steps per colour entry), or the smooth field map's continuous one (blue
+// through white to red, from -L to +L); the data extremes and the colour of any value. No window
+// system and no OpenGL context is needed.
 class CColorScale {
 public:
     enum EMapKind { kindTime, kindFrequency, kindSpectral };
     // The same numbers the renderer's colour call returns for the three cases.
     enum EBand { bandNeutral = 0, bandLower = 1, bandUpper = 2 };
-    enum ETick { tickMin, tickLowerThreshold, tickUpperThreshold, tickMax };
+    // A continuous scale has its ends (-L, +L) as thresholds and a tick at zero.
+    enum ETick { tickMin, tickLowerThreshold, tickUpperThreshold, tickMax, tickZero };
 
     struct SRgb {
         unsigned char r, g, b;
@@ -39,7 +42,15 @@ public:
     // through the range check of nKind with colour autofit, which puts the thresholds at half
     // the extremes; without shown values they stay unknown.
     static CColorScale fromMap(const CShow3DCntMapqv& map, EMapKind nKind);
+    // The smooth field map's continuous scale from -dLimit to +dLimit (dLimit > 0).
+    static CColorScale continuous(double dLimit, double dDataMin, double dDataMax,
+                                  bool bHasExtremes);
+    // The scale a smooth field map drew with, after its update from the map: the map's own in
+    // the thresholds mode, the continuous one with the sensors' extremes otherwise.
+    static CColorScale fromSmoothMap(const CSmoothFieldMap& smooth, const CShow3DCntMapqv& map,
+                                     EMapKind nKind);
 
+    bool isContinuous() const { return m_bContinuous; }
     double colorMin() const { return m_dColorMin; }
     double colorMax() const { return m_dColorMax; }
     double stepMin() const { return m_dStepMin; }
@@ -48,9 +59,9 @@ public:
     double dataMin() const { return m_dDataMin; }
     double dataMax() const { return m_dDataMax; }
 
-    // Which table a value takes and at which entry (0 in the neutral band).
+    // Which table a value takes and at which entry (0 in the neutral band); two-sided scales.
     EBand band(double dValue, int* pIndex = nullptr) const;
-    // The RGBA table entry of a value, null in the neutral band.
+    // The RGBA table entry of a value, null in the neutral band; two-sided scales.
     const float* colorAt(double dValue) const;
     SRgb rgbAt(double dValue) const;
 
@@ -76,6 +87,7 @@ private:
     double m_dDataMin = 0.0;
     double m_dDataMax = 0.0;
     bool m_bHasExtremes = false;
+    bool m_bContinuous = false;
     CIndex2ColorOpenGLqv m_tables;
 };
 

@@ -19,6 +19,7 @@
 #include "mdtrial.h"
 #include "megdata.h"
 #include "show3dcntmap.h"
+#include "smoothfieldmap.h"
 #include "spctmchnl.h"
 #include "spctmtrial.h"
 #include "syntheticrecording.h"
@@ -66,6 +67,17 @@ CColorScale::EMapKind _kind(CRenderOptions::EMap nMap) {
         return CColorScale::kindSpectral;
     default:
         return CColorScale::kindTime;
+    }
+}
+
+CSmoothFieldMap::EMapKind _smoothKind(CRenderOptions::EMap nMap) {
+    switch (nMap) {
+    case CRenderOptions::mapFrequency:
+        return CSmoothFieldMap::kindFrequency;
+    case CRenderOptions::mapSpectral:
+        return CSmoothFieldMap::kindSpectral;
+    default:
+        return CSmoothFieldMap::kindTime;
     }
 }
 
@@ -162,16 +174,22 @@ struct SRenderJob {
     CShow3DCntMapqv& map;
     int nPanelWidth; // 0 without a colour bar
     std::string strUnit;
+    CSmoothFieldMap* pSmooth; // null: the map's own surface of fans
 };
 
 // Draws one frame of the map with its labels and colour bar into rgba (nWidth x nHeight).
 bool _renderImage(SRenderJob& job, std::vector<unsigned char>& rgba, int& nWidth, int& nHeight,
                   std::string& error) {
     SFrameCamera camera{};
+    int bSmoothDrawn = 1;
     const int bDrawn = job.context.renderFrame([&]() {
         glGetDoublev(GL_MODELVIEW_MATRIX, camera.adModel);
         glGetDoublev(GL_PROJECTION_MATRIX, camera.adProjection);
         glGetIntegerv(GL_VIEWPORT, camera.anViewport);
+        if (job.pSmooth) {
+            bSmoothDrawn = job.pSmooth->draw(job.map, _smoothKind(job.o.nMap));
+            return;
+        }
         switch (job.o.nMap) {
         case CRenderOptions::mapFrequency:
             job.map.show3DCntMapFrqc();
@@ -183,6 +201,10 @@ bool _renderImage(SRenderJob& job, std::vector<unsigned char>& rgba, int& nWidth
             job.map.show3DCntMap();
         }
     });
+    if (!bSmoothDrawn) {
+        error = std::string("the smooth map cannot be drawn: ") + job.pSmooth->getMessage();
+        return false;
+    }
     CGLImageTargetqv* pTarget = job.context.target();
     if (!bDrawn || !pTarget || !pTarget->hasFrame()) {
         error = "rendering failed: " + job.context.getLastError();
@@ -205,7 +227,9 @@ bool _renderImage(SRenderJob& job, std::vector<unsigned char>& rgba, int& nWidth
         const std::vector<SSensorLabel> aLabels = job.o.bLabels
                                                       ? _sensorLabels(job.map, job.o.nMap, camera)
                                                       : std::vector<SSensorLabel>();
-        const CColorScale scale = CColorScale::fromMap(job.map, _kind(job.o.nMap));
+        const CColorScale scale =
+            job.pSmooth ? CColorScale::fromSmoothMap(*job.pSmooth, job.map, _kind(job.o.nMap))
+                        : CColorScale::fromMap(job.map, _kind(job.o.nMap));
         drawOverlays(rgba.data(), nWidth, nHeight, nMapWidth, aLabels,
                      job.nPanelWidth > 0 ? &scale : nullptr, job.strUnit);
     }
@@ -360,7 +384,16 @@ int main(int argc, char** argv) {
     }
 
     std::unique_ptr<QGuiApplication> pTextDrawing;
-    SRenderJob job{o, context, map, 0, scaleUnit(pRecording.get(), _kind(o.nMap))};
+    CSmoothFieldMap smooth;
+    smooth.setIsolineCount(o.nIsolines);
+    smooth.setColorMode(o.bContinuous ? CSmoothFieldMap::colorContinuous
+                                      : CSmoothFieldMap::colorThresholds);
+    SRenderJob job{o,
+                   context,
+                   map,
+                   0,
+                   scaleUnit(pRecording.get(), _kind(o.nMap)),
+                   o.bSmooth ? &smooth : nullptr};
     if (o.bColorbar || o.bLabels) {
         pTextDrawing = startTextDrawing();
         if (o.bColorbar) {
@@ -381,8 +414,12 @@ int main(int argc, char** argv) {
         return _fail(error);
     }
     std::printf("%s\n", o.strOut.c_str());
-    std::fprintf(stderr, "contourmap-render: %s map, %dx%d, colour range %.4g .. %.4g -> %s\n",
-                 _mapName(o.nMap), nWidth, nHeight, map.m_dColorMin, map.m_dColorMax,
-                 o.strOut.c_str());
+    double dRangeMin = map.m_dColorMin, dRangeMax = map.m_dColorMax;
+    if (o.bSmooth && o.bContinuous) {
+        smooth.getContinuousRange(dRangeMin, dRangeMax);
+    }
+    std::fprintf(stderr, "contourmap-render: %s map%s, %dx%d, colour range %.4g .. %.4g -> %s\n",
+                 _mapName(o.nMap), o.bSmooth ? " (smooth)" : "", nWidth, nHeight, dRangeMin,
+                 dRangeMax, o.strOut.c_str());
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "renderoptions.h"
 
+#include "smoothfieldmap.h"
+
 #include <cxxopts.hpp>
 
 #include <cctype>
@@ -67,6 +69,16 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         "mark-selection", "mark the current channel with a wire cube (time-domain map)")(
         "colorbar", "add a labelled colour bar beside the map")(
         "labels", "write each sensor's channel name beside it (sensors facing the camera)")(
+        "surface",
+        "fans (the contour map of triangle fans) or smooth (the field interpolated on a "
+        "helmet-shaped surface, see docs/smooth-map.md)",
+        cxxopts::value<std::string>()->default_value("fans"))(
+        "isolines", "smooth map: number of isolines, 0 for none",
+        cxxopts::value<int>()->default_value("10"))(
+        "colors",
+        "smooth map: thresholds (the map's colour tables and thresholds) or continuous "
+        "(blue-white-red, symmetric about zero)",
+        cxxopts::value<std::string>()->default_value("thresholds"))(
         "frames",
         "a numbered picture for every STEP-th sample from FROM to TO (time-domain map), "
         "named from --out: out.png gives out-0001.png, out-0002.png, ...",
@@ -157,6 +169,28 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         o.bMarkSelection = r.count("mark-selection") > 0;
         o.bColorbar = r.count("colorbar") > 0;
         o.bLabels = r.count("labels") > 0;
+        const std::string strSurface = r["surface"].as<std::string>();
+        const std::string strColors = r["colors"].as<std::string>();
+        o.nIsolines = r["isolines"].as<int>();
+        o.bSmooth = strSurface == "smooth";
+        o.bContinuous = strColors == "continuous";
+        if (!o.bSmooth && strSurface != "fans") {
+            error = "--surface must be fans or smooth, not '" + strSurface + "'";
+            return false;
+        }
+        if (!o.bContinuous && strColors != "thresholds") {
+            error = "--colors must be thresholds or continuous, not '" + strColors + "'";
+            return false;
+        }
+        if (o.nIsolines < 0 || o.nIsolines > CSmoothFieldMap::nMaxIsolines) {
+            error = "--isolines must be a whole number from 0 to " +
+                    std::to_string(CSmoothFieldMap::nMaxIsolines);
+            return false;
+        }
+        if (!o.bSmooth && (r.count("isolines") || r.count("colors"))) {
+            error = "--isolines and --colors draw the smooth map; add --surface smooth";
+            return false;
+        }
         if (r.count("frames")) {
             o.bFrames = true;
             if (!_parseFrames(r["frames"].as<std::string>(), o.nFrameFrom, o.nFrameTo,

@@ -34,7 +34,10 @@ struct CRenderOptions {
     bool bMarkSelection = false;
     bool bColorbar = false;
     bool bLabels = false;
-    bool bFrames = false; // a numbered sequence through the samples instead of one picture
+    bool bSmooth = false;     // --surface smooth: the smooth field map instead of the fans
+    int nIsolines = 10;       // smooth map only
+    bool bContinuous = false; // smooth map only: the continuous colour scale
+    bool bFrames = false;     // a numbered sequence through the samples instead of one picture
     long long nFrameFrom = 0;
     long long nFrameTo = 0;
     long long nFrameStep = 1;
