@@ -9,16 +9,18 @@
 #include "megdata.h"
 #include "recordingjson.h"
 #include "show3dcntmap.h"
+#include "smoothfieldmap.h"
 #include "spctmtrial.h"
+#include "syntheticrecording.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <random>
-
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <fstream>
+#include <random>
 
 namespace {
 
@@ -220,6 +222,53 @@ TEST(ColorScale, LabelsCarryTheUnitOfTheMap) {
     EXPECT_EQ(scaleUnit(pGradient.get(), CColorScale::kindTime), "fT/cm");
     EXPECT_EQ(scaleUnit(pGradient.get(), CColorScale::kindFrequency), "fT/cm (spectrum)");
     EXPECT_EQ(scaleUnit(pFemtotesla.get(), CColorScale::kindSpectral), "fT (spectrum)");
+}
+
+// The smooth map's continuous scale: the bar gives every value the colour the map gives it, runs
+// from -L to +L with a tick at zero, and in the thresholds mode the bar is the map's own.
+TEST(ColorScale, SmoothMapScalesAreTheOnesTheMapDrawsWith) {
+    CSyntheticOptionsqv options;
+    options.nMegChannels = 80;
+    auto pRecording = makeSyntheticRecording(options);
+    CShow3DCntMapqv map;
+    map.setMegData(pRecording.get());
+    ASSERT_EQ(map._checkSensorPosVlm(), 1);
+    CSmoothFieldMap smooth;
+    ASSERT_EQ(smooth.update(map, CSmoothFieldMap::kindTime), 1) << smooth.getMessage();
+    const CColorScale thresholds = CColorScale::fromSmoothMap(smooth, map, CColorScale::kindTime);
+    EXPECT_FALSE(thresholds.isContinuous());
+    EXPECT_EQ(thresholds.colorMax(), map.m_dColorMax);
+    EXPECT_EQ(thresholds.stepMin(), map.m_dColorStepMin);
+
+    ASSERT_EQ(smooth.setColorMode(CSmoothFieldMap::colorContinuous), 1);
+    ASSERT_EQ(smooth.update(map, CSmoothFieldMap::kindTime), 1);
+    const CColorScale scale = CColorScale::fromSmoothMap(smooth, map, CColorScale::kindTime);
+    double dLow = 0.0, dHigh = 0.0;
+    ASSERT_EQ(smooth.getContinuousRange(dLow, dHigh), 1);
+    ASSERT_TRUE(scale.isContinuous());
+    EXPECT_EQ(scale.colorMin(), dLow);
+    EXPECT_EQ(scale.colorMax(), dHigh);
+    const auto values =
+        std::minmax_element(smooth.getSensorValues().begin(), smooth.getSensorValues().end());
+    EXPECT_EQ(scale.dataMin(), *values.first);
+    EXPECT_EQ(scale.dataMax(), *values.second);
+    EXPECT_EQ(std::max(-scale.dataMin(), scale.dataMax()), dHigh) << "L is the larger extreme";
+    for (double dFraction : {-1.5, -1.0, -0.55, -0.1, 0.0, 0.3, 0.95, 1.0, 2.0}) {
+        const double dValue = dFraction * dHigh;
+        float afRgba[4];
+        ASSERT_EQ(smooth.getColorOf(dValue, afRgba), 1);
+        const CColorScale::SRgb rgb = scale.rgbAt(dValue);
+        EXPECT_NEAR(rgb.r, afRgba[0] * 255, 0.51) << dFraction;
+        EXPECT_NEAR(rgb.g, afRgba[1] * 255, 0.51) << dFraction;
+        EXPECT_NEAR(rgb.b, afRgba[2] * 255, 0.51) << dFraction;
+    }
+    EXPECT_EQ(scale.barTop(), dHigh);
+    EXPECT_EQ(scale.barBottom(), dLow);
+    std::vector<CColorScale::ETick> aKinds;
+    for (const CColorScale::STick& tick : scale.ticks())
+        aKinds.push_back(tick.nKind);
+    EXPECT_NE(std::find(aKinds.begin(), aKinds.end(), CColorScale::tickZero), aKinds.end());
+    EXPECT_EQ(aKinds.size(), 5u);
 }
 
 std::vector<CColorScale::STick> ticksOf(const std::vector<CColorScale::ETick>& aKinds) {

@@ -5,6 +5,7 @@
 #include "glofflinecontext.h"
 #include "index2color.h"
 #include "show3dcntmap.h"
+#include "smoothfieldmap.h"
 #include "syntheticrecording.h"
 
 #include <GL/gl.h>
@@ -277,6 +278,101 @@ TEST_F(RenderApp, LabelsNameTheSensorsFacingTheCamera) {
     };
     EXPECT_GT(nearby(nFront), 15) << "the name of the sensor in front";
     EXPECT_EQ(nearby(nBack), 0) << "the sensor behind the head";
+}
+
+TEST_F(RenderApp, SmoothSurfaceWithIsolinesAndEitherColourScale) {
+    const std::string strArgs = "--size 240x240 --synthetic-channels 120 --rotate -20,55 ";
+    const auto render = [&](const std::string& strMore, const char* pszName) {
+        const SRun run = _run(strArgs + strMore + " --out " + out(pszName).string());
+        EXPECT_EQ(run.nStatus, 0) << strMore << ": " << run.strErr;
+        SImage image;
+        EXPECT_TRUE(image.read(out(pszName))) << pszName;
+        return image;
+    };
+    const SImage fans = render("", "fans.png");
+    const SImage plain = render("--surface smooth --isolines 0", "smooth0.png");
+    const SImage lined = render("--surface smooth --isolines 10", "smooth10.png");
+    const SImage continuous = render("--surface smooth --colors continuous --colorbar", "cont.png");
+    ASSERT_EQ(plain.nWidth, 240);
+    EXPECT_NE(fans.rgba, plain.rgba);
+    // Isolines are dark lines across the coloured surface.
+    const auto dark = [](const SImage& image) {
+        int n = 0;
+        for (int y = 0; y < image.nHeight; ++y)
+            for (int x = 0; x < 240; ++x) {
+                const auto c = image.at(x, y);
+                n += image.lit(x, y) && c[0] + c[1] + c[2] < 90 ? 1 : 0;
+            }
+        return n;
+    };
+    EXPECT_GT(dark(lined), dark(plain) + 100);
+
+    // Continuous colours: both poles of the evoked field, and a bar from the reddest colour at
+    // the top through white to the bluest at the bottom.
+    int nWarm = 0, nCool = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 240; ++x) {
+            const auto c = continuous.at(x, y);
+            nWarm += c[0] > c[2] + 60 ? 1 : 0;
+            nCool += c[2] > c[0] + 60 ? 1 : 0;
+        }
+    EXPECT_GT(nWarm, 50);
+    EXPECT_GT(nCool, 50);
+    int xBar = 240;
+    while (xBar < continuous.nWidth && !continuous.lit(xBar, 120))
+        ++xBar;
+    xBar += 3;
+    int yTop = 0, yBottom = 239;
+    while (yTop < 240 && !continuous.lit(xBar, yTop))
+        ++yTop;
+    while (yBottom > yTop && !continuous.lit(xBar, yBottom))
+        --yBottom;
+    ASSERT_GT(yBottom - yTop, 100);
+    float afRed[4], afBlue[4], afWhite[4];
+    CSmoothFieldMap::continuousColor(1.0, afRed);
+    CSmoothFieldMap::continuousColor(-1.0, afBlue);
+    CSmoothFieldMap::continuousColor(0.0, afWhite);
+    EXPECT_EQ(continuous.at(xBar, yTop), _rgb(afRed));
+    EXPECT_EQ(continuous.at(xBar, yBottom), _rgb(afBlue));
+    const auto mid = continuous.at(xBar, (yTop + yBottom) / 2);
+    const auto white = _rgb(afWhite);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(mid[k], white[k], 12) << "zero lies half-way";
+
+    // A sequence draws the smooth map in every frame.
+    const SRun frames =
+        _run(strArgs + "--surface smooth --frames 100:102:1 --out " + out("sf.png").string());
+    ASSERT_EQ(frames.nStatus, 0) << frames.strErr;
+    for (const char* pszFile : {"sf-0001.png", "sf-0002.png", "sf-0003.png"})
+        EXPECT_TRUE(fs::exists(out(pszFile))) << pszFile;
+}
+
+TEST_F(RenderApp, SmoothSurfaceOptionsAndRecordingsItCannotDraw) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"--surface cubes", "--surface must be fans or smooth, not 'cubes'"},
+        {"--surface smooth --colors rainbow",
+         "--colors must be thresholds or continuous, not 'rainbow'"},
+        {"--surface smooth --isolines 101", "--isolines must be a whole number from 0 to 100"},
+        {"--colors continuous",
+         "--isolines and --colors draw the smooth map; add --surface smooth"},
+        {"--isolines 4", "--isolines and --colors draw the smooth map; add --surface smooth"},
+    };
+    for (const auto& [pszArgs, pszLine] : cases) {
+        const SRun run = _run(std::string(pszArgs) + " --out " + out("x.png").string());
+        EXPECT_EQ(run.nStatus, 2) << pszArgs;
+        EXPECT_EQ(run.strErr,
+                  std::string("contourmap-render: error: ") + pszLine + " (see --help)");
+    }
+    const fs::path two = out("two-sensors.json");
+    std::ofstream(two) << R"({"channels": [
+        {"name": "MEG0111", "kind": "meg", "coils": [[80, 40, 60]], "samples": [1, 2]},
+        {"name": "MEG0222", "kind": "meg", "coils": [[-80, -40, 60]], "samples": [3, 4]}]})";
+    const SRun run =
+        _run("--recording " + two.string() + " --surface smooth --out " + out("two.png").string());
+    EXPECT_EQ(run.nStatus, 2);
+    EXPECT_EQ(run.strErr.rfind("contourmap-render: error: the smooth map cannot be drawn: ", 0), 0u)
+        << run.strErr;
+    EXPECT_FALSE(fs::exists(out("two.png")));
 }
 
 TEST_F(RenderApp, FramesAreANumberedSequenceThroughTheSamples) {
