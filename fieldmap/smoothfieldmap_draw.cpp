@@ -38,6 +38,9 @@ const GLfloat fZeroLineWidth = 2.5f;
 const GLfloat fSensorDotSize = 5.0f;
 const GLfloat fExcludedDotSize = 4.0f;
 const GLfloat fMarkDotSize = 12.0f;
+// Texels of the colour texture: finer than a colour entry of the thresholds' tables over the
+// values a surface takes.
+const int nTexturePoints = 4096;
 
 int _colorIndex(double dQuotient) {
     if (std::isnan(dQuotient)) {
@@ -119,15 +122,44 @@ void CSmoothFieldMap::continuousColor(double dFraction, float afRgba[4]) {
 }
 
 void CSmoothFieldMap::SPrivate::colorVertices() {
-    aBaseColors.resize(4 * aVertexValues.size());
+    if (nColorMode == colorContinuous) {
+        dTexLow = -dLimit;
+        dTexHigh = dLimit;
+    } else {
+        // The values the surface takes, so that the texture resolves every colour entry there.
+        const auto extremes = std::minmax_element(aVertexValues.begin(), aVertexValues.end());
+        dTexLow = extremes.first != aVertexValues.end() ? *extremes.first : 0.0;
+        dTexHigh = extremes.second != aVertexValues.end() ? *extremes.second : 0.0;
+    }
+    if (!(dTexHigh > dTexLow) || !std::isfinite(dTexHigh - dTexLow)) {
+        const double dMiddle = std::isfinite(dTexLow) ? dTexLow : 0.0;
+        dTexLow = dMiddle - 1.0;
+        dTexHigh = dMiddle + 1.0;
+    }
+    aTexCoords.resize(aVertexValues.size());
     for (std::size_t v = 0; v < aVertexValues.size(); ++v) {
-        float* pRgba = &aBaseColors[4 * v];
+        const double s = (aVertexValues[v] - dTexLow) / (dTexHigh - dTexLow);
+        aTexCoords[v] = static_cast<float>(std::isnan(s) ? 0.5 : std::clamp(s, 0.0, 1.0));
+    }
+}
+
+std::vector<unsigned char> CSmoothFieldMap::SPrivate::textureTexels(int nTexels) const {
+    std::vector<unsigned char> aTexels(4 * static_cast<std::size_t>(nTexels));
+    for (int i = 0; i < nTexels; ++i) {
+        // The value at the texel's centre, weighted so that no extreme overflows.
+        const double t = (i + 0.5) / nTexels;
+        const double dValue = dTexLow * (1.0 - t) + dTexHigh * t;
+        float afRgba[4];
         if (nColorMode == colorContinuous) {
-            continuousColor(dLimit > 0.0 ? aVertexValues[v] / dLimit : 0.0, pRgba);
+            continuousColor(dLimit > 0.0 ? dValue / dLimit : 0.0, afRgba);
         } else {
-            thresholdColor(aVertexValues[v], pRgba);
+            thresholdColor(dValue, afRgba);
+        }
+        for (int k = 0; k < 4; ++k) {
+            aTexels[4 * i + k] = static_cast<unsigned char>(std::lround(afRgba[k] * 255.0f));
         }
     }
+    return aTexels;
 }
 
 // Marching triangles: each level crosses a triangle along one segment between the two edges
@@ -192,9 +224,9 @@ int CSmoothFieldMap::getColorOf(double dValue, float afRgba[4]) const {
     const SPrivate& p = *m_pPriv;
     if (p.nColorMode == colorContinuous) {
         continuousColor(p.dLimit > 0.0       ? dValue / p.dLimit
-                                  : std::isnan(dValue) ? dValue
-                                                       : 0.0,
-                                  afRgba);
+                        : std::isnan(dValue) ? dValue
+                                             : 0.0,
+                        afRgba);
     } else {
         p.thresholdColor(dValue, afRgba);
     }
@@ -216,8 +248,8 @@ int CSmoothFieldMap::draw(const CShow3DCntMapqv& map, int nKind) {
     // Shading from the normals turned into eye space by the scene's rotation.
     const double* m = p.adModelview;
     const std::size_t nVertices = p.aNormals.size() / 3;
-    p.aShadedColors.resize(4 * nVertices);
-    for (std::size_t v = 0; v < nVertices && 4 * v + 3 < p.aBaseColors.size(); ++v) {
+    p.aShades.resize(4 * nVertices);
+    for (std::size_t v = 0; v < nVertices; ++v) {
         const float* n = &p.aNormals[3 * v];
         const double ex = m[0] * n[0] + m[4] * n[1] + m[8] * n[2];
         const double ey = m[1] * n[0] + m[5] * n[1] + m[9] * n[2];
@@ -227,20 +259,23 @@ int CSmoothFieldMap::draw(const CShow3DCntMapqv& map, int nKind) {
             dLength > 0.0 ? std::fabs(ex * adLight[0] + ey * adLight[1] + ez * adLight[2]) / dLength
                           : 1.0;
         const double dShade = dAmbientShare + (1.0 - dAmbientShare) * dFacing;
-        for (int k = 0; k < 4; ++k) {
-            const double c = k < 3 ? p.aBaseColors[4 * v + k] * dShade : 1.0;
-            p.aShadedColors[4 * v + k] =
-                static_cast<unsigned char>(std::lround(std::clamp(c, 0.0, 1.0) * 255.0));
+        const auto nGrey =
+            static_cast<unsigned char>(std::lround(std::clamp(dShade, 0.0, 1.0) * 255.0));
+        for (int k = 0; k < 3; ++k) {
+            p.aShades[4 * v + k] = nGrey;
         }
+        p.aShades[4 * v + 3] = 255;
     }
 
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LIGHTING_BIT | GL_LINE_BIT | GL_POINT_BIT |
-                 GL_POLYGON_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_TRANSFORM_BIT);
+                 GL_POLYGON_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_TRANSFORM_BIT |
+                 GL_TEXTURE_BIT);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glTranslated(-p.adShift[0], -p.adShift[1], -p.adShift[2]);
     glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_1D);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_CULL_FACE);
     // Only the arrays set here may be read.
@@ -250,19 +285,44 @@ int CSmoothFieldMap::draw(const CShow3DCntMapqv& map, int nKind) {
     glDisableClientState(GL_EDGE_FLAG_ARRAY);
     glEnableClientState(GL_VERTEX_ARRAY);
 
-    if (bSurface && !p.aTriangles.empty() && p.aShadedColors.size() == 4 * nVertices) {
+    if (bSurface && !p.aTriangles.empty() && p.aTexCoords.size() == nVertices) {
+        // The scale as a texture the shade modulates; steps (the thresholds' tables) stay
+        // sharp, the continuous scale is interpolated between its texels.
+        GLint nMaxTexels = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &nMaxTexels);
+        const int nTexels = std::clamp(static_cast<int>(nMaxTexels), 64, nTexturePoints);
+        const std::vector<unsigned char> aTexels = p.textureTexels(nTexels);
+        GLuint nTexture = 0;
+        glGenTextures(1, &nTexture);
+        glBindTexture(GL_TEXTURE_1D, nTexture);
+        const GLint nFilter = p.nColorMode == colorContinuous ? GL_LINEAR : GL_NEAREST;
+        glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, nFilter);
+        glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, nFilter);
+        glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glTexImage1D(GL_TEXTURE_1D, 0, GL_RGBA8, nTexels, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     aTexels.data());
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glEnable(GL_TEXTURE_1D);
+
         // The surface a little behind its lines, which lie on it.
         glEnable(GL_POLYGON_OFFSET_FILL);
         glPolygonOffset(1.0f, 1.0f);
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
         glShadeModel(GL_SMOOTH);
         glEnableClientState(GL_COLOR_ARRAY);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         glVertexPointer(3, GL_FLOAT, 0, p.aVertices.data());
-        glColorPointer(4, GL_UNSIGNED_BYTE, 0, p.aShadedColors.data());
+        glColorPointer(4, GL_UNSIGNED_BYTE, 0, p.aShades.data());
+        glTexCoordPointer(1, GL_FLOAT, 0, p.aTexCoords.data());
         glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(p.aTriangles.size()), GL_UNSIGNED_INT,
                        p.aTriangles.data());
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         glDisableClientState(GL_COLOR_ARRAY);
         glDisable(GL_POLYGON_OFFSET_FILL);
+        glDisable(GL_TEXTURE_1D);
+        glBindTexture(GL_TEXTURE_1D, 0);
+        glDeleteTextures(1, &nTexture);
 
         // Plain lines: the driver's smoothed ones break up into dots on short segments.
         glColor4f(0.1f, 0.1f, 0.1f, 1.0f);

@@ -64,9 +64,13 @@ struct CSmoothFieldMap::SPrivate {
     Eigen::VectorXd coefficients;      // for values divided by dLimit
     double dLimit = 0.0;
     std::vector<double> aVertexValues;
-    std::vector<float> aBaseColors; // RGBA per vertex before shading
-    std::vector<unsigned char> aShadedColors;
-    std::vector<float> aIsolines; // segment end points
+    // Colours come from a one-dimensional texture of the scale over [dTexLow, dTexHigh], read
+    // at each vertex's value, so that a threshold or a colour step falls where the
+    // interpolated value crosses it inside a triangle, not along the triangles' edges.
+    std::vector<float> aTexCoords;
+    double dTexLow = 0.0, dTexHigh = 1.0;
+    std::vector<unsigned char> aShades; // grey RGBA per vertex: the surface's facing
+    std::vector<float> aIsolines;       // segment end points
     std::vector<float> aZeroLine;
 
     // The matrices of the last draw.
@@ -79,6 +83,8 @@ struct CSmoothFieldMap::SPrivate {
     bool buildLayout();
     void interpolate();
     void colorVertices();
+    // The scale's colours from dTexLow to dTexHigh, nTexels of them.
+    std::vector<unsigned char> textureTexels(int nTexels) const;
     void traceIsolines();
     void thresholdColor(double dValue, float afRgba[4]) const;
 };

@@ -206,11 +206,19 @@ std::vector<CColorScale::STick> CColorScale::ticks() const {
     if (m_bHasExtremes) {
         add(tickMax, m_dDataMax);
     }
-    add(tickUpperThreshold, m_dColorMax);
+    // A continuous scale ends at the larger extreme, which its own tick names already.
+    const auto named = [this](double dValue) {
+        return m_bContinuous && m_bHasExtremes && (dValue == m_dDataMax || dValue == m_dDataMin);
+    };
+    if (!named(m_dColorMax)) {
+        add(tickUpperThreshold, m_dColorMax);
+    }
     if (m_bContinuous) {
         add(tickZero, 0.0);
     }
-    add(tickLowerThreshold, m_dColorMin);
+    if (!named(m_dColorMin)) {
+        add(tickLowerThreshold, m_dColorMin);
+    }
     if (m_bHasExtremes) {
         add(tickMin, m_dDataMin);
     }
