@@ -18,29 +18,46 @@ CColorBarPanel::CColorBarPanel(QWidget* pParent) : QWidget(pParent) {
     hide();
 }
 
-QString CColorBarPanel::title(CColorScale::EMapKind nKind) {
-    switch (nKind) {
-    case CColorScale::kindFrequency:
+QString CColorBarPanel::title(int nBar) {
+    switch (nBar) {
+    case barFrequency:
         return "Frequency map";
-    case CColorScale::kindSpectral:
+    case barSpectral:
         return "Spectral map";
+    case barSmooth:
+        return "Smooth field map";
     default:
         return "Time-domain map";
     }
 }
 
-void CColorBarPanel::setBar(CColorScale::EMapKind nKind, const CColorScale& scale,
-                            const std::string& strUnit) {
-    SBar& bar = m_aBars[nKind];
+void CColorBarPanel::setBar(int nBar, const CColorScale& scale, const std::string& strUnit) {
+    if (!_isBar(nBar)) {
+        return;
+    }
+    SBar& bar = m_aBars[nBar];
     bar.bShown = true;
     bar.scale = scale;
     bar.strUnit = strUnit;
     _relayout();
 }
 
-void CColorBarPanel::clearBar(CColorScale::EMapKind nKind) {
-    m_aBars[nKind].bShown = false;
+void CColorBarPanel::clearBar(int nBar) {
+    if (!_isBar(nBar)) {
+        return;
+    }
+    m_aBars[nBar].bShown = false;
     _relayout();
+}
+
+const CColorScale& CColorBarPanel::getScale(int nBar) const {
+    static const CColorScale s_none;
+    return _isBar(nBar) ? m_aBars[nBar].scale : s_none;
+}
+
+const std::string& CColorBarPanel::getUnit(int nBar) const {
+    static const std::string s_none;
+    return _isBar(nBar) ? m_aBars[nBar].strUnit : s_none;
 }
 
 void CColorBarPanel::_relayout() {
@@ -59,14 +76,14 @@ void CColorBarPanel::_relayout() {
     update();
 }
 
-QRect CColorBarPanel::_sectionRect(CColorScale::EMapKind nKind) const {
-    if (!m_aBars[nKind].bShown) {
+QRect CColorBarPanel::_sectionRect(int nBar) const {
+    if (!hasBar(nBar)) {
         return QRect();
     }
     int nShown = 0, nBefore = 0;
     for (int k = 0; k < nBars; ++k) {
         if (m_aBars[k].bShown) {
-            nBefore += k < nKind ? 1 : 0;
+            nBefore += k < nBar ? 1 : 0;
             ++nShown;
         }
     }
@@ -74,8 +91,8 @@ QRect CColorBarPanel::_sectionRect(CColorScale::EMapKind nKind) const {
     return QRect(0, nBefore * (nHeight + nSectionGap), width(), nHeight);
 }
 
-QRect CColorBarPanel::barRect(CColorScale::EMapKind nKind) const {
-    const QRect section = _sectionRect(nKind);
+QRect CColorBarPanel::barRect(int nBar) const {
+    const QRect section = _sectionRect(nBar);
     return section.isEmpty() ? QRect() : colorBarRect(section, font(), true);
 }
 
@@ -86,11 +103,9 @@ void CColorBarPanel::paintEvent(QPaintEvent* /*pEvent*/) {
     style.background = palette().color(QPalette::Window);
     style.text = palette().color(QPalette::WindowText);
     for (int k = 0; k < nBars; ++k) {
-        const auto nKind = static_cast<CColorScale::EMapKind>(k);
-        const QRect section = _sectionRect(nKind);
+        const QRect section = _sectionRect(k);
         if (!section.isEmpty()) {
-            paintColorBar(painter, section, m_aBars[k].scale, m_aBars[k].strUnit, title(nKind),
-                          style);
+            paintColorBar(painter, section, m_aBars[k].scale, m_aBars[k].strUnit, title(k), style);
         }
     }
 }

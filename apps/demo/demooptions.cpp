@@ -18,9 +18,11 @@ bool _parseMaps(const std::string& text, CDemoOptions& o, std::string& error) {
             o.bOpenSpectral = true;
         else if (strMap == "modeling")
             o.bOpenModeling = true;
+        else if (strMap == "smooth")
+            o.bOpenSmooth = true;
         else {
             error = "--open: unknown map '" + strMap +
-                    "' (expected time, frequency, spectral or modeling)";
+                    "' (expected time, frequency, spectral, modeling or smooth)";
             return false;
         }
     }
@@ -30,17 +32,19 @@ bool _parseMaps(const std::string& text, CDemoOptions& o, std::string& error) {
 } // namespace
 
 bool parseDemoOptions(int argc, char** argv, CDemoOptions& o, std::string& error) {
-    cxxopts::Options cli("contourmap-demo",
-                         "A host window around the ContourMap3D map dialogs: a butterfly plot of "
-                         "the MEG channels\nwith a time cursor, frequency and time-frequency "
-                         "selectors, and the four maps.\nWithout --recording the built-in "
-                         "synthetic recording is used.");
+    cxxopts::Options cli(
+        "contourmap-demo",
+        "A host window around the ContourMap3D map dialogs: a butterfly plot of "
+        "the MEG channels\nwith a time cursor, frequency and time-frequency "
+        "selectors, the four maps and a smooth field map.\nWithout --recording the built-in "
+        "synthetic recording is used.");
     cxxopts::OptionAdder add = cli.add_options();
     add("recording",
         "recording file: JSON (see docs/recording-format.md) or any MEG file MNE-Python reads "
         "(FIF, CTF .ds, KIT .sqd/.con, 4D, ...), converted by the MNE bridge",
         cxxopts::value<std::string>());
-    add("open", "maps to open at start, comma-separated: time, frequency, spectral, modeling",
+    add("open",
+        "maps to open at start, comma-separated: time, frequency, spectral, modeling, smooth",
         cxxopts::value<std::string>());
     add("screenshot", "write the main window and the open maps side by side to FILE.png and quit",
         cxxopts::value<std::string>());

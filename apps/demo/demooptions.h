@@ -13,6 +13,7 @@ struct CDemoOptions {
     bool bOpenFrequency = false;
     bool bOpenSpectral = false;
     bool bOpenModeling = false;
+    bool bOpenSmooth = false;
     SSelectionRequest selection; // what is not asked for keeps the recording's selection
     std::string strScreenshot;   // empty: run interactively
     bool bHelp = false;

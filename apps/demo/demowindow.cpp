@@ -4,6 +4,7 @@
 #include "colorbarpanel.h"
 #include "selectionlabels.h"
 #include "selectionrule.h"
+#include "smoothmapwindow.h"
 
 #include "mdchannel.h"
 #include "mdtrial.h"
@@ -68,6 +69,9 @@ CDemoWindow::~CDemoWindow() {
     for (const QPointer<QWidget>& pWindow : m_apMapWindow)
         if (pWindow)
             pWindow->removeEventFilter(this);
+    if (m_pSmoothWindow)
+        m_pSmoothWindow->disconnect(this);
+    m_pSmoothWindow.reset();
     if (s_pPickTarget == this)
         s_pPickTarget = nullptr;
 }
@@ -85,7 +89,7 @@ void CDemoWindow::_createActions() {
     pToolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     pToolBar->setMovable(false);
     const char* const apszNames[nMaps] = {"&Time-domain map", "&Frequency map", "&Spectral map",
-                                          "&Modeling"};
+                                          "&Modeling", "S&mooth field map"};
     for (int k = 0; k < nMaps; ++k) {
         const auto nMap = static_cast<EMap>(k);
         m_apMapAction[k] = pMaps->addAction(apszNames[k], this, [this, nMap] { openMap(nMap); });
@@ -169,6 +173,9 @@ void CDemoWindow::setRecording(std::unique_ptr<CMEGDataqv> pRecording, const QSt
             openMap(nMap);
             _updateMap(nMap);
         }
+    // Before the old recording may go: the smooth map holds no recording of its own.
+    if (m_pSmoothWindow)
+        m_pSmoothWindow->setRecording(m_pRecording.get());
     if (pOld && bMapsHadData)
         m_aRetired.push_back(std::move(pOld));
 
@@ -346,11 +353,17 @@ void CDemoWindow::_updateMap(EMap nMap) {
         return;
     }
     _checkColorBar(nMap);
+    if (m_pSmoothWindow)
+        m_pSmoothWindow->selectionChanged(_kindOf(nMap));
 }
 
 void CDemoWindow::openMap(EMap nMap) {
     if (!m_pRecording)
         return;
+    if (nMap == mapSmooth) {
+        _openSmoothMap();
+        return;
+    }
     const QList<QWidget*> before = QApplication::topLevelWidgets();
     switch (nMap) {
     case mapTime:
@@ -397,6 +410,15 @@ void CDemoWindow::_checkColorBar(EMap nMap) {
 }
 
 void CDemoWindow::_showColorBar(EMap nMap) {
+    if (nMap == mapSmooth) {
+        CColorScale scale;
+        std::string strUnit;
+        if (m_pSmoothWindow && m_pSmoothWindow->getColorBar(scale, strUnit))
+            m_pColorBars->setBar(CColorBarPanel::barSmooth, scale, strUnit);
+        else
+            m_pColorBars->clearBar(CColorBarPanel::barSmooth);
+        return;
+    }
     const CColorScale::EMapKind nKind = _kindOf(nMap);
     if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible() && m_aBarMap[nMap].m_pTrial)
         m_pColorBars->setBar(nKind, CColorScale::fromMap(m_aBarMap[nMap], nKind),
@@ -407,7 +429,7 @@ void CDemoWindow::_showColorBar(EMap nMap) {
 
 bool CDemoWindow::eventFilter(QObject* pWatched, QEvent* pEvent) {
     if (pEvent->type() == QEvent::Hide)
-        for (EMap nMap : {mapTime, mapFrequency, mapSpectral})
+        for (EMap nMap : {mapTime, mapFrequency, mapSpectral, mapSmooth})
             if (pWatched == m_apMapWindow[nMap])
                 _showColorBar(nMap);
     return QMainWindow::eventFilter(pWatched, pEvent);
@@ -423,13 +445,31 @@ void CDemoWindow::_adoptMapWindow(EMap nMap, const QList<QWidget*>& before) {
         if (pWidget == this || before.contains(pWidget) || !pWidget->isVisible() ||
             (nType != Qt::Window && nType != Qt::Dialog))
             continue;
-        m_apMapWindow[nMap] = pWidget;
-        pWidget->installEventFilter(this);
-        // Beside this window, each further map a step down and to the right.
-        const int nStep = 36 * m_nPlacedMaps++;
-        pWidget->move(frameGeometry().right() + 12 + nStep, frameGeometry().top() + nStep);
+        _placeMapWindow(nMap, pWidget);
         return;
     }
+}
+
+void CDemoWindow::_placeMapWindow(EMap nMap, QWidget* pWindow) {
+    m_apMapWindow[nMap] = pWindow;
+    pWindow->installEventFilter(this);
+    const int nStep = 36 * m_nPlacedMaps++;
+    pWindow->move(frameGeometry().right() + 12 + nStep, frameGeometry().top() + nStep);
+}
+
+void CDemoWindow::_openSmoothMap() {
+    if (!m_pSmoothWindow) {
+        m_pSmoothWindow = std::make_unique<CSmoothMapWindow>();
+        m_pSmoothWindow->setRecording(m_pRecording.get());
+        connect(m_pSmoothWindow.get(), &CSmoothMapWindow::sensorPicked, this,
+                &CDemoWindow::pickChannel);
+        connect(m_pSmoothWindow.get(), &CSmoothMapWindow::colorBarChanged, this,
+                [this] { _showColorBar(mapSmooth); });
+        _placeMapWindow(mapSmooth, m_pSmoothWindow.get());
+    }
+    m_pSmoothWindow->show();
+    m_pSmoothWindow->raise();
+    m_pSmoothWindow->activateWindow();
 }
 
 void CDemoWindow::setPlaying(bool bPlay) {
@@ -487,6 +527,8 @@ int CDemoWindow::pickChannel(int nSlot) {
     std::printf("picked channel %d %s\n", nSlot, strName.toUtf8().constData());
     std::fflush(stdout);
     m_face.updateContourMapSelectChannel();
+    if (m_pSmoothWindow)
+        m_pSmoothWindow->currentChannelChanged();
     return 1;
 }
 

@@ -15,6 +15,7 @@
 
 class CButterflyPlot;
 class CColorBarPanel;
+class CSmoothMapWindow;
 class CMEGDataqv;
 class QAction;
 class QLabel;
@@ -23,12 +24,13 @@ class QSpinBox;
 
 // The host application around the map dialogs: owns the recording, shows its MEG channels as a
 // butterfly plot with a time cursor, lets the user pick the sample, frequency bin and
-// time-frequency cell, and opens the four maps through the facade. Every selection change is
-// written into the recording and followed by the facade's matching update, so open maps follow.
+// time-frequency cell, and opens the four maps through the facade and a smooth field map window
+// of its own. Every selection change is written into the recording and followed by the facade's
+// matching update and the smooth map's, so open maps follow.
 class CDemoWindow : public QMainWindow {
     Q_OBJECT
 public:
-    enum EMap { mapTime, mapFrequency, mapSpectral, mapModeling, nMaps };
+    enum EMap { mapTime, mapFrequency, mapSpectral, mapModeling, mapSmooth, nMaps };
     // Samples the Play button advances per tick of 40 ms.
     enum { nPlayStep = 4, nPlayIntervalMs = 40 };
 
@@ -66,7 +68,7 @@ public:
 
     C3DRendDlgFaceqv& getFace() { return m_face; }
     CButterflyPlot* getPlot() const { return m_pPlot; }
-    // The colour bars of the open time-domain, frequency and spectral maps.
+    // The colour bars of the open time-domain, frequency, spectral and smooth field maps.
     CColorBarPanel* getColorBars() const { return m_pColorBars; }
     QPushButton* getPlayButton() const { return m_pPlayButton; }
 
@@ -74,7 +76,7 @@ public:
     // window, since the callback carries no context.
     static int onChannelPicked(int nChannel, int nReserved);
     // Shows the picked channel (status bar, plot, one line on standard output) and tells the
-    // time-domain map; 0 when the slot holds no channel.
+    // time-domain and smooth field maps; 0 when the slot holds no channel.
     int pickChannel(int nSlot);
 
 protected:
@@ -98,6 +100,9 @@ private:
     void _updateSelectors();
     void _updateLabels();
     void _adoptMapWindow(EMap nMap, const QList<QWidget*>& before);
+    // Beside this window, each further map a step down and to the right.
+    void _placeMapWindow(EMap nMap, QWidget* pWindow);
+    void _openSmoothMap();
     // The facade's update call of the map (a range check and a repaint while it is shown),
     // followed by its colour bar.
     void _updateMap(EMap nMap);
@@ -113,6 +118,8 @@ private:
     std::unique_ptr<CMEGDataqv> m_pRecording;
     // Declared after the recordings: its dialogs close before the data they show goes away.
     C3DRendDlgFaceqv m_face;
+    // Made when first opened; told of every new recording at once, so it keeps none of its own.
+    std::unique_ptr<CSmoothMapWindow> m_pSmoothWindow;
 
     CShow3DCntMapqv m_aBarMap[mapModeling];
 

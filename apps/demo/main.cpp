@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
         {o.bOpenTime, CDemoWindow::mapTime},
         {o.bOpenFrequency, CDemoWindow::mapFrequency},
         {o.bOpenSpectral, CDemoWindow::mapSpectral},
-        {o.bOpenModeling, CDemoWindow::mapModeling}};
+        {o.bOpenModeling, CDemoWindow::mapModeling},
+        {o.bOpenSmooth, CDemoWindow::mapSmooth}};
     for (const auto& [bOpen, nMap] : maps)
         if (bOpen)
             window.openMap(nMap);

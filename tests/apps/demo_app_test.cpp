@@ -62,4 +62,24 @@ TEST(DemoApp, ScreenshotShowsTheMainWindowAndTheOpenedMapsSideBySide) {
     EXPECT_GT(nBlack, 100);
 }
 
+TEST(DemoApp, ScreenshotTakesTheSmoothFieldMapIn) {
+    const auto png = testTempDir() / "demo-smooth.png";
+    const SRun run = _run("--open smooth --screenshot " + png.string());
+    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    QImage image;
+    ASSERT_TRUE(image.load(QString::fromStdString(png.string())));
+    ASSERT_GT(image.width(), 900 + 400);
+    // Right of the main window only the smooth map's window: its surface has the evoked
+    // response's warm and cool poles.
+    int nWarm = 0, nCool = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 930; x < image.width(); x += 2) {
+            const QColor c = image.pixelColor(x, y);
+            nWarm += c.red() > c.blue() + 60 ? 1 : 0;
+            nCool += c.blue() > c.red() + 60 ? 1 : 0;
+        }
+    EXPECT_GT(nWarm, 200);
+    EXPECT_GT(nCool, 200);
+}
+
 } // namespace

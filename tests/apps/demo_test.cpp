@@ -340,11 +340,12 @@ TEST(DemoOptions, MapsSelectionsAndConversionOptionsAreRead) {
 
     CDemoOptions o;
     std::string error;
-    ASSERT_TRUE(parse({"--open", "spectral,time", "--sample", "12", "--bin", "7", "--cell", "2,5",
-                       "--ch-type", "grad", "--condition", "Right Auditory", "--no-proj"},
+    ASSERT_TRUE(parse({"--open", "spectral,time,smooth", "--sample", "12", "--bin", "7", "--cell",
+                       "2,5", "--ch-type", "grad", "--condition", "Right Auditory", "--no-proj"},
                       o, error))
         << error;
-    EXPECT_TRUE(o.bOpenTime && o.bOpenSpectral && !o.bOpenFrequency && !o.bOpenModeling);
+    EXPECT_TRUE(o.bOpenTime && o.bOpenSpectral && o.bOpenSmooth && !o.bOpenFrequency &&
+                !o.bOpenModeling);
     EXPECT_EQ(o.conversion.strChType, "grad");
     EXPECT_EQ(o.conversion.strCondition, "Right Auditory");
     EXPECT_FALSE(o.conversion.bProjectors);
