@@ -1,4 +1,5 @@
 #include "show3dcntmap.h"
+#include "show3dcntmap_p.h"
 #include "smoothfieldmap.h"
 #include "smoothfieldmap_p.h"
 
@@ -10,7 +11,6 @@
 
 namespace {
 
-const int nLastColorIndex = CIndex2ColorOpenGLqv::nColorEntries - 1;
 // The neutral band's grey, as the colour bar shows it.
 const float fNeutralGrey = 128.0f / 255.0f;
 
@@ -41,14 +41,6 @@ const GLfloat fMarkDotSize = 12.0f;
 // Texels of the colour texture: finer than a colour entry of the thresholds' tables over the
 // values a surface takes.
 const int nTexturePoints = 4096;
-
-int _colorIndex(double dQuotient) {
-    if (std::isnan(dQuotient)) {
-        return 0;
-    }
-    const double dAbs = std::fabs(dQuotient);
-    return dAbs >= nLastColorIndex ? nLastColorIndex : static_cast<int>(dAbs);
-}
 
 // The value in single precision, as the renderer's colour call takes it.
 double _asRendered(double dValue) {
@@ -97,9 +89,9 @@ void CSmoothFieldMap::SPrivate::thresholdColor(double dValue, float afRgba[4]) c
     const double d = _asRendered(dValue);
     const float* pColor = nullptr;
     if (d >= dColorMax) {
-        pColor = tables.m_pColorTableMax[_colorIndex((d - dColorMax) / dStepMax)];
+        pColor = tables.m_pColorTableMax[cm3dColorIndex((d - dColorMax) / dStepMax)];
     } else if (d <= dColorMin) {
-        pColor = tables.m_pColorTableMin[_colorIndex((d - dColorMin) / dStepMin)];
+        pColor = tables.m_pColorTableMin[cm3dColorIndex((d - dColorMin) / dStepMin)];
     }
     for (int k = 0; k < 3; ++k) {
         afRgba[k] = pColor ? pColor[k] : fNeutralGrey;

@@ -10,6 +10,8 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+
 CShow3DCntMap::CShow3DCntMap()
     : m_dCenterX(0.0), m_dCenterY(0.0), m_dCenterZ(0.0), m_dColorStepMin(0.0), m_dColorStepMax(0.0),
       m_dColorMax(0.0), m_dColorMin(0.0), m_dSensorSize(9.0), m_bSensors(1), m_bSensorAct(1),
@@ -117,6 +119,15 @@ bool SMapValueSource::value(CMDChannelqv* pChannel, double& dValue) const {
     }
     dValue = pData[nElement];
     return true;
+}
+
+int cm3dColorIndex(double dQuotient) {
+    const int nLastColorIndex = CIndex2ColorOpenGLqv::nColorEntries - 1;
+    if (std::isnan(dQuotient)) {
+        return 0;
+    }
+    const double dAbs = std::fabs(dQuotient);
+    return dAbs >= nLastColorIndex ? nLastColorIndex : static_cast<int>(dAbs);
 }
 
 void cm3dSetGreyFrontMaterial() {

@@ -17,7 +17,6 @@ namespace {
 const double dHalf = 0.5;
 const double dStepsToExtreme = 380.0;
 const double dZeroStepReplacement = 0.0001;
-const int nLastColorIndex = CIndex2ColorOpenGLqv::nColorEntries - 1;
 
 // Running extremes are kept in single precision; each comparison uses the unrounded number.
 struct SExtremes {
@@ -45,14 +44,6 @@ struct SExtremes {
 double _fittedStep(double dExtreme) {
     const double dStep = (dExtreme - dExtreme * dHalf) / dStepsToExtreme;
     return dStep == 0.0 ? dZeroStepReplacement : dStep;
-}
-
-int _colorIndex(double dQuotient) {
-    if (std::isnan(dQuotient)) {
-        return 0;
-    }
-    const double dAbs = std::fabs(dQuotient);
-    return dAbs >= nLastColorIndex ? nLastColorIndex : static_cast<int>(dAbs);
 }
 
 } // namespace
@@ -118,12 +109,12 @@ int CShow3DCntMap::_setColor(float fValue) {
     const float* pColor = nullptr;
     int nTable = 0;
     if (dValue >= m_dColorMax) {
-        pColor =
-            m_Index2Color.m_pColorTableMax[_colorIndex((dValue - m_dColorMax) / m_dColorStepMax)];
+        pColor = m_Index2Color
+                     .m_pColorTableMax[cm3dColorIndex((dValue - m_dColorMax) / m_dColorStepMax)];
         nTable = 2;
     } else if (dValue <= m_dColorMin) {
-        pColor =
-            m_Index2Color.m_pColorTableMin[_colorIndex((dValue - m_dColorMin) / m_dColorStepMin)];
+        pColor = m_Index2Color
+                     .m_pColorTableMin[cm3dColorIndex((dValue - m_dColorMin) / m_dColorStepMin)];
         nTable = 1;
     } else {
         // Neutral band (and NaN): no emission, the current colour stays.

@@ -51,6 +51,17 @@ CColorScale::CColorScale(double dColorMin, double dColorMax, double dStepMin, do
     : m_dColorMin(dColorMin), m_dColorMax(dColorMax), m_dStepMin(dStepMin), m_dStepMax(dStepMax),
       m_dDataMin(dDataMin), m_dDataMax(dDataMax), m_bHasExtremes(bHasExtremes) {}
 
+CSmoothFieldMap::EMapKind smoothMapKind(CColorScale::EMapKind nKind) {
+    switch (nKind) {
+    case CColorScale::kindFrequency:
+        return CSmoothFieldMap::kindFrequency;
+    case CColorScale::kindSpectral:
+        return CSmoothFieldMap::kindSpectral;
+    default:
+        return CSmoothFieldMap::kindTime;
+    }
+}
+
 int loadMapLikeView(CShow3DCntMapqv& map, CMEGDataqv* pRecording, CColorScale::EMapKind nKind) {
     // The spectral view loads with the time-domain loader.
     return nKind == CColorScale::kindFrequency ? map.setMegDataFrqc(pRecording)

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "index2color.h"
+#include "smoothfieldmap.h"
 
 #include <string>
 #include <vector>
 
 class CMEGDataqv;
 class CShow3DCntMapqv;
-class CSmoothFieldMap;
 
 // The colour scale of one map, for colour bars: the two-sided scale the renderer applies (the
 // thresholds, the steps per colour entry), or the smooth field map's continuous one (blue
@@ -90,6 +90,9 @@ private:
     bool m_bContinuous = false;
     CIndex2ColorOpenGLqv m_tables;
 };
+
+// The smooth field map's name for the same kind of map.
+CSmoothFieldMap::EMapKind smoothMapKind(CColorScale::EMapKind nKind);
 
 // Load and range check of a map as its view does them (the spectral view loads with the
 // time-domain loader); the renderer's results.

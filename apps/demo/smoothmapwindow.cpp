@@ -14,21 +14,6 @@
 
 #include <algorithm>
 
-namespace {
-
-CSmoothFieldMap::EMapKind _smoothKind(CColorScale::EMapKind nKind) {
-    switch (nKind) {
-    case CColorScale::kindFrequency:
-        return CSmoothFieldMap::kindFrequency;
-    case CColorScale::kindSpectral:
-        return CSmoothFieldMap::kindSpectral;
-    default:
-        return CSmoothFieldMap::kindTime;
-    }
-}
-
-} // namespace
-
 CSmoothMapPicture::CSmoothMapPicture(CShow3DCntMapqv& map, CSmoothFieldMap& smooth,
                                      QWidget* pParent)
     : QWidget(pParent), m_map(map), m_smooth(smooth) {
@@ -285,7 +270,7 @@ void CSmoothMapWindow::_reload() {
 }
 
 void CSmoothMapWindow::_refresh() {
-    const CSmoothFieldMap::EMapKind nKind = _smoothKind(getKind());
+    const CSmoothFieldMap::EMapKind nKind = smoothMapKind(getKind());
     m_bHasSurface = m_bLoaded && m_smooth.update(m_map, nKind);
     m_pPicture->setKind(nKind, m_bLoaded);
     emit colorBarChanged();

@@ -70,17 +70,6 @@ CColorScale::EMapKind _kind(CRenderOptions::EMap nMap) {
     }
 }
 
-CSmoothFieldMap::EMapKind _smoothKind(CRenderOptions::EMap nMap) {
-    switch (nMap) {
-    case CRenderOptions::mapFrequency:
-        return CSmoothFieldMap::kindFrequency;
-    case CRenderOptions::mapSpectral:
-        return CSmoothFieldMap::kindSpectral;
-    default:
-        return CSmoothFieldMap::kindTime;
-    }
-}
-
 const char* _mapName(CRenderOptions::EMap nMap) {
     switch (nMap) {
     case CRenderOptions::mapFrequency:
@@ -187,7 +176,7 @@ bool _renderImage(SRenderJob& job, std::vector<unsigned char>& rgba, int& nWidth
         glGetDoublev(GL_PROJECTION_MATRIX, camera.adProjection);
         glGetIntegerv(GL_VIEWPORT, camera.anViewport);
         if (job.pSmooth) {
-            bSmoothDrawn = job.pSmooth->draw(job.map, _smoothKind(job.o.nMap));
+            bSmoothDrawn = job.pSmooth->draw(job.map, smoothMapKind(_kind(job.o.nMap)));
             return;
         }
         switch (job.o.nMap) {
