@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
