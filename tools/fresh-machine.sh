@@ -37,9 +37,9 @@ Everything lives in $CACHE (set CM3D_FRESH_DIR to move it):
   --check-mirror  only check that $MIRROR serves RELEASE; status 0 if so,
                   otherwise one line saying why and status $EX_OFFLINE
 
-Needs root (debootstrap, chroot, mounts). The exit status is the command's; $EX_OFFLINE when
-the mirror cannot be reached. CM3D_FRESH_MIRROR and CM3D_FRESH_SECURITY_MIRROR choose other
-mirrors.
+Needs root (debootstrap, chroot, mounts); asks sudo when not run as root. The exit status is
+the command's, $EX_OFFLINE when the mirror cannot be reached. CM3D_FRESH_MIRROR and
+CM3D_FRESH_SECURITY_MIRROR choose other mirrors.
 USAGE
 }
 
@@ -49,6 +49,7 @@ die() {
     exit 2
 }
 
+ARGS=("$@")
 keep=0
 rebuild=0
 check_only=0
@@ -90,12 +91,16 @@ mirror_reachable() {
 }
 
 if ! mirror_reachable; then
-    echo "$MIRROR cannot be reached (or has no $RELEASE): no Debian $RELEASE machine to check on"
+    echo "$MIRROR cannot be reached (no $RELEASE release file within 30 s)"
     exit $EX_OFFLINE
 fi
 [ $check_only -eq 1 ] && exit 0
 
-[ "$(id -u)" -eq 0 ] || die "needs root: debootstrap, chroot and mounts"
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || die "needs root (debootstrap, chroot, mounts), or sudo"
+    exec sudo env CM3D_FRESH_DIR="$CACHE" CM3D_FRESH_MIRROR="$MIRROR" \
+        CM3D_FRESH_SECURITY_MIRROR="$SECURITY_MIRROR" "$0" "${ARGS[@]}"
+fi
 command -v git >/dev/null || die "needs git on this machine to clone the repository"
 # The checkout may belong to another user than root (a CI runner's, say).
 repo_git() { git -c safe.directory='*' -C "$REPO" "$@"; }
@@ -122,37 +127,106 @@ BASE=$(realpath "$BASE")
 ROOT="$BASE/root"
 DEBS="$BASE/debs"
 
+# The folder being worked in: root.new while the root is built, then the run's copy. Whatever
+# happens, the exit trap ends what still runs in it, unmounts what is mounted in it and removes it.
+SCRATCH=""
+
+# Every process whose root is the scratch folder, found through /proc: the command (or
+# debootstrap) may have left children behind.
+processes_in_scratch() {
+    local dir
+    for dir in /proc/[0-9]*; do
+        [ "$(readlink "$dir/root" 2>/dev/null)" = "$SCRATCH" ] && echo "${dir#/proc/}"
+    done
+    return 0
+}
+
+mounts_in_scratch() {
+    # Deepest first, so that nested mounts go before their parents.
+    awk -v dir="$SCRATCH" '$5 == dir || index($5, dir "/") == 1 { print $5 }' \
+        /proc/self/mountinfo | sort -r
+}
+
+cleanup() {
+    local rc=$?
+    trap - EXIT INT TERM HUP
+    set +e
+    [ -n "$SCRATCH" ] || exit "$rc"
+    local pids m
+    pids=$(processes_in_scratch)
+    if [ -n "$pids" ]; then
+        # shellcheck disable=SC2086
+        kill -TERM $pids 2>/dev/null
+        for _ in 1 2 3 4 5 6 7 8 9 10; do
+            pids=$(processes_in_scratch)
+            [ -z "$pids" ] && break
+            sleep 1
+        done
+        # shellcheck disable=SC2086
+        [ -n "$pids" ] && kill -KILL $pids 2>/dev/null && sleep 0.5
+    fi
+    # Packages a run downloaded are hard-linked into the cache for the next one.
+    if [ "$SCRATCH" != "$BASE/root.new" ] && [ -d "$SCRATCH/var/cache/apt/archives" ]; then
+        find "$SCRATCH/var/cache/apt/archives" -maxdepth 1 -name '*.deb' \
+            -exec cp -n -l -t "$DEBS" {} + 2>/dev/null
+    fi
+    for m in $(mounts_in_scratch); do
+        umount "$m" 2>/dev/null || umount -l "$m"
+    done
+    if [ -n "$(mounts_in_scratch)" ]; then
+        # Removing files under a mount of /dev would remove the host's.
+        log "could not unmount everything under $SCRATCH; leaving it in place"
+    elif [ $keep -eq 1 ] && [ "$SCRATCH" != "$BASE/root.new" ]; then
+        log "kept the copy: $SCRATCH (chroot $SCRATCH, clone in /root/contourmap3d)"
+    else
+        rm -rf --one-file-system "$SCRATCH"
+    fi
+    exit "$rc"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+
 # The root as a newcomer's machine has it: minbase, git to clone with, certificates for https
 # remotes, and the release's updates and security suites as the installer sets them up.
 build_root() {
-    local fresh="$BASE/root.new"
-    local script=""
+    local script="" log="$BASE/debootstrap.log" pid
     # An older debootstrap may not know a newer release by name; Debian's releases since
     # bookworm all bootstrap like sid.
     [ -e "/usr/share/debootstrap/scripts/$RELEASE" ] || script=/usr/share/debootstrap/scripts/sid
-    rm -rf --one-file-system "$fresh"
-    log "$RELEASE: building the root with debootstrap (once; a few minutes; log $BASE/debootstrap.log)"
-    if ! debootstrap --variant=minbase --include=git,ca-certificates --cache-dir="$DEBS" \
-        "$RELEASE" "$fresh" "$MIRROR" $script >"$BASE/debootstrap.log" 2>&1; then
-        tail -n 20 "$BASE/debootstrap.log" >&2
-        rm -rf --one-file-system "$fresh"
-        die "$RELEASE: debootstrap failed (log $BASE/debootstrap.log)"
+    SCRATCH="$BASE/root.new"
+    rm -rf --one-file-system "$SCRATCH"
+    log "$RELEASE: building the root with debootstrap (once, a few minutes; log $log)"
+    # shellcheck disable=SC2086
+    debootstrap --variant=minbase --include=git,ca-certificates --cache-dir="$DEBS" \
+        "$RELEASE" "$SCRATCH" "$MIRROR" $script >"$log" 2>&1 &
+    pid=$!
+    # Its milestones as progress; the package-by-package lines stay in the log.
+    local milestones='Retrieving Release|Validating Packages|Checking component|Installing core'
+    milestones+='|Unpacking the base|Configuring the base|Base system installed'
+    tail -n +1 -f --pid="$pid" "$log" | grep --line-buffered -E "^I: ($milestones)" |
+        sed -u "s/^I: /[fresh-machine] $RELEASE: /" >&2 || true
+    if ! wait "$pid"; then
+        tail -n 20 "$log" >&2
+        die "$RELEASE: debootstrap failed (log $log)"
     fi
-    cat >"$fresh/etc/apt/sources.list" <<SOURCES
+    cat >"$SCRATCH/etc/apt/sources.list" <<SOURCES
 deb $MIRROR $RELEASE main
 deb $MIRROR $RELEASE-updates main
 deb $SECURITY_MIRROR $RELEASE-security main
 SOURCES
-    # Packages come from the mirror on every run; the lists debootstrap left are not a
-    # newcomer's.
-    find "$fresh/var/lib/apt/lists" -maxdepth 1 -type f ! -name lock -delete
-    find "$fresh/var/cache/apt/archives" -maxdepth 1 -name '*.deb' -delete
+    # Package lists come from the mirror on every run, as on a machine just installed.
+    find "$SCRATCH/var/lib/apt/lists" -maxdepth 1 -type f ! -name lock -delete
+    find "$SCRATCH/var/cache/apt/archives" -maxdepth 1 -name '*.deb' -delete
+    [ -z "$(mounts_in_scratch)" ] || die "$RELEASE: debootstrap left mounts in $SCRATCH"
     rm -rf --one-file-system "$ROOT"
-    mv "$fresh" "$ROOT"
-    log "$RELEASE: root ready ($(du -sh "$ROOT" | cut -f1)), $(chroot "$ROOT" cat /etc/debian_version)"
+    mv "$SCRATCH" "$ROOT"
+    SCRATCH=""
+    log "$RELEASE: root ready, Debian $(cat "$ROOT/etc/debian_version"), $(du -sh "$ROOT" | cut -f1)"
 }
 
-# Readers hold the lock shared while they copy the root; building takes it alone.
+# Runs hold the lock shared while they copy the root; building it takes the lock alone.
 exec 9>"$BASE/lock"
 if [ $rebuild -eq 1 ] || [ ! -d "$ROOT" ]; then
     flock -x 9
@@ -162,73 +236,12 @@ if [ $rebuild -eq 1 ] || [ ! -d "$ROOT" ]; then
 fi
 flock -s 9
 
-COPY=""
-child=""
+SCRATCH=$(mktemp -d "$BASE/runs/run.XXXXXX")
+COPY=$SCRATCH
 status=0
-
-# Every process whose root is the copy, found through /proc: the command may have left
-# daemons or children behind.
-processes_in_copy() {
-    local dir pid
-    for dir in /proc/[0-9]*; do
-        [ "$(readlink "$dir/root" 2>/dev/null)" = "$COPY" ] || continue
-        pid=${dir#/proc/}
-        [ "$pid" != "$$" ] && echo "$pid"
-    done
-}
-
-mounts_in_copy() {
-    # Deepest first, so that nested mounts go before their parents.
-    awk -v copy="$COPY" '$5 == copy || index($5, copy "/") == 1 { print $5 }' \
-        /proc/self/mountinfo | sort -r
-}
-
-cleanup() {
-    local rc=$?
-    trap - EXIT INT TERM HUP
-    set +e
-    [ -n "$COPY" ] || exit $rc
-    local pids
-    pids=$(processes_in_copy)
-    if [ -n "$pids" ]; then
-        # shellcheck disable=SC2086
-        kill -TERM $pids 2>/dev/null || true
-        for _ in 1 2 3 4 5 6 7 8 9 10; do
-            pids=$(processes_in_copy)
-            [ -z "$pids" ] && break
-            sleep 1
-        done
-        # shellcheck disable=SC2086
-        [ -n "$pids" ] && kill -KILL $pids 2>/dev/null
-        sleep 0.2
-    fi
-    # Packages this run downloaded are hard-linked into the cache for the next one.
-    if [ -d "$COPY/var/cache/apt/archives" ]; then
-        find "$COPY/var/cache/apt/archives" -maxdepth 1 -name '*.deb' \
-            -exec cp -n -l -t "$DEBS" {} + 2>/dev/null || true
-    fi
-    local m
-    for m in $(mounts_in_copy); do
-        umount "$m" 2>/dev/null || umount -l "$m" || true
-    done
-    if [ -n "$(mounts_in_copy)" ]; then
-        # Removing files under a mount of /dev would remove the host's.
-        log "could not unmount everything under $COPY; leaving it in place"
-    elif [ $keep -eq 1 ]; then
-        log "kept the copy: $COPY (chroot $COPY, clone in /root/contourmap3d)"
-    else
-        rm -rf --one-file-system "$COPY"
-    fi
-    exit $rc
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-trap 'exit 129' HUP
-
-COPY=$(mktemp -d "$BASE/runs/run.XXXXXX")
 log "$RELEASE: copying the root to $COPY"
 cp -a "$ROOT/." "$COPY/"
+flock -u 9
 # Hard links: the copy and the cache share a file system, and apt never rewrites a package.
 find "$DEBS" -maxdepth 1 -name '*.deb' -exec cp -l -t "$COPY/var/cache/apt/archives" {} +
 # Removed first: copying onto a symbolic link would write wherever it points.
