@@ -91,7 +91,9 @@ mirror_reachable() {
 }
 
 if ! mirror_reachable; then
-    echo "$MIRROR cannot be reached (no $RELEASE release file within 30 s)"
+    reason="$MIRROR cannot be reached (no $RELEASE release file within 30 s)"
+    # Alone on standard output for a caller that reports it; with the others otherwise.
+    if [ $check_only -eq 1 ]; then echo "$reason"; else log "$reason"; fi
     exit $EX_OFFLINE
 fi
 [ $check_only -eq 1 ] && exit 0
@@ -113,17 +115,14 @@ fi
 
 if ! command -v debootstrap >/dev/null; then
     log "installing debootstrap"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap \
-        >/dev/null
+    { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+        --no-install-recommends debootstrap; } >/dev/null 2>&1 ||
+        die "could not install debootstrap (apt-get install debootstrap)"
 fi
 
-BASE="$CACHE/$RELEASE"
-ROOT="$BASE/root"
-DEBS="$BASE/debs"
-mkdir -p "$BASE/runs" "$DEBS"
+mkdir -p "$CACHE/$RELEASE/runs" "$CACHE/$RELEASE/debs"
 # Resolved, because the processes in a copy show it resolved as their root.
-BASE=$(realpath "$BASE")
+BASE=$(realpath "$CACHE/$RELEASE")
 ROOT="$BASE/root"
 DEBS="$BASE/debs"
 
