@@ -25,10 +25,10 @@ if ! [[ "$DURATION" =~ ^[1-9][0-9]*$ ]]; then
     exit 2
 fi
 
-# ./run fuzz installs clang and libclang-rt-14-dev (libFuzzer) with the build's packages.
+# ./run fuzz installs clang and libclang-rt-dev (libFuzzer) with the build's packages.
 if ! command -v clang++ >/dev/null || ! clang++ -print-file-name=libclang_rt.fuzzer-x86_64.a |
     grep -q /; then
-    log "clang with libFuzzer is missing: ./run fuzz installs it (Debian: clang libclang-rt-14-dev)"
+    log "clang with libFuzzer is missing: ./run fuzz installs it (Debian: clang libclang-rt-dev)"
     exit 1
 fi
 

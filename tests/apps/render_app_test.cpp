@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
