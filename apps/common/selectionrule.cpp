@@ -9,6 +9,7 @@
 #include <cxxopts.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -134,14 +135,40 @@ bool parseNumberPair(const std::string& text, char cSeparator, double& a, double
     }
 }
 
+bool parseWholeNumber(const std::string& text, long long& n) {
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-')) {
+        return false;
+    }
+    try {
+        std::size_t nUsed = 0;
+        n = std::stoll(text, &nUsed);
+        return nUsed == text.size();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool readWholeNumberOption(const cxxopts::ParseResult& r, const char* pszName, long long& n,
+                           bool& bGiven, std::string& error) {
+    bGiven = r.count(pszName) > 0;
+    if (!bGiven && !r[pszName].has_default()) {
+        return true;
+    }
+    if (!parseWholeNumber(r[pszName].as<std::string>(), n)) {
+        error = std::string("--") + pszName + " must be a whole number";
+        return false;
+    }
+    return true;
+}
+
 void addSelectionOptions(cxxopts::Options& options) {
     options.add_options(pszSelectionGroup)("sample", "selected sample (time-domain map)",
-                                           cxxopts::value<std::int64_t>())(
+                                           cxxopts::value<std::string>())(
         "time", "selected time in seconds: the nearest sample (needs the sampling rate)",
         cxxopts::value<double>())("bin",
                                   "selected frequency bin, a column of the spectra "
                                   "(frequency map)",
-                                  cxxopts::value<std::int64_t>())(
+                                  cxxopts::value<std::string>())(
         "freq", "selected frequency in Hz: the nearest bin (needs the recording's frequencies)",
         cxxopts::value<double>())("cell", "selected time-frequency cell ROW,COLUMN (spectral map)",
                                   cxxopts::value<std::string>())(
@@ -153,18 +180,19 @@ void addSelectionOptions(cxxopts::Options& options) {
 bool readSelectionOptions(const cxxopts::ParseResult& r, SSelectionRequest& request,
                           std::string& error) {
     request = SSelectionRequest();
-    if (r.count("sample")) {
-        request.nSample = r["sample"].as<std::int64_t>();
-        if (*request.nSample < 0) {
-            error = "--sample must not be negative";
+    for (const auto& [pszName, pIndex] :
+         {std::make_pair("sample", &request.nSample), std::make_pair("bin", &request.nBin)}) {
+        long long n = 0;
+        bool bGiven = false;
+        if (!readWholeNumberOption(r, pszName, n, bGiven, error)) {
             return false;
         }
-    }
-    if (r.count("bin")) {
-        request.nBin = r["bin"].as<std::int64_t>();
-        if (*request.nBin < 0) {
-            error = "--bin must not be negative";
+        if (bGiven && n < 0) {
+            error = std::string("--") + pszName + " must not be negative";
             return false;
+        }
+        if (bGiven) {
+            *pIndex = n;
         }
     }
     if (r.count("cell")) {

@@ -4,6 +4,7 @@
 
 #include <cxxopts.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -14,28 +15,15 @@ bool _isWhole(double d) {
     return std::isfinite(d) && d == std::floor(d);
 }
 
-bool _parseWholeNumber(const std::string& text, long long& n) {
-    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-')) {
-        return false;
-    }
-    try {
-        std::size_t nUsed = 0;
-        n = std::stoll(text, &nUsed);
-        return nUsed == text.size();
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 bool _parseFrames(const std::string& text, long long& nFrom, long long& nTo, long long& nStep) {
     const std::size_t nFirst = text.find(':');
     const std::size_t nSecond = nFirst == std::string::npos ? nFirst : text.find(':', nFirst + 1);
     if (nSecond == std::string::npos) {
         return false;
     }
-    return _parseWholeNumber(text.substr(0, nFirst), nFrom) &&
-           _parseWholeNumber(text.substr(nFirst + 1, nSecond - nFirst - 1), nTo) &&
-           _parseWholeNumber(text.substr(nSecond + 1), nStep) && nFrom >= 0 && nTo >= nFrom &&
+    return parseWholeNumber(text.substr(0, nFirst), nFrom) &&
+           parseWholeNumber(text.substr(nFirst + 1, nSecond - nFirst - 1), nTo) &&
+           parseWholeNumber(text.substr(nSecond + 1), nStep) && nFrom >= 0 && nTo >= nFrom &&
            nStep >= 1;
 }
 
@@ -51,11 +39,11 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
                       "the MNE bridge",
                       cxxopts::value<std::string>())(
         "synthetic-channels", "number of MEG channels of the synthetic recording",
-        cxxopts::value<int>()->default_value("275"))(
+        cxxopts::value<std::string>()->default_value("275"))(
         "map", "time, frequency or spectral", cxxopts::value<std::string>()->default_value("time"))(
         "channel", "current channel (slot index), marked with --mark-selection",
-        cxxopts::value<int>())("size", "image size WxH in pixels",
-                               cxxopts::value<std::string>()->default_value("800x800"))(
+        cxxopts::value<std::string>())("size", "image size WxH in pixels",
+                                       cxxopts::value<std::string>()->default_value("800x800"))(
         "rotate", "rotation X,Y in degrees", cxxopts::value<std::string>())(
         "distance", "viewing distance (millimetres)", cxxopts::value<double>())(
         "min", "lower colour threshold (turns colour autofit off)",
@@ -74,7 +62,7 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         "helmet-shaped surface, see docs/smooth-map.md)",
         cxxopts::value<std::string>()->default_value("fans"))(
         "isolines", "smooth map: number of isolines, 0 for none",
-        cxxopts::value<int>()->default_value("10"))(
+        cxxopts::value<std::string>()->default_value("10"))(
         "colors",
         "smooth map: thresholds (the map's colour tables and thresholds) or continuous "
         "(blue-white-red, symmetric about zero)",
@@ -98,7 +86,12 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         if (r.count("recording")) {
             o.strRecording = r["recording"].as<std::string>();
         }
-        o.nSyntheticChannels = r["synthetic-channels"].as<int>();
+        long long nNumber = 0;
+        bool bGiven = false;
+        if (!readWholeNumberOption(r, "synthetic-channels", nNumber, bGiven, error)) {
+            return false;
+        }
+        o.nSyntheticChannels = static_cast<int>(std::clamp(nNumber, 0LL, 1000000LL));
         if (o.nSyntheticChannels < 1 || o.nSyntheticChannels > 100000) {
             error = "--synthetic-channels must be between 1 and 100000";
             return false;
@@ -118,8 +111,11 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
             !readConversionOptions(r, o.conversion, error)) {
             return false;
         }
-        if (r.count("channel")) {
-            o.nChannel = r["channel"].as<int>();
+        if (!readWholeNumberOption(r, "channel", nNumber, bGiven, error)) {
+            return false;
+        }
+        if (bGiven) {
+            o.nChannel = static_cast<int>(std::clamp(nNumber, -2LL, 1LL << 30));
             if (o.nChannel < -1) {
                 error = "--channel must be a slot index or -1";
                 return false;
@@ -171,7 +167,10 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         o.bLabels = r.count("labels") > 0;
         const std::string strSurface = r["surface"].as<std::string>();
         const std::string strColors = r["colors"].as<std::string>();
-        o.nIsolines = r["isolines"].as<int>();
+        if (!readWholeNumberOption(r, "isolines", nNumber, bGiven, error)) {
+            return false;
+        }
+        o.nIsolines = static_cast<int>(std::clamp(nNumber, -1LL, 1000LL));
         o.bSmooth = strSurface == "smooth";
         o.bContinuous = strColors == "continuous";
         if (!o.bSmooth && strSurface != "fans") {
