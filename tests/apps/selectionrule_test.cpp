@@ -65,6 +65,8 @@ TEST(SelectionRule, MalformedOrClashingOptionsAreRefusedWithOneLine) {
     const std::pair<std::vector<const char*>, const char*> cases[] = {
         {{"--sample", "-1"}, "--sample must not be negative"},
         {{"--bin", "-3"}, "--bin must not be negative"},
+        {{"--sample", "1.5"}, "--sample must be a whole number"},
+        {{"--bin", "9999999999999999999999"}, "--bin must be a whole number"},
         {{"--cell", "3"}, "--cell must be ROW,COLUMN with two whole numbers of 0 or more"},
         {{"--cell", "1.5,2"}, "--cell must be ROW,COLUMN with two whole numbers of 0 or more"},
         {{"--cell", "-1,2"}, "--cell must be ROW,COLUMN with two whole numbers of 0 or more"},
