@@ -13,6 +13,17 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
+
+namespace {
+
+// The map kinds the window offers, in the order of its choice box.
+const std::pair<const char*, CColorScale::EMapKind> aKindChoices[] = {
+    {"Time-domain", CColorScale::kindTime},
+    {"Frequency", CColorScale::kindFrequency},
+    {"Spectral", CColorScale::kindSpectral}};
+
+} // namespace
 
 CSmoothMapPicture::CSmoothMapPicture(CShow3DCntMapqv& map, CSmoothFieldMap& smooth,
                                      QWidget* pParent)
@@ -198,13 +209,12 @@ CSmoothMapWindow::CSmoothMapWindow(QWidget* pParent) : QWidget(pParent, Qt::Wind
     auto* pRow = new QHBoxLayout;
     pRow->addWidget(new QLabel("Map", this));
     m_pKindBox = new QComboBox(this);
-    // In the order of CColorScale::EMapKind.
-    m_pKindBox->addItems({"Time-domain", "Frequency", "Spectral"});
+    for (const auto& [pszName, nKind] : aKindChoices)
+        m_pKindBox->addItem(pszName, nKind);
     pRow->addWidget(m_pKindBox);
     pRow->addSpacing(12);
     pRow->addWidget(new QLabel("Colours", this));
     m_pColorBox = new QComboBox(this);
-    // In the order of CSmoothFieldMap::EColorMode.
     m_pColorBox->addItems({"Thresholds", "Continuous"});
     pRow->addWidget(m_pColorBox);
     pRow->addSpacing(12);
@@ -221,8 +231,9 @@ CSmoothMapWindow::CSmoothMapWindow(QWidget* pParent) : QWidget(pParent, Qt::Wind
     m_smooth.setIsolineCount(CSmoothFieldMap::nDefaultIsolines);
     connect(m_pKindBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this](int) { _reload(); });
-    connect(m_pColorBox, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int nMode) {
-        m_smooth.setColorMode(nMode);
+    connect(m_pColorBox, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int nIndex) {
+        m_smooth.setColorMode(nIndex == 1 ? CSmoothFieldMap::colorContinuous
+                                          : CSmoothFieldMap::colorThresholds);
         _refresh();
     });
     connect(m_pIsolineSpin, qOverload<int>(&QSpinBox::valueChanged), this, [this](int nCount) {
@@ -234,7 +245,8 @@ CSmoothMapWindow::CSmoothMapWindow(QWidget* pParent) : QWidget(pParent, Qt::Wind
 }
 
 CColorScale::EMapKind CSmoothMapWindow::getKind() const {
-    return static_cast<CColorScale::EMapKind>(m_pKindBox->currentIndex());
+    const int nIndex = std::clamp(m_pKindBox->currentIndex(), 0, 2);
+    return aKindChoices[nIndex].second;
 }
 
 void CSmoothMapWindow::setRecording(CMEGDataqv* pRecording) {

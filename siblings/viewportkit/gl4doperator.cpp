@@ -1,5 +1,6 @@
 #include "gl4dprivate.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {

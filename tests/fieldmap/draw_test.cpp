@@ -9,6 +9,8 @@
 
 #include <EGL/egl.h>
 
+#include <algorithm>
+
 namespace {
 
 struct SRGB {
