@@ -2,6 +2,7 @@
 // factorisation, kernel between vertices and sensors), and a selection change to finished
 // 800 x 800 pixels, for growing channel counts and against the time-domain map's own.
 
+#include "benchsupport.h"
 #include "glofflinecontext.h"
 #include "megdata.h"
 #include "show3dcntmap.h"
@@ -18,22 +19,6 @@
 #include <vector>
 
 namespace {
-
-std::unique_ptr<CMEGDataqv> _recording(int nChannels) {
-    CSyntheticOptionsqv options;
-    options.nMegChannels = nChannels;
-    return makeSyntheticRecording(options);
-}
-
-CGLOfflineContextqv& _context() {
-    static CGLOfflineContextqv context;
-    static bool bOpen = false;
-    if (!bOpen) {
-        std::string error;
-        bOpen = context.open(800, 800, error);
-    }
-    return context;
-}
 
 double _median(std::vector<double> v) {
     if (v.empty()) {
@@ -52,7 +37,7 @@ struct SSelectionChange {
     std::int64_t nFirst = 0;
     std::int64_t nSample = 0;
 
-    explicit SSelectionChange(int nChannels) : pData(_recording(nChannels)) {
+    explicit SSelectionChange(int nChannels) : pData(benchRecording(nChannels)) {
         map.setMegData(pData.get());
         std::int64_t nEnd = 0;
         pData->getSelect(nFirst, nEnd);
@@ -67,7 +52,7 @@ struct SSelectionChange {
 
 // The interpolation matrix for a layout seen for the first time.
 void BM_SmoothMatrix(benchmark::State& state) {
-    auto pData = _recording(static_cast<int>(state.range(0)));
+    auto pData = benchRecording(static_cast<int>(state.range(0)));
     CShow3DCntMapqv map;
     map.setMegData(pData.get());
     map._checkSensorPosVlm();
@@ -84,7 +69,7 @@ void BM_SmoothMatrix(benchmark::State& state) {
 void BM_SmoothSelectionToPixels(benchmark::State& state) {
     SSelectionChange change(static_cast<int>(state.range(0)));
     CSmoothFieldMap smooth;
-    CGLOfflineContextqv& context = _context();
+    CGLOfflineContextqv& context = benchContext();
     for (auto _ : state) {
         change.next();
         context.renderFrame([&]() { smooth.draw(change.map, CSmoothFieldMap::kindTime); });
@@ -100,7 +85,7 @@ void BM_SmoothOverTimeDomain(benchmark::State& state) {
     int bMarkSelection = 0;
     timeDomain.map.m_pMarkSelection = &bMarkSelection;
     CSmoothFieldMap smooth;
-    CGLOfflineContextqv& context = _context();
+    CGLOfflineContextqv& context = benchContext();
     std::vector<double> aTime, aSmooth, aRatio;
     auto ms = [](std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
         return std::chrono::duration<double, std::milli>(b - a).count();

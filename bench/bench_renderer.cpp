@@ -1,6 +1,7 @@
 // How long one paint of each map takes, and its parts, for recordings of growing size. The
 // surface walks every pair of channels, so its cost grows with the square of the channel count.
 
+#include "benchsupport.h"
 #include "glofflinecontext.h"
 #include "megdata.h"
 #include "show3dcntmap.h"
@@ -18,39 +19,23 @@
 
 namespace {
 
-std::unique_ptr<CMEGDataqv> _recording(int nChannels) {
-    CSyntheticOptionsqv options;
-    options.nMegChannels = nChannels;
-    return makeSyntheticRecording(options);
-}
-
-CGLOfflineContextqv& _context() {
-    static CGLOfflineContextqv context;
-    static bool bOpen = false;
-    if (!bOpen) {
-        std::string error;
-        bOpen = context.open(800, 800, error);
-    }
-    return context;
-}
-
 void BM_TimeDomainFrame(benchmark::State& state) {
-    auto pData = _recording(static_cast<int>(state.range(0)));
+    auto pData = benchRecording(static_cast<int>(state.range(0)));
     CShow3DCntMapqv map;
     map.setMegData(pData.get());
     map._checkSensorPosVlm();
-    CGLOfflineContextqv& context = _context();
+    CGLOfflineContextqv& context = benchContext();
     for (auto _ : state) {
         context.renderFrame([&]() { map.show3DCntMap(); });
     }
 }
 
 void BM_FrequencyFrame(benchmark::State& state) {
-    auto pData = _recording(static_cast<int>(state.range(0)));
+    auto pData = benchRecording(static_cast<int>(state.range(0)));
     CShow3DCntMapqv map;
     map.setMegDataFrqc(pData.get());
     map._checkSensorPosVlmFrqc();
-    CGLOfflineContextqv& context = _context();
+    CGLOfflineContextqv& context = benchContext();
     for (auto _ : state) {
         context.renderFrame([&]() { map.show3DCntMapFrqc(); });
     }
@@ -74,11 +59,11 @@ double _median(std::vector<double> v) {
 // other threads (the rasterisers), which the end of the frame waits for. As between a view's
 // paints, no context is current between frames.
 void BM_FramePhases(benchmark::State& state) {
-    auto pData = _recording(static_cast<int>(state.range(0)));
+    auto pData = benchRecording(static_cast<int>(state.range(0)));
     CShow3DCntMapqv map;
     map.setMegData(pData.get());
     map._checkSensorPosVlm();
-    CGLOfflineContextqv& context = _context();
+    CGLOfflineContextqv& context = benchContext();
     CGL4dqv* pViewport = context.viewport();
     HDC hDC = context.target();
     std::vector<double> aSetup, aShow, aFinish, aRead, aMain, aOther;
@@ -119,7 +104,7 @@ void BM_FramePhases(benchmark::State& state) {
 }
 
 void BM_RangeCheck(benchmark::State& state) {
-    auto pData = _recording(static_cast<int>(state.range(0)));
+    auto pData = benchRecording(static_cast<int>(state.range(0)));
     CShow3DCntMapqv map;
     map.setMegData(pData.get());
     for (auto _ : state) {
@@ -129,7 +114,7 @@ void BM_RangeCheck(benchmark::State& state) {
 
 void BM_SyntheticRecording(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(_recording(static_cast<int>(state.range(0))));
+        benchmark::DoNotOptimize(benchRecording(static_cast<int>(state.range(0))));
     }
 }
 
