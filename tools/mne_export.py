@@ -40,8 +40,11 @@ what is applied:
   SSP projectors: all projectors of the recording are applied, as MNE-Python's viewers and
   read_evokeds do (projectors already applied in the file stay applied); --no-proj writes the data
   as stored. CTF software gradient compensation stays at the grade stored in the file (MNE's
-  default); nothing else is filtered, re-referenced or baseline-corrected, except the low-pass
-  before decimation described below.
+  default). Raw files: each data channel's mean over the written time is removed, as MNE-Python's
+  raw browser does, so that the sensors' offsets (often many times the field, as on KIT and 4D
+  systems) do not hide it; --keep-dc writes the offsets as stored. Nothing else is filtered,
+  re-referenced or baseline-corrected (evoked and epochs files keep the baseline they were saved
+  with), except the low-pass before decimation described below.
 
 what is written:
   MEG sensors of one type are the measuring channels ("kind": "meg"), placed at their first coil
@@ -105,6 +108,8 @@ def parse_args(argv):
                    help="evoked files: the condition's index or comment (default 0)")
     p.add_argument("--no-proj", dest="proj", action="store_false",
                    help="write the data as stored, without applying the SSP projectors")
+    p.add_argument("--keep-dc", dest="remove_dc", action="store_false",
+                   help="raw files: keep each channel's offset instead of removing its mean")
     p.add_argument("--progress", action="store_true",
                    help="report each step on standard error (the default on a terminal)")
     p.add_argument("--tmin", type=float, metavar="S", help="first time to keep (seconds)")
@@ -411,6 +416,8 @@ def load(np, mne, args):
         rec.data = inst.get_data(start=first, stop=last + 1)
     else:
         rec.data = inst.get_data()[:, first:last + 1]
+    if rec.is_raw:
+        remove_offsets(np, rec, args.remove_dc)
     rec.lowpass = float(rec.info["lowpass"] or rec.sfreq / 2.0)
     rec.bads = set(rec.info["bads"])
     rec.meas = [i for i, t in enumerate(rec.types) if t == rec.measured]
@@ -423,6 +430,22 @@ def load(np, mne, args):
     if all(rec.coils[i] is None for i in rec.meas):
         raise ExportError(path, f"none of the {TYPE_NAMES[rec.measured]} has a sensor position")
     return rec
+
+
+def remove_offsets(np, rec, remove):
+    """Removes each data channel's mean over the written time: a raw sensor's offset (its DC
+    level, drift included) is no part of the field a map should show. Stimulus and other channels
+    keep their values."""
+    if not remove:
+        progress("offsets kept (--keep-dc): the raw data is written as stored")
+        return
+    data_channels = [i for i, t in enumerate(rec.types) if t in SCALES]
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", RuntimeWarning)  # a channel without a finite sample
+        offsets = np.nanmean(rec.data[data_channels], axis=1, keepdims=True)
+    rec.data[data_channels] -= np.nan_to_num(offsets)
+    progress(f"offsets removed: the mean of each of {len(data_channels)} data channels over the "
+             "written time")
 
 
 def report_applied(inst, proj):

@@ -77,10 +77,10 @@ QString _cacheFileFor(const QString& strPath, const SConversionOptions& o) {
     const QString strBridge = _bridgePath();
     // A new bridge may convert differently, so it is part of the key.
     const QString strKey =
-        QString("recording %1\nbridge %2\noptions %3|%4|%5")
+        QString("recording %1\nbridge %2\noptions %3|%4|%5|%6")
             .arg(_identity(info), _identity(QFileInfo(strBridge)),
                  QString::fromStdString(o.strChType), QString::fromStdString(o.strCondition))
-            .arg(o.bProjectors ? "proj" : "no-proj");
+            .arg(o.bProjectors ? "proj" : "no-proj", o.bRemoveDc ? "no-dc" : "keep-dc");
     const QByteArray hash = QCryptographicHash::hash(strKey.toUtf8(), QCryptographicHash::Sha256);
     QString strStem = info.fileName();
     strStem.replace(QRegularExpression("[^A-Za-z0-9._-]"), "_");
@@ -108,7 +108,8 @@ void addConversionOptions(cxxopts::Options& options) {
         "ch-type", "MEG sensor type to show: mag or grad (default mag when both are present)",
         cxxopts::value<std::string>())("condition", "evoked files: the condition, N or NAME",
                                        cxxopts::value<std::string>())(
-        "no-proj", "do not apply the recording's SSP projectors");
+        "no-proj", "do not apply the recording's SSP projectors")(
+        "keep-dc", "raw files: keep each channel's offset instead of removing its mean");
 }
 
 bool readConversionOptions(const cxxopts::ParseResult& r, SConversionOptions& o,
@@ -129,6 +130,7 @@ bool readConversionOptions(const cxxopts::ParseResult& r, SConversionOptions& o,
         }
     }
     o.bProjectors = r.count("no-proj") == 0;
+    o.bRemoveDc = r.count("keep-dc") == 0;
     return true;
 }
 
@@ -223,6 +225,9 @@ bool CRecordingConverter::_begin(const QString& strPath, const SConversionOption
     }
     if (!o.bProjectors) {
         args << "--no-proj";
+    }
+    if (!o.bRemoveDc) {
+        args << "--keep-dc";
     }
     m_process.setProgram(strBridge);
     m_process.setArguments(args);

@@ -20,11 +20,12 @@ struct SConversionOptions {
     std::string strChType;    // "mag" or "grad"; empty: the bridge's choice (mag when both)
     std::string strCondition; // which condition of an evoked file; empty: the first
     bool bProjectors = true;  // apply the recording's SSP projectors
+    bool bRemoveDc = true;    // raw files: remove each channel's mean (its offset)
 };
 
 // The help group the options are listed under.
 inline const char* const pszConversionGroup = "MEG files (converted with MNE-Python)";
-// --ch-type, --condition and --no-proj, with the same help text in both programs.
+// --ch-type, --condition, --no-proj and --keep-dc, with the same help text in both programs.
 void addConversionOptions(cxxopts::Options& options);
 bool readConversionOptions(const cxxopts::ParseResult& result, SConversionOptions& options,
                            std::string& error);

@@ -47,7 +47,7 @@ public:
     // was refused at once; opening another file stops a conversion still running.
     bool openRecording(const QString& strPath);
     bool isConverting() const { return m_converter.isRunning(); }
-    // What MEG files are converted with (--ch-type, --condition, --no-proj).
+    // What MEG files are converted with (--ch-type, --condition, --no-proj, --keep-dc).
     void setConversionOptions(const SConversionOptions& options) { m_conversion = options; }
     CMEGDataqv* getRecording() const { return m_pRecording.get(); }
 

@@ -341,15 +341,17 @@ TEST(DemoOptions, MapsSelectionsAndConversionOptionsAreRead) {
 
     CDemoOptions o;
     std::string error;
-    ASSERT_TRUE(parse({"--open", "spectral,time,smooth", "--sample", "12", "--bin", "7", "--cell",
-                       "2,5", "--ch-type", "grad", "--condition", "Right Auditory", "--no-proj"},
-                      o, error))
+    ASSERT_TRUE(
+        parse({"--open", "spectral,time,smooth", "--sample", "12", "--bin", "7", "--cell", "2,5",
+               "--ch-type", "grad", "--condition", "Right Auditory", "--no-proj", "--keep-dc"},
+              o, error))
         << error;
     EXPECT_TRUE(o.bOpenTime && o.bOpenSpectral && o.bOpenSmooth && !o.bOpenFrequency &&
                 !o.bOpenModeling);
     EXPECT_EQ(o.conversion.strChType, "grad");
     EXPECT_EQ(o.conversion.strCondition, "Right Auditory");
     EXPECT_FALSE(o.conversion.bProjectors);
+    EXPECT_FALSE(o.conversion.bRemoveDc);
     auto pRecording = smallRecording(20);
     ASSERT_TRUE(applySelectionRequest(o.selection, *pRecording, error)) << error;
     CSpctmTrialqv& spectral = *pRecording->getTrialqv(-1)->getSpctmTrial(false, 0);

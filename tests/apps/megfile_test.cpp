@@ -197,6 +197,35 @@ TEST_F(MegFile, BridgeErrorsAreOneLineAndStatusTwo) {
                           "CONTOURMAP_MNE_EXPORT does not exist\n");
 }
 
+// Every conversion option reaches the bridge as its own argument (a bridge that writes down its
+// arguments, one per line, and refuses with one line).
+TEST(MegFileOptions, ReachTheBridgeAsArguments) {
+    const std::string strFile = (testTempDir() / "options raw.fif").string();
+    std::ofstream(strFile) << "any bytes: the bridge below does not read them";
+    const std::string strArgsFile = (testTempDir() / "bridge-arguments.txt").string();
+    const std::string strBridge = (testTempDir() / "recording-bridge").string();
+    std::ofstream(strBridge) << "#!/bin/sh\nprintf '%s\\n' \"$@\" >'" << strArgsFile
+                             << "'\necho \"mne_export: $1: stopped\" >&2\nexit 2\n";
+    ASSERT_EQ(::chmod(strBridge.c_str(), 0755), 0);
+
+    const SRun run = render("--recording '" + strFile +
+                                "' --ch-type grad --condition 'Left Auditory' --no-proj "
+                                "--keep-dc --out /dev/null",
+                            "CONTOURMAP_MNE_EXPORT=" + strBridge);
+    EXPECT_EQ(run.nStatus, 2);
+    EXPECT_EQ(run.strErr, "contourmap-render: error: mne_export: " + strFile + ": stopped\n");
+    std::vector<std::string> args;
+    std::ifstream in(strArgsFile);
+    for (std::string strLine; std::getline(in, strLine);)
+        args.push_back(strLine);
+    ASSERT_EQ(args.size(), 10u) << fileText(strArgsFile);
+    EXPECT_EQ(args[0], strFile);
+    EXPECT_EQ(args[1], "--out");
+    EXPECT_EQ(std::vector<std::string>(args.begin() + 3, args.end()),
+              (std::vector<std::string>{"--progress", "--ch-type", "grad", "--condition",
+                                        "Left Auditory", "--no-proj", "--keep-dc"}));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {

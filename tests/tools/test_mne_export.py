@@ -92,6 +92,12 @@ def make_recordings():
     return raw, epochs, pos, peak, bad
 
 
+def without_offsets(data, rows=slice(None)):
+    """What the bridge writes of raw data channels: each one's mean removed."""
+    data = data[rows]
+    return data - data.mean(axis=-1, keepdims=True)
+
+
 def export(source, *options, expect_ok=True, out=None):
     out = out or os.path.join(WORK, f"out{next(OUTPUTS)}.json")
     run = subprocess.run([sys.executable, EXPORTER, source, "--out", out, *options],
@@ -176,7 +182,8 @@ class ExportTest(unittest.TestCase):
         self.assertEqual((out["unit"], out["sampling_rate"], out["first_sample_time"]),
                          ("fT", SFREQ, 0.0))
         np.testing.assert_allclose(chs[self.peak]["samples"],
-                                   self.raw.get_data()[self.peak] * 1e15, rtol=1e-5, atol=1e-3)
+                                   without_offsets(self.raw.get_data(), self.peak) * 1e15,
+                                   rtol=1e-5, atol=1e-3)
         np.testing.assert_allclose(out["fiducials"], np.r_[[NASION, LPA, RPA], HPI] * 1000,
                                    atol=1e-3)
 
@@ -189,7 +196,7 @@ class ExportTest(unittest.TestCase):
         self.assertTrue(all(a < b for a, b in zip(rows[1:], rows[2:])), "rows in time order")
         self.assertNotIn("spectrum", out["channels"][N_MEG])
         good = [i for i in range(N_MEG) if i != self.bad]
-        field_power = np.sqrt(np.mean(self.raw.get_data()[good] ** 2, axis=0))
+        field_power = np.sqrt(np.mean(without_offsets(self.raw.get_data(), good) ** 2, axis=0))
         sel = out["selection"]
         self.assertEqual(sel["sample"], field_power.argmax(), "raw: the whole recording's peak")
         self.assertEqual(freqs[sel["bin"]], 10)
@@ -261,6 +268,32 @@ class ExportTest(unittest.TestCase):
         self.assertLess(np.hypot(*(centres[self.peak] - [blob_x.mean(), blob_y.mean()])), 3)
         y, x = np.unravel_index(warmth.argmax(), warmth.shape)
         self.assertGreater(pixels[y, x, 0], pixels[y, x, 2] + 60, "a warm colour")
+
+    def test_raw_offsets_are_removed_unless_asked_to_keep_them(self):
+        # Sensor offsets 50 times the burst, as raw KIT and 4D data have, and a stimulus channel
+        # whose values are event codes.
+        raw = self.raw.copy().load_data()
+        data = raw.get_data()
+        offsets = np.r_[np.linspace(-2.5e-11, 2.5e-11, N_MEG), [3e-4, -2e-4, 1e-4, 5e-4], [0]]
+        data += offsets[:, np.newaxis]
+        data[-1, 100:110] = 5
+        path = os.path.join(WORK, "offsets_raw.fif")
+        mne.io.RawArray(data, raw.info).save(path, overwrite=True)
+        data = mne.io.read_raw_fif(path).get_data()  # as stored: single precision
+        written = lambda out, rows: np.array([out["channels"][i]["samples"] for i in rows])
+        meg, eeg = range(N_MEG), range(N_MEG, N_MEG + 4)
+
+        out = export(path)
+        np.testing.assert_allclose(written(out, meg), without_offsets(data, meg) * 1e15,
+                                   rtol=1e-5, atol=1e-3)
+        np.testing.assert_allclose(written(out, eeg), without_offsets(data, eeg) * 1e6,
+                                   rtol=1e-5, atol=1e-6)
+        self.assertEqual(written(out, [-1]).max(), 5, "event codes stay as they are")
+        # The first time is the burst's field-power peak, as without offsets.
+        self.assertEqual(out["selection"]["sample"], self.out["selection"]["sample"])
+
+        kept = export(path, "--keep-dc")
+        np.testing.assert_allclose(written(kept, meg), data[:N_MEG] * 1e15, rtol=1e-5)
 
     def test_projectors_are_applied_unless_asked_not_to(self):
         path, _, times = meg_test_files.make_evoked_file(WORK)
