@@ -1,3 +1,4 @@
+#include "colorentry.h"
 #include "show3dcntmap.h"
 #include "show3dcntmap_p.h"
 #include "smoothfieldmap.h"
@@ -6,7 +7,6 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 
 namespace {
@@ -42,20 +42,6 @@ const GLfloat fMarkDotSize = 12.0f;
 // values a surface takes.
 const int nTexturePoints = 4096;
 
-// The value in single precision, as the renderer's colour call takes it.
-double _asRendered(double dValue) {
-    if (std::isnan(dValue)) {
-        return dValue;
-    }
-    if (dValue > FLT_MAX) {
-        return INFINITY;
-    }
-    if (dValue < -FLT_MAX) {
-        return -INFINITY;
-    }
-    return static_cast<float>(dValue);
-}
-
 // Levels strictly inside (-dLimit, dLimit), evenly spaced, and zero.
 std::vector<double> _levels(double dLimit, int nCount) {
     std::vector<double> aLevels;
@@ -86,12 +72,12 @@ public:
 } // namespace
 
 void CSmoothFieldMap::SPrivate::thresholdColor(double dValue, float afRgba[4]) const {
-    const double d = _asRendered(dValue);
+    const SColorEntry entry = cm3dColorEntry(dValue, dColorMin, dColorMax, dStepMin, dStepMax);
     const float* pColor = nullptr;
-    if (d >= dColorMax) {
-        pColor = tables.m_pColorTableMax[cm3dColorIndex((d - dColorMax) / dStepMax)];
-    } else if (d <= dColorMin) {
-        pColor = tables.m_pColorTableMin[cm3dColorIndex((d - dColorMin) / dStepMin)];
+    if (entry.nTable == SColorEntry::tableMax) {
+        pColor = tables.m_pColorTableMax[entry.nIndex];
+    } else if (entry.nTable == SColorEntry::tableMin) {
+        pColor = tables.m_pColorTableMin[entry.nIndex];
     }
     for (int k = 0; k < 3; ++k) {
         afRgba[k] = pColor ? pColor[k] : fNeutralGrey;

@@ -121,15 +121,6 @@ bool SMapValueSource::value(CMDChannelqv* pChannel, double& dValue) const {
     return true;
 }
 
-int cm3dColorIndex(double dQuotient) {
-    const int nLastColorIndex = CIndex2ColorOpenGLqv::nColorEntries - 1;
-    if (std::isnan(dQuotient)) {
-        return 0;
-    }
-    const double dAbs = std::fabs(dQuotient);
-    return dAbs >= nLastColorIndex ? nLastColorIndex : static_cast<int>(dAbs);
-}
-
 void cm3dSetGreyFrontMaterial() {
     static const GLfloat afGrey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
     glMaterialfv(GL_FRONT, GL_AMBIENT, afGrey);

@@ -38,9 +38,5 @@ struct SMapInput {
     explicit operator bool() const { return ppChannels != nullptr; }
 };
 
-// The colour-table entry of a quotient (value - threshold) / step: its whole part, the last
-// entry from there on, 0 for NaN. The renderer's colour call and the smooth map share it.
-int cm3dColorIndex(double dQuotient);
-
 // Grey front ambient and diffuse material of the sensor and surface passes.
 void cm3dSetGreyFrontMaterial();

@@ -1,6 +1,7 @@
 #include "show3dcntmap.h"
 
 #include "bscmagsns.h"
+#include "colorentry.h"
 #include "index2color.h"
 #include "mdchannel.h"
 #include "mdtrial.h"
@@ -105,26 +106,20 @@ int CShow3DCntMap::_checkSensorPosVlmSpctm() {
 }
 
 int CShow3DCntMap::_setColor(float fValue) {
-    const double dValue = fValue;
-    const float* pColor = nullptr;
-    int nTable = 0;
-    if (dValue >= m_dColorMax) {
-        pColor = m_Index2Color
-                     .m_pColorTableMax[cm3dColorIndex((dValue - m_dColorMax) / m_dColorStepMax)];
-        nTable = 2;
-    } else if (dValue <= m_dColorMin) {
-        pColor = m_Index2Color
-                     .m_pColorTableMin[cm3dColorIndex((dValue - m_dColorMin) / m_dColorStepMin)];
-        nTable = 1;
-    } else {
+    const SColorEntry entry =
+        cm3dColorEntry(fValue, m_dColorMin, m_dColorMax, m_dColorStepMin, m_dColorStepMax);
+    if (entry.nTable == SColorEntry::tableNone) {
         // Neutral band (and NaN): no emission, the current colour stays.
         static const GLfloat afNeutral[4] = {0.0f, 0.0f, 0.0f, 1.0f};
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, afNeutral);
         glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, afNeutral);
         return 0;
     }
+    const float* pColor = entry.nTable == SColorEntry::tableMax
+                              ? m_Index2Color.m_pColorTableMax[entry.nIndex]
+                              : m_Index2Color.m_pColorTableMin[entry.nIndex];
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, pColor);
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, pColor);
     glColor4fv(pColor);
-    return nTable;
+    return entry.nTable;
 }

@@ -1,39 +1,15 @@
 #include "colorscale.h"
 
+#include "colorentry.h"
 #include "megdata.h"
 #include "show3dcntmap.h"
 #include "smoothfieldmap.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
 namespace {
-
-const int nLastColorIndex = CIndex2ColorOpenGLqv::nColorEntries - 1;
-
-// The renderer's colour call takes the value in single precision.
-double _asRendered(double dValue) {
-    if (std::isnan(dValue)) {
-        return dValue;
-    }
-    if (dValue > FLT_MAX) {
-        return INFINITY;
-    }
-    if (dValue < -FLT_MAX) {
-        return -INFINITY;
-    }
-    return static_cast<float>(dValue);
-}
-
-int _colorIndex(double dQuotient) {
-    if (std::isnan(dQuotient)) {
-        return 0;
-    }
-    const double dAbs = std::fabs(dQuotient);
-    return dAbs >= nLastColorIndex ? nLastColorIndex : static_cast<int>(dAbs);
-}
 
 unsigned char _byte(float f) {
     if (!(f > 0.0f)) {
@@ -112,20 +88,19 @@ CColorScale CColorScale::fromSmoothMap(const CSmoothFieldMap& smooth, const CSho
 }
 
 CColorScale::EBand CColorScale::band(double dValue, int* pIndex) const {
-    const double d = _asRendered(dValue);
-    int nIndex = 0;
-    EBand nBand = bandNeutral;
-    if (d >= m_dColorMax) {
-        nIndex = _colorIndex((d - m_dColorMax) / m_dStepMax);
-        nBand = bandUpper;
-    } else if (d <= m_dColorMin) {
-        nIndex = _colorIndex((d - m_dColorMin) / m_dStepMin);
-        nBand = bandLower;
-    }
+    const SColorEntry entry =
+        cm3dColorEntry(dValue, m_dColorMin, m_dColorMax, m_dStepMin, m_dStepMax);
     if (pIndex) {
-        *pIndex = nIndex;
+        *pIndex = entry.nIndex;
     }
-    return nBand;
+    switch (entry.nTable) {
+    case SColorEntry::tableMax:
+        return bandUpper;
+    case SColorEntry::tableMin:
+        return bandLower;
+    default:
+        return bandNeutral;
+    }
 }
 
 const float* CColorScale::colorAt(double dValue) const {
