@@ -20,15 +20,6 @@
 
 namespace {
 
-double _median(std::vector<double> v) {
-    if (v.empty()) {
-        return 0.0;
-    }
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
-
 // A map loaded and range checked as the time-domain view does it, switching between the
 // recording's selected sample and its neighbour, so that every call is a real change.
 struct SSelectionChange {
@@ -103,9 +94,9 @@ void BM_SmoothOverTimeDomain(benchmark::State& state) {
         aRatio.push_back(aSmooth.back() / aTime.back());
         state.SetIterationTime(aSmooth.back() / 1000.0);
     }
-    state.counters["time_domain_ms"] = _median(aTime);
-    state.counters["smooth_ms"] = _median(aSmooth);
-    state.counters["ratio"] = _median(aRatio);
+    state.counters["time_domain_ms"] = benchMedian(aTime);
+    state.counters["smooth_ms"] = benchMedian(aSmooth);
+    state.counters["ratio"] = benchMedian(aRatio);
 }
 
 } // namespace

@@ -47,11 +47,6 @@ double _cpuMs(clockid_t nClock) {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-double _median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
 // Where a time-domain frame goes, as medians in milliseconds: wall time of the frame set-up
 // (context current again, GL state, clear and camera), of the show sequence's calls (the
 // renderer's walk and the driver taking the calls), of the end of the frame (the driver
@@ -95,12 +90,12 @@ void BM_FramePhases(benchmark::State& state) {
         aMain.push_back(dMain);
         aOther.push_back(dAll - dMain);
     }
-    state.counters["setup_ms"] = _median(aSetup);
-    state.counters["show_ms"] = _median(aShow);
-    state.counters["finish_ms"] = _median(aFinish);
-    state.counters["readback_ms"] = _median(aRead);
-    state.counters["cpu_main_ms"] = _median(aMain);
-    state.counters["cpu_raster_ms"] = _median(aOther);
+    state.counters["setup_ms"] = benchMedian(aSetup);
+    state.counters["show_ms"] = benchMedian(aShow);
+    state.counters["finish_ms"] = benchMedian(aFinish);
+    state.counters["readback_ms"] = benchMedian(aRead);
+    state.counters["cpu_main_ms"] = benchMedian(aMain);
+    state.counters["cpu_raster_ms"] = benchMedian(aOther);
 }
 
 void BM_RangeCheck(benchmark::State& state) {

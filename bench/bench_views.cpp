@@ -10,6 +10,7 @@
 
 #include "3drenddlgfaceqv.h"
 #include "afxmsgbox.h"
+#include "benchsupport.h"
 #include "dlg3dcontourmapfrq.h"
 #include "dlg3dcontourmapspctm.h"
 #include "dlgcontmap3dtimedomain.h"
@@ -210,15 +211,6 @@ double _ms(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::t
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
-double _median(std::vector<double> v) {
-    if (v.empty()) {
-        return 0.0;
-    }
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
-
 // Two ways to the same pixels timed back to back in every iteration, so that both see the same
 // load on a shared machine; the counters are medians over the iterations (milliseconds) and the
 // median of the per-iteration ratios. The iteration time is that of the second.
@@ -236,9 +228,9 @@ void _paired(benchmark::State& state, const char* pszA, const char* pszB, A&& a,
         aRatio.push_back(aB.back() / aA.back());
         state.SetIterationTime(aB.back() / 1000.0);
     }
-    state.counters[pszA] = _median(aA);
-    state.counters[pszB] = _median(aB);
-    state.counters["ratio"] = _median(aRatio);
+    state.counters[pszA] = benchMedian(aA);
+    state.counters[pszB] = benchMedian(aB);
+    state.counters["ratio"] = benchMedian(aRatio);
 }
 
 // The view's paint against the bare frame of the same map.

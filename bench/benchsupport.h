@@ -1,14 +1,16 @@
 #pragma once
 
-// What the benchmarks of the renderer and of the smooth map share: a synthetic recording of a
-// given channel count and one 800 x 800 offscreen context for the whole program.
+// What the benchmarks share: a synthetic recording of a given channel count, one 800 x 800
+// offscreen context for the whole program, and the median of the times taken.
 
 #include "glofflinecontext.h"
 #include "megdata.h"
 #include "syntheticrecording.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 inline std::unique_ptr<CMEGDataqv> benchRecording(int nChannels) {
     CSyntheticOptionsqv options;
@@ -24,4 +26,13 @@ inline CGLOfflineContextqv& benchContext() {
         bOpen = context.open(800, 800, error);
     }
     return context;
+}
+
+inline double benchMedian(std::vector<double> v) {
+    if (v.empty()) {
+        return 0.0;
+    }
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
 }
