@@ -30,15 +30,8 @@
 
 namespace {
 
-void pump() {
-    for (int i = 0; i < 4; ++i)
-        QCoreApplication::processEvents();
-}
-
 std::unique_ptr<CMEGDataqv> smallRecording(int nChannels = 100) {
-    CSyntheticOptionsqv options;
-    options.nMegChannels = nChannels;
-    return makeSyntheticRecording(options);
+    return syntheticRecording(nChannels);
 }
 
 std::int64_t selectedSample(CMEGDataqv& recording) {
@@ -47,24 +40,12 @@ std::int64_t selectedSample(CMEGDataqv& recording) {
     return nSample;
 }
 
-class DemoWindow : public testing::Test {
+class DemoWindow : public ShownDemoWindow {
 protected:
-    void SetUp() override {
-        recordedMessages().clear();
-        m_window.setRecording(smallRecording(), "synthetic recording");
-        m_window.show();
-        pump();
-    }
-    void TearDown() override {
-        m_window.close();
-        pump();
-        EXPECT_TRUE(recordedMessages().empty()) << recordedMessages().front();
-    }
+    DemoWindow() : ShownDemoWindow(100) {}
 
     CMEGDataqv& recording() { return *m_window.getRecording(); }
     CSpctmTrialqv& spectral() { return *recording().getTrialqv(-1)->getSpctmTrial(false, 0); }
-
-    CRecordingWindow m_window;
 };
 
 TEST_F(DemoWindow, SelectionChangesReachTheOpenMaps) {

@@ -31,17 +31,6 @@
 
 namespace {
 
-void pump() {
-    for (int i = 0; i < 4; ++i)
-        QCoreApplication::processEvents();
-}
-
-std::unique_ptr<CMEGDataqv> recordingOf(int nChannels) {
-    CSyntheticOptionsqv options;
-    options.nMegChannels = nChannels;
-    return makeSyntheticRecording(options);
-}
-
 // A move with the button held, as a drag sends it (QTest's mouseMove carries no buttons).
 void moveWith(QWidget* pWidget, Qt::MouseButton nButton, Qt::KeyboardModifiers nModifiers,
               QPoint pt) {
@@ -87,19 +76,9 @@ struct SStartCamera {
     }
 };
 
-class SmoothMapWindow : public testing::Test {
+class SmoothMapWindow : public ShownDemoWindow {
 protected:
-    void SetUp() override {
-        recordedMessages().clear();
-        m_window.setRecording(recordingOf(60), "synthetic recording");
-        m_window.show();
-        pump();
-    }
-    void TearDown() override {
-        m_window.close();
-        pump();
-        EXPECT_TRUE(recordedMessages().empty()) << recordedMessages().front();
-    }
+    SmoothMapWindow() : ShownDemoWindow(60) {}
 
     // Opens the window as the user does, through the Maps menu's action.
     CSmoothMapWindow* open() {
@@ -110,8 +89,6 @@ protected:
     CMDTrialqv& trial() { return *m_window.getRecording()->getTrialqv(-1); }
     CColorBarPanel& bars() { return *m_window.getColorBars(); }
     const CColorScale& bar() { return bars().getScale(CColorBarPanel::barSmooth); }
-
-    CRecordingWindow m_window;
 };
 
 bool sameRange(const CColorScale& scale, const CShow3DCntMapqv& map) {
@@ -321,7 +298,7 @@ TEST_F(SmoothMapWindow, WhatCannotBeDrawnIsSaidInThePictureAndNothingBreaks) {
     ASSERT_TRUE(bars().hasBar(CColorBarPanel::barSmooth));
 
     // Two MEG channels, one of them bad: no surface, one line, no bar, no box.
-    m_window.setRecording(recordingOf(2), "two channels");
+    m_window.setRecording(syntheticRecording(2), "two channels");
     pump();
     const std::string strMessage = pPicture->getMessage().toStdString();
     EXPECT_EQ(strMessage, pSmooth->getSmoothMap().getMessage());
@@ -336,7 +313,7 @@ TEST_F(SmoothMapWindow, WhatCannotBeDrawnIsSaidInThePictureAndNothingBreaks) {
     // A replaced recording is drawn at once, in the kind and mode chosen.
     pSmooth->getKindBox()->setCurrentIndex(2);
     pSmooth->getColorBox()->setCurrentIndex(1);
-    m_window.setRecording(recordingOf(30), "thirty channels");
+    m_window.setRecording(syntheticRecording(30), "thirty channels");
     pump();
     EXPECT_EQ(pPicture->getMessage(), "");
     EXPECT_EQ(pSmooth->getSmoothMap().getSensorCount(), 29);
