@@ -72,13 +72,8 @@ public:
 } // namespace
 
 void CSmoothFieldMap::SPrivate::thresholdColor(double dValue, float afRgba[4]) const {
-    const SColorEntry entry = cm3dColorEntry(dValue, dColorMin, dColorMax, dStepMin, dStepMax);
-    const float* pColor = nullptr;
-    if (entry.nTable == SColorEntry::tableMax) {
-        pColor = tables.m_pColorTableMax[entry.nIndex];
-    } else if (entry.nTable == SColorEntry::tableMin) {
-        pColor = tables.m_pColorTableMin[entry.nIndex];
-    }
+    const float* pColor =
+        cm3dColorEntry(dValue, dColorMin, dColorMax, dStepMin, dStepMax).color(tables);
     for (int k = 0; k < 3; ++k) {
         afRgba[k] = pColor ? pColor[k] : fNeutralGrey;
     }

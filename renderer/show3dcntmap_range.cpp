@@ -108,16 +108,14 @@ int CShow3DCntMap::_checkSensorPosVlmSpctm() {
 int CShow3DCntMap::_setColor(float fValue) {
     const SColorEntry entry =
         cm3dColorEntry(fValue, m_dColorMin, m_dColorMax, m_dColorStepMin, m_dColorStepMax);
-    if (entry.nTable == SColorEntry::tableNone) {
+    const float* pColor = entry.color(m_Index2Color);
+    if (!pColor) {
         // Neutral band (and NaN): no emission, the current colour stays.
         static const GLfloat afNeutral[4] = {0.0f, 0.0f, 0.0f, 1.0f};
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, afNeutral);
         glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, afNeutral);
         return 0;
     }
-    const float* pColor = entry.nTable == SColorEntry::tableMax
-                              ? m_Index2Color.m_pColorTableMax[entry.nIndex]
-                              : m_Index2Color.m_pColorTableMin[entry.nIndex];
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, pColor);
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, pColor);
     glColor4fv(pColor);

@@ -434,8 +434,8 @@ def load(np, mne, args):
 
 def remove_offsets(np, rec, remove):
     """Removes each data channel's mean over the written time: a raw sensor's offset (its DC
-    level, drift included) is no part of the field a map should show. Stimulus and other channels
-    keep their values."""
+    level) is no part of the field a map should show. Stimulus and other channels keep their
+    values."""
     if not remove:
         progress("offsets kept (--keep-dc): the raw data is written as stored")
         return

@@ -104,15 +104,7 @@ CColorScale::EBand CColorScale::band(double dValue, int* pIndex) const {
 }
 
 const float* CColorScale::colorAt(double dValue) const {
-    int nIndex = 0;
-    switch (band(dValue, &nIndex)) {
-    case bandUpper:
-        return m_tables.m_pColorTableMax[nIndex];
-    case bandLower:
-        return m_tables.m_pColorTableMin[nIndex];
-    default:
-        return nullptr;
-    }
+    return cm3dColorEntry(dValue, m_dColorMin, m_dColorMax, m_dStepMin, m_dStepMax).color(m_tables);
 }
 
 CColorScale::SRgb CColorScale::rgbAt(double dValue) const {

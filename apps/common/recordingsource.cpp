@@ -80,7 +80,7 @@ QString _cacheFileFor(const QString& strPath, const SConversionOptions& o) {
         QString("recording %1\nbridge %2\noptions %3|%4|%5|%6")
             .arg(_identity(info), _identity(QFileInfo(strBridge)),
                  QString::fromStdString(o.strChType), QString::fromStdString(o.strCondition))
-            .arg(o.bProjectors ? "proj" : "no-proj", o.bRemoveDc ? "no-dc" : "keep-dc");
+            .arg(o.bProjectors ? "proj" : "no-proj", o.bRemoveDc ? "remove-dc" : "keep-dc");
     const QByteArray hash = QCryptographicHash::hash(strKey.toUtf8(), QCryptographicHash::Sha256);
     QString strStem = info.fileName();
     strStem.replace(QRegularExpression("[^A-Za-z0-9._-]"), "_");
