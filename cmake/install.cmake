@@ -21,6 +21,7 @@ set(CM3D_PUBLIC_HEADERS_recordingkit
     interfaces/spctmchnl.h
     interfaces/spctmtrial.h
     siblings/recordingkit/recordingjson.h
+    siblings/recordingkit/pagedrecording.h
     siblings/recordingkit/syntheticrecording.h)
 set(CM3D_PUBLIC_HEADERS_viewportkit
     interfaces/gl4dqv.h

@@ -110,6 +110,11 @@ def parse_args(argv):
                    help="write the data as stored, without applying the SSP projectors")
     p.add_argument("--keep-dc", dest="remove_dc", action="store_false",
                    help="raw files: keep each channel's offset instead of removing its mean")
+    p.add_argument("--page-at", type=float, metavar="S",
+                   help="long raw files: convert only the page that holds S seconds (no spectra)")
+    p.add_argument("--first-page", action="store_true",
+                   help="long raw files: also write FILE.first.json as soon as the first page is "
+                        "stored, and say \"first page ready\"")
     p.add_argument("--progress", action="store_true",
                    help="report each step on standard error (the default on a terminal)")
     p.add_argument("--tmin", type=float, metavar="S", help="first time to keep (seconds)")
@@ -142,7 +147,7 @@ def parse_args(argv):
             p.error(f"--cell must be TIME,FREQ (seconds,Hz), not '{args.cell}'")
         args.cell = (t, f)
     for name in ("tmin", "tmax", "fmin", "fmax", "fstep", "n_cycles", "tf_window", "time",
-                 "freq"):
+                 "freq", "page_at"):
         value = getattr(args, name)
         if value is not None and not math.isfinite(value):
             p.error(f"--{name.replace('_', '-')} must be a finite number")
@@ -378,7 +383,8 @@ def channel_json(name, kind, good, coil, samples, spectrum):
         parts.append('"good": false')
     if coil is not None:
         parts.append(f'"coils": [{numbers(coil, ".9g")}]')
-    parts.append(f'"samples": {numbers(samples, ".6g")}')
+    if samples is not None:
+        parts.append(f'"samples": {numbers(samples, ".6g")}')
     if spectrum is not None:
         rows, columns = spectrum.shape
         parts.append(f'"spectrum": {{"rows": {rows}, "columns": {columns}, '
@@ -400,8 +406,9 @@ def write_atomically(path, text):
         raise ExportError(path, f"cannot write: {error.strerror or one_line(error)}")
 
 
-def load(np, mne, args):
-    """The cropped recording: its channels, their types and the data in SI units."""
+def describe(np, mne, args):
+    """The recording opened (a raw file's data is not read yet) and what is known of it without
+    its data: channels, types, the measured ones, positions and the kept span."""
     path = args.input
     progress(f"reading {path}")
     inst = read_recording(mne, path, args.condition, args.proj)
@@ -410,14 +417,8 @@ def load(np, mne, args):
     report_applied(inst, args.proj)
     rec.types = inst.get_channel_types()
     rec.measured = measuring_type(path, rec.types, args.ch_type)
-    first, last = time_range(np, path, inst.times, args.tmin, args.tmax)
-    rec.times = inst.times[first:last + 1]
-    if isinstance(inst, mne.io.BaseRaw):
-        rec.data = inst.get_data(start=first, stop=last + 1)
-    else:
-        rec.data = inst.get_data()[:, first:last + 1]
-    if rec.is_raw:
-        remove_offsets(np, rec, args.remove_dc)
+    rec.first, rec.last = time_range(np, path, inst.times, args.tmin, args.tmax)
+    rec.times = inst.times[rec.first:rec.last + 1]
     rec.lowpass = float(rec.info["lowpass"] or rec.sfreq / 2.0)
     rec.bads = set(rec.info["bads"])
     rec.meas = [i for i, t in enumerate(rec.types) if t == rec.measured]
@@ -429,7 +430,16 @@ def load(np, mne, args):
                  for t, ch in zip(rec.types, rec.info["chs"])]
     if all(rec.coils[i] is None for i in rec.meas):
         raise ExportError(path, f"none of the {TYPE_NAMES[rec.measured]} has a sensor position")
-    return rec
+    return inst, rec
+
+
+def load(np, inst, rec, args):
+    """The kept span's data in SI units, offsets removed from raw files unless kept."""
+    if rec.is_raw:
+        rec.data = inst.get_data(start=rec.first, stop=rec.last + 1)
+        remove_offsets(np, rec, args.remove_dc)
+    else:
+        rec.data = inst.get_data()[:, rec.first:rec.last + 1]
 
 
 def remove_offsets(np, rec, remove):
@@ -473,14 +483,21 @@ def field_power_peak(np, rec, out):
     return int(np.nanargmax(gfp))
 
 
-def select(np, args, rec, out):
-    """The selection object of the file, from the options or the strongest data."""
+def select(np, args, rec, out, peak=None):
+    """The selection object of the file, from the options or the strongest data. The written
+    samples are out.n, out.rate apart from out.t0; peak is the field-power peak when the samples
+    are not at hand."""
     half = 0.5 / out.rate
-    path, times = rec.path, out.times
+    path, t0, t_end = rec.path, out.t0, out.t0 + (out.n - 1) / out.rate
     if args.time is not None:
-        sample = nearest(path, "--time", args.time, times, times[0] - half, times[-1] + half, "s")
+        if not t0 - half <= args.time <= t_end + half:
+            raise ExportError(path, f"--time {args.time:g} is outside the recording "
+                                    f"({t0:g} to {t_end:g} s)")
+        sample = min(out.n - 1, max(0, int(round((args.time - t0) * out.rate))))
     else:
-        sample = field_power_peak(np, rec, out)
+        sample = field_power_peak(np, rec, out) if peak is None else peak
+    if out.freqs is None:
+        return {"sample": sample}
     freqs, arrays = out.freqs, out.arrays
     f_low, f_high = freqs[0] - out.step / 2, freqs[-1] + out.step / 2
     if args.freq is not None:
@@ -502,28 +519,32 @@ def select(np, args, rec, out):
             means[:, 0] = -np.inf
         row, cell_column = (int(k) for k in np.unravel_index(np.nanargmax(means), means.shape))
         row += 1
-    row_sample = int(np.abs(times - out.row_times[row - 1]).argmin())
+    row_sample = min(out.n - 1, max(0, int(round((out.row_times[row - 1] - t0) * out.rate))))
     return {"sample": sample, "bin": column, "row": row, "column": cell_column,
             "time": row_sample}
 
 
-def recording_text(np, mne, rec, out, selection):
-    """The JSON file, one channel per line like the library's own writer."""
+def recording_text(np, mne, rec, out, selection, extra=()):
+    """The JSON file, one channel per line like the library's own writer. Without out.samples
+    the channels have none (a store holds them); without out.freqs there are no spectra."""
     fiducials = fiducial_points(np, mne, rec.info, rec.dev_head)
     head = [f'"unit": "{UNITS[rec.measured]}"', f'"sampling_rate": {out.rate!r}',
-            f'"first_sample_time": {float(out.times[0])!r}',
-            f'"frequencies": {numbers(out.freqs, ".9g")}',
-            '"row_times": [null,' + numbers(out.row_times, ".9g")[1:],
-            f'"selection": {json.dumps(selection)}']
+            f'"first_sample_time": {float(out.t0)!r}']
+    if out.freqs is not None:
+        head += [f'"frequencies": {numbers(out.freqs, ".9g")}',
+                 '"row_times": [null,' + numbers(out.row_times, ".9g")[1:]]
+    head.append(f'"selection": {json.dumps(selection)}')
     if fiducials is not None:
         head.append('"fiducials": [' + ", ".join(
             "null" if p is None else numbers(p, ".9g") for p in fiducials) + "]")
-    spectrum_of = {i: out.arrays[k] for k, i in enumerate(rec.meas)}
+    head += list(extra)
+    spectrum_of = {} if out.freqs is None else {i: out.arrays[k] for k, i in enumerate(rec.meas)}
     lines = []
     for i, (name, ch_type) in enumerate(zip(rec.info["ch_names"], rec.types)):
         kind = "meg" if ch_type == rec.measured else KINDS.get(ch_type, "misc")
+        samples = None if out.samples is None else out.samples[i]
         lines.append(channel_json(name, kind, name not in rec.bads, rec.coils[i],
-                                  out.samples[i], spectrum_of.get(i)))
+                                  samples, spectrum_of.get(i)))
     return "{\n  " + ",\n  ".join(head) + ',\n  "channels": [\n    ' + \
         ",\n    ".join(lines) + "\n  ]\n}\n"
 
@@ -537,7 +558,12 @@ def export(args):
                                       "./run deps in the ContourMap3D sources, or apt-get "
                                       "install python3-mne")
     mne.set_log_level("ERROR")
-    rec = load(np, mne, args)
+    inst, rec = describe(np, mne, args)
+    if rec.is_raw and args.decim is None and len(rec.times) > MAX_WRITTEN_SAMPLES:
+        import paged_export
+        paged_export.export(np, mne, args, inst, rec, sys.modules[__name__])
+        return
+    load(np, inst, rec, args)
 
     out = SimpleNamespace()
     n_times = rec.data.shape[1]
@@ -549,6 +575,7 @@ def export(args):
     out.samples = lowpass_decimate(mne, rec.data, rec.sfreq, decim, rec.sfreq / decim / 3.0,
                                    rec.lowpass, filtered) * scales
     out.times, out.rate = rec.times[::decim], rec.sfreq / decim
+    out.t0, out.n = float(out.times[0]), len(out.times)
 
     progress("computing the spectrum and the Morlet time-frequency amplitude")
     out.freqs, out.step, row_times, edges, out.arrays = spectra(

@@ -4,6 +4,7 @@
 
 #include "mdtrial.h"
 #include "megdata.h"
+#include "pagedrecording.h"
 #include "spctmtrial.h"
 
 #include <cxxopts.hpp>
@@ -94,14 +95,35 @@ CSpctmTrialqv* _spectralSelection(CMEGDataqv& recording, const char* pszOption, 
 }
 
 // Everything a request may change, so that a failing one can be undone.
+// The samples --sample and --time index: the whole recording of a paged one, where selecting
+// a sample turns to its page, else the current trial's.
+struct SSampleAxis {
+    CPagedRecording* pPaged;
+    std::int64_t nSamples;
+    double dFirst;
+
+    explicit SSampleAxis(CMEGDataqv& recording)
+        : pPaged(dynamic_cast<CPagedRecording*>(&recording)) {
+        CMDTrialqv* pTrial = recording.getTrialqv(-1);
+        nSamples = pPaged ? pPaged->getTotalSamples() : pTrial ? pTrial->getSampleCount() : 0;
+        dFirst = pPaged ? pPaged->getRecordingFirstTime() : recording.getFirstSampleTime();
+    }
+};
+
 struct SSelectionState {
     std::int64_t nSample = 0;
+    std::int64_t nPageFirst = 0;
+    std::int64_t nPageSize = 0;
     CSpctmTrialqv* pSpctm = nullptr;
     CSpctmTrialqv spctm;
 
     explicit SSelectionState(CMEGDataqv& recording) {
         std::int64_t nEnd = 0;
         recording.getSelect(nSample, nEnd);
+        if (auto* pPaged = dynamic_cast<CPagedRecording*>(&recording)) {
+            nPageFirst = pPaged->getPageFirst();
+            nPageSize = pPaged->getPageSize();
+        }
         CMDTrialqv* pTrial = recording.getTrialqv(-1);
         pSpctm = pTrial ? pTrial->getSpctmTrial(false, 0) : nullptr;
         if (pSpctm) {
@@ -109,6 +131,12 @@ struct SSelectionState {
         }
     }
     void restore(CMEGDataqv& recording) const {
+        auto* pPaged = dynamic_cast<CPagedRecording*>(&recording);
+        std::string strIgnored;
+        if (pPaged && nPageSize > 0 &&
+            (pPaged->getPageFirst() != nPageFirst || pPaged->getPageSize() != nPageSize)) {
+            pPaged->setPage(nPageFirst, nPageSize, strIgnored); // it was read before
+        }
         recording.setSelect(nSample);
         if (pSpctm) {
             *pSpctm = spctm;
@@ -244,8 +272,8 @@ bool readSelectionOptions(const cxxopts::ParseResult& r, SSelectionRequest& requ
 
 bool sampleAtTime(CMEGDataqv& recording, double dSeconds, std::int64_t& nSample,
                   std::string* pError) {
-    CMDTrialqv* pTrial = recording.getTrialqv(-1);
-    const std::int64_t nSamples = pTrial ? pTrial->getSampleCount() : 0;
+    const SSampleAxis axis(recording);
+    const std::int64_t nSamples = axis.nSamples;
     const double dRate = recording.getSamplingRate();
     if (!(dRate > 0.0)) {
         return _fail(pError, "--time needs the recording's sampling rate, which it does not give");
@@ -253,7 +281,7 @@ bool sampleAtTime(CMEGDataqv& recording, double dSeconds, std::int64_t& nSample,
     if (nSamples < 1) {
         return _fail(pError, "the recording has no samples for --time");
     }
-    const double dFirst = recording.getFirstSampleTime();
+    const double dFirst = axis.dFirst;
     const double dLast = dFirst + static_cast<double>(nSamples - 1) / dRate;
     const double dHalf = 0.5 / dRate;
     if (!(dSeconds >= dFirst - dHalf && dSeconds <= dLast + dHalf)) {
@@ -317,15 +345,18 @@ bool cellAtTimeFrequency(CMEGDataqv& recording, double dSeconds, double dHz, std
 }
 
 bool setSampleSelection(CMEGDataqv& recording, std::int64_t nSample, std::string* pError) {
-    CMDTrialqv* pTrial = recording.getTrialqv(-1);
-    if (!pTrial) {
+    if (!recording.getTrialqv(-1)) {
         return _fail(pError, "the recording has no current trial");
     }
-    const std::int64_t nSamples = pTrial->getSampleCount();
-    if (nSample < 0 || nSample >= nSamples) {
+    const SSampleAxis axis(recording);
+    if (nSample < 0 || nSample >= axis.nSamples) {
         return _fail(pError, "--sample " + std::to_string(nSample) +
-                                 " is outside the recording's " + std::to_string(nSamples) +
+                                 " is outside the recording's " + std::to_string(axis.nSamples) +
                                  " samples");
+    }
+    if (axis.pPaged) {
+        std::string strError;
+        return axis.pPaged->selectSample(nSample, strError) ? true : _fail(pError, "--" + strError);
     }
     if (!recording.setSelect(nSample)) {
         return _fail(pError,
@@ -365,10 +396,11 @@ bool setCellSelection(CMEGDataqv& recording, std::int64_t nRow, std::int64_t nCo
     // The selection's time in samples follows the row where the recording says when it lies.
     const std::vector<double>& rowTimes = recording.getSpctmRowTimesSec();
     const double dRate = recording.getSamplingRate();
-    const std::int64_t nSamples = recording.getTrialqv(-1)->getSampleCount();
+    const SSampleAxis axis(recording);
+    const std::int64_t nSamples = axis.nSamples;
     if (static_cast<std::int64_t>(rowTimes.size()) == nRows && std::isfinite(rowTimes[nRow]) &&
         dRate > 0.0 && nSamples > 0) {
-        const double dSample = (rowTimes[nRow] - recording.getFirstSampleTime()) * dRate;
+        const double dSample = (rowTimes[nRow] - axis.dFirst) * dRate;
         const double dLast = static_cast<double>(std::min<std::int64_t>(nSamples - 1, INT_MAX));
         pSpctm->m_nSelectTime = static_cast<int>(std::clamp(std::round(dSample), 0.0, dLast));
     }

@@ -3,13 +3,16 @@
 #include "bscmagsns.h"
 #include "mdchannel.h"
 #include "mdtrial.h"
+#include "pagedrecording.h"
 #include "spctmchnl.h"
 #include "spctmtrial.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -404,12 +407,107 @@ void readAxes(const json& root, const SShapes& shapes, CMEGDataqv& data) {
     data.setSpctmAxes(freqs, rowTimes);
 }
 
-std::unique_ptr<CMEGDataqv> buildRecording(const json& root) {
+std::int64_t readCount(const json& object, const char* key, const std::string& where) {
+    std::int64_t n = 0;
+    if (!object.contains(key) || !readInteger(object[key], n) || n < 0)
+        fail(where + "'" + key + "' must be a whole number, 0 or more");
+    return n;
+}
+
+std::vector<SRecordingEvent> readEvents(const json& events) {
+    if (!events.is_array())
+        fail("'events' must be a list of [sample, code]");
+    std::vector<SRecordingEvent> list;
+    for (std::size_t k = 0; k < events.size(); ++k) {
+        std::int64_t nSample = 0;
+        std::int64_t nCode = 0;
+        const json& e = events[k];
+        if (!e.is_array() || e.size() != 2 || !readInteger(e[0], nSample) ||
+            !readInteger(e[1], nCode) || nSample < 0 || nCode < INT32_MIN || nCode > INT32_MAX)
+            fail("event " + std::to_string(k) + ": must be [sample, code], whole numbers");
+        list.push_back({nSample, static_cast<int>(nCode)});
+    }
+    return list;
+}
+
+std::vector<SRecordingAnnotation> readAnnotations(const json& annotations) {
+    if (!annotations.is_array())
+        fail("'annotations' must be a list of objects");
+    std::vector<SRecordingAnnotation> list;
+    for (std::size_t k = 0; k < annotations.size(); ++k) {
+        const std::string where = "annotation " + std::to_string(k) + ": ";
+        const json& a = annotations[k];
+        if (!a.is_object())
+            fail(where + "must be an object with 'sample', 'samples' and 'description'");
+        checkKeys(a, {"sample", "samples", "description"}, where);
+        SRecordingAnnotation annotation;
+        annotation.nSample = readCount(a, "sample", where);
+        annotation.nSamples = readCount(a, "samples", where);
+        if (!a.contains("description") || !a["description"].is_string())
+            fail(where + "'description' must be a string");
+        annotation.strDescription = a["description"].get<std::string>();
+        list.push_back(std::move(annotation));
+    }
+    return list;
+}
+
+void readOverview(const json& overview, CPagedRecording& data) {
+    if (!overview.is_object())
+        fail("'overview' must be an object with 'rate' and 'gfp'");
+    checkKeys(overview, {"rate", "gfp"}, "overview: ");
+    if (!overview.contains("rate") || !overview["rate"].is_number() ||
+        !(overview["rate"].get<double>() > 0.0) || !std::isfinite(overview["rate"].get<double>()))
+        fail("overview: 'rate' must be a positive number (values per second)");
+    if (!overview.contains("gfp"))
+        fail("overview: 'gfp' is missing");
+    const std::vector<double> gfp = readValues(overview["gfp"], "overview: 'gfp'");
+    data.setOverview(std::vector<float>(gfp.begin(), gfp.end()), overview["rate"].get<double>());
+}
+
+// The store of a long recording: its samples stay on disk beside the header, which names the
+// slot of each column and where the stored span lies in the recording.
+std::unique_ptr<CPagedRecording> readStore(const json& store, const std::string& headerPath,
+                                           std::int64_t& nTotal) {
+    if (!store.is_object())
+        fail("'store' must be an object with 'file', 'columns', 'first' and 'total'");
+    checkKeys(store, {"file", "columns", "first", "total", "growing"}, "store: ");
+    if (!store.contains("file") || !store["file"].is_string() ||
+        store["file"].get<std::string>().empty())
+        fail("store: 'file' must name the sample store beside the header");
+    const std::int64_t nFirst = readCount(store, "first", "store: ");
+    nTotal = readCount(store, "total", "store: ");
+    if (!store.contains("columns") || !store["columns"].is_array())
+        fail("store: 'columns' must be a list of slot indices, one per column");
+    std::vector<int> slots;
+    for (const json& c : store["columns"]) {
+        std::int64_t n = -1;
+        if (!readInteger(c, n) || n < 0 || n >= CMDTrial::nMaxSlots)
+            fail("store: 'columns' must be a list of slot indices, one per column");
+        slots.push_back(static_cast<int>(n));
+    }
+    const bool bGrowing =
+        store.contains("growing") && store["growing"].is_boolean() && store["growing"].get<bool>();
+    const std::filesystem::path file = std::filesystem::u8path(store["file"].get<std::string>());
+    const std::string path =
+        file.is_absolute() ? file.u8string()
+                           : (std::filesystem::u8path(headerPath).parent_path() / file).u8string();
+    auto pData = std::make_unique<CPagedRecording>();
+    std::string error;
+    if (!pData->openStore(path, slots, nFirst, nTotal, error))
+        throw CFormatError{error};
+    if (!bGrowing && !pData->isComplete())
+        fail("the sample store holds " + std::to_string(pData->getStoredEnd() - nFirst) + " of " +
+             "its " + std::to_string(nTotal - nFirst) + " samples: the conversion did not " +
+             "finish; delete the recording's files and convert it again");
+    return pData;
+}
+
+std::unique_ptr<CMEGDataqv> buildRecording(const json& root, const std::string& headerPath) {
     if (!root.is_object())
         fail("the top level must be an object");
     checkKeys(root,
               {"sampling_rate", "unit", "first_sample_time", "frequencies", "row_times",
-               "selection", "fiducials", "channels"},
+               "selection", "fiducials", "channels", "store", "events", "annotations", "overview"},
               "top level: ");
     if (!root.contains("channels"))
         fail("'channels' is missing");
@@ -419,8 +517,16 @@ std::unique_ptr<CMEGDataqv> buildRecording(const json& root) {
     if (channels.size() > CMDTrial::nMaxSlots)
         fail("'channels' has " + std::to_string(channels.size()) + " entries; at most " +
              std::to_string(CMDTrial::nMaxSlots) + " are supported");
+    for (const char* key : {"events", "annotations", "overview"})
+        if (root.contains(key) && !root.contains("store"))
+            fail(std::string("'") + key + "' belongs to a recording with a 'store'");
 
-    auto pData = std::make_unique<CMEGDataqv>();
+    std::int64_t nTotal = 0;
+    std::unique_ptr<CPagedRecording> pPaged =
+        root.contains("store") ? readStore(root["store"], headerPath, nTotal) : nullptr;
+    std::unique_ptr<CMEGDataqv> pData =
+        pPaged ? std::unique_ptr<CMEGDataqv>(std::move(pPaged)) : std::make_unique<CMEGDataqv>();
+    auto* pStored = dynamic_cast<CPagedRecording*>(pData.get());
     CMDTrialqv& trial = *pData->addTrial();
     const int nSlots = static_cast<int>(channels.size());
     trial.setTotalChannel(nSlots);
@@ -428,7 +534,12 @@ std::unique_ptr<CMEGDataqv> buildRecording(const json& root) {
     for (int i = 0; i < nSlots; ++i)
         if (!channels[i].is_null())
             readChannel(channels[i], i, shapes, *pData, trial);
+    if (pStored && shapes.nFirstSampled >= 0)
+        fail("channel " + std::to_string(shapes.nFirstSampled) +
+             ": 'samples' cannot be given when a store holds the samples");
     trial.setSampleCount(shapes.nSamples);
+    if (pStored)
+        shapes.nSamples = nTotal; // selections index the whole recording
 
     readSelection(root, shapes, *pData, trial);
     if (root.contains("fiducials"))
@@ -446,6 +557,28 @@ std::unique_ptr<CMEGDataqv> buildRecording(const json& root) {
                  std::to_string(CMEGData::nMaxUnitLength) + " bytes, such as \"fT/cm\"");
     }
     readAxes(root, shapes, *pData);
+    if (pStored) {
+        pStored->setRecordingFirstTime(pData->getFirstSampleTime());
+        if (root.contains("events"))
+            pStored->setEvents(readEvents(root["events"]));
+        if (root.contains("annotations"))
+            pStored->setAnnotations(readAnnotations(root["annotations"]));
+        if (root.contains("overview"))
+            readOverview(root["overview"], *pStored);
+        // The first page holds the selected sample, or the first one written while the store
+        // is still growing.
+        const std::int64_t nSelected =
+            root.contains("selection") && root["selection"].contains("sample")
+                ? root["selection"]["sample"].get<std::int64_t>()
+                : 0;
+        const std::int64_t nStart =
+            std::clamp(nSelected, pStored->getStoredFirst(),
+                       std::max(pStored->getStoredFirst(), pStored->getStoredEnd() - 1));
+        std::string error;
+        if (pStored->getStoredEnd() > pStored->getStoredFirst() &&
+            !pStored->selectSample(nStart, error))
+            fail(error);
+    }
     return pData;
 }
 
@@ -631,7 +764,7 @@ std::unique_ptr<CMEGDataqv> loadRecordingJson(const std::string& path, std::stri
         } catch (const json::exception& e) {
             fail("not valid JSON: " + withoutExceptionTag(e.what()));
         }
-        return buildRecording(root);
+        return buildRecording(root, path);
     } catch (const CFormatError& e) {
         error = oneLine(path + ": " + e.strMessage);
     } catch (const std::bad_alloc&) {
@@ -652,7 +785,7 @@ int saveRecordingJson(CMEGDataqv& data, const std::string& path, std::string& er
             fail("cannot save: the recording has no current trial");
         const json root = recordingToJson(data, *pTrial);
         try {
-            buildRecording(root);
+            buildRecording(root, path);
         } catch (const CFormatError& e) {
             fail("cannot save: " + e.strMessage);
         }
