@@ -61,8 +61,12 @@ public:
     void cancel();
 
 signals:
-    // One step the bridge reports ("reading ...", "computing the spectrum ...").
+    // One step the bridge reports ("reading ...", "converted 120 of 3600 s ...").
     void progress(const QString& strStep);
+    // A long raw recording's first page is stored: strJsonPath is a header whose store is still
+    // growing (CPagedRecording::refresh() finds how far), to show until finished() gives the
+    // whole recording. Not emitted for recordings converted in one piece, nor from the cache.
+    void firstPageReady(const QString& strJsonPath);
     void finished(const QString& strJsonPath);
     void failed(const QString& strLine);
 
