@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cxxopts.hpp>
@@ -24,6 +25,9 @@ namespace {
 
 // Conversions kept; the least recently used go first.
 const int nCachedConversions = 32;
+const char* const pszHeaderName = "recording.json";
+const char* const pszFirstPageName = "recording.first.json";
+const char* const pszPartSuffix = ".part";
 const char* const pszBridgeVariable = "CONTOURMAP_MNE_EXPORT";
 const char* const pszInstallHint = "install MNE-Python with ./run deps in the ContourMap3D "
                                    "sources, or apt-get install python3-mne";
@@ -69,7 +73,8 @@ QString _identity(const QFileInfo& info) {
     return strText;
 }
 
-QString _cacheFileFor(const QString& strPath, const SConversionOptions& o) {
+// The folder a conversion is kept in: the recording's header, and the store of a long one.
+QString _cacheEntryFor(const QString& strPath, const SConversionOptions& o) {
     const QFileInfo info(strPath);
     if (!info.exists()) {
         return QString();
@@ -85,15 +90,19 @@ QString _cacheFileFor(const QString& strPath, const SConversionOptions& o) {
     QString strStem = info.fileName();
     strStem.replace(QRegularExpression("[^A-Za-z0-9._-]"), "_");
     return CRecordingConverter::cacheFolder() + "/" + strStem + "-" +
-           QString::fromLatin1(hash.toHex().left(16)) + ".json";
+           QString::fromLatin1(hash.toHex().left(16));
 }
 
-void _pruneCache() {
-    QFileInfoList files =
-        QDir(CRecordingConverter::cacheFolder()).entryInfoList({"*.json"}, QDir::Files, QDir::Time);
-    for (int k = nCachedConversions; k < files.size(); ++k) {
-        QFile::remove(files[k].filePath());
+QString _headerIn(const QString& strEntry) {
+    return strEntry + "/" + pszHeaderName;
+}
+
+qint64 _folderBytes(const QString& strFolder) {
+    qint64 nBytes = 0;
+    for (const QFileInfo& file : QDir(strFolder).entryInfoList(QDir::Files)) {
+        nBytes += file.size();
     }
+    return nBytes;
 }
 
 QString _lastLine(const QByteArray& text) {
@@ -162,8 +171,51 @@ QString CRecordingConverter::cacheFolder() {
     return strBase + "/contourmap3d/recordings";
 }
 
+qint64 CRecordingConverter::cacheBudgetBytes() {
+    bool bOk = false;
+    const double dGb = qEnvironmentVariable("CONTOURMAP3D_CACHE_GB").toDouble(&bOk);
+    return bOk && dGb >= 0.0 ? static_cast<qint64>(dGb * 1e9) : qint64(20) << 30;
+}
+
+void CRecordingConverter::pruneCache() {
+    const QDir folder(cacheFolder());
+    // Files of the earlier one-file layout are never found again.
+    for (const QFileInfo& file : folder.entryInfoList({"*.json"}, QDir::Files)) {
+        QFile::remove(file.filePath());
+    }
+    struct SEntry {
+        QString strPath;
+        QDateTime used;
+    };
+    std::vector<SEntry> entries;
+    const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
+    for (const QFileInfo& dir : folder.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QFileInfo header(_headerIn(dir.filePath()));
+        if (dir.fileName().endsWith(pszPartSuffix)) {
+            // A conversion that ran for a day has stopped without cleaning up.
+            if (dir.lastModified() < dayAgo) {
+                QDir(dir.filePath()).removeRecursively();
+            }
+        } else if (!header.isFile()) {
+            QDir(dir.filePath()).removeRecursively();
+        } else {
+            entries.push_back({dir.filePath(), header.lastModified()});
+        }
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const SEntry& a, const SEntry& b) { return a.used > b.used; });
+    qint64 nBytes = 0;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        nBytes += _folderBytes(entries[k].strPath);
+        if (k > 0 && (k >= nCachedConversions || nBytes > cacheBudgetBytes())) {
+            QDir(entries[k].strPath).removeRecursively();
+        }
+    }
+}
+
 QString CRecordingConverter::cachedCopy(const QString& strPath, const SConversionOptions& o) {
-    const QString strFile = _cacheFileFor(strPath, o);
+    const QString strEntry = _cacheEntryFor(strPath, o);
+    const QString strFile = strEntry.isEmpty() ? QString() : _headerIn(strEntry);
     if (strFile.isEmpty() || !QFileInfo(strFile).isFile()) {
         return QString();
     }
@@ -186,11 +238,12 @@ void CRecordingConverter::cancel() {
 }
 
 bool CRecordingConverter::_begin(const QString& strPath, const SConversionOptions& o,
-                                 QString& strError) {
+                                 QString& strError, const QStringList& extraArgs) {
     cancel();
     m_strInput = strPath;
     m_errorBuffer.clear();
     m_strLastLine.clear();
+    m_strFirstPage.clear();
     if (!QFileInfo::exists(strPath)) {
         strError = strPath + ": no such file or directory";
         return false;
@@ -207,16 +260,18 @@ bool CRecordingConverter::_begin(const QString& strPath, const SConversionOption
                        .arg(strBridge, pszBridgeVariable);
         return false;
     }
-    m_strCacheFile = _cacheFileFor(strPath, o);
-    if (!QDir().mkpath(cacheFolder())) {
+    m_strCacheEntry = _cacheEntryFor(strPath, o);
+    // A folder of this process's own, so that two programs converting the same file at once do
+    // not write into each other's files.
+    m_strPartEntry = m_strCacheEntry + QString(".%1%2").arg(getpid()).arg(pszPartSuffix);
+    QDir(m_strPartEntry).removeRecursively();
+    if (!QDir().mkpath(m_strPartEntry)) {
         strError = "cannot create the cache folder " + cacheFolder() +
                    " for converted recordings (set XDG_CACHE_HOME to a writable folder)";
         return false;
     }
-    // A name of this process's own, so that two programs converting the same file at once do
-    // not write into each other's file.
-    m_strPartFile = m_strCacheFile + QString(".%1.part").arg(getpid());
-    QStringList args = {strPath, "--out", m_strPartFile, "--progress"};
+    QStringList args = {strPath, "--out", _headerIn(m_strPartEntry), "--progress"};
+    args << extraArgs;
     if (!o.strChType.empty()) {
         args << "--ch-type" << QString::fromStdString(o.strChType);
     }
@@ -239,14 +294,13 @@ bool CRecordingConverter::_begin(const QString& strPath, const SConversionOption
 
 void CRecordingConverter::start(const QString& strPath, const SConversionOptions& o) {
     QString strError;
-    if (!_begin(strPath, o, strError)) {
+    if (!_begin(strPath, o, strError, {"--first-page"})) {
         // Reported from the event loop, as every other outcome is.
         QTimer::singleShot(0, this, [this, strError] { emit failed(strError); });
     }
 }
 
-QString CRecordingConverter::convert(const QString& strPath, const SConversionOptions& o,
-                                     QString& strError) {
+QString CRecordingConverter::_wait(QString& strError, bool bUntilFirstPage) {
     QString strJson, strFailure;
     const QMetaObject::Connection done =
         connect(this, &CRecordingConverter::finished,
@@ -254,17 +308,52 @@ QString CRecordingConverter::convert(const QString& strPath, const SConversionOp
     const QMetaObject::Connection broke =
         connect(this, &CRecordingConverter::failed,
                 [&strFailure](const QString& strLine) { strFailure = strLine; });
-    if (!_begin(strPath, o, strFailure)) {
-        strJson.clear();
-    } else {
-        // The process's signals, and with them the slots above, come from inside the wait.
-        while (isRunning()) {
-            m_process.waitForFinished(100);
-        }
+    // The process's signals, and with them the slots above, come from inside the wait.
+    while (isRunning() && !(bUntilFirstPage && !m_strFirstPage.isEmpty())) {
+        m_process.waitForFinished(100);
     }
     disconnect(done);
     disconnect(broke);
     strError = strFailure;
+    return isRunning() ? m_strFirstPage : strJson;
+}
+
+QString CRecordingConverter::convert(const QString& strPath, const SConversionOptions& o,
+                                     QString& strError, bool bUntilFirstPage) {
+    QStringList extra;
+    if (bUntilFirstPage) {
+        extra << "--first-page";
+    }
+    if (!_begin(strPath, o, strError, extra)) {
+        return QString();
+    }
+    return _wait(strError, bUntilFirstPage);
+}
+
+QString CRecordingConverter::convertPage(const QString& strPath, const SConversionOptions& o,
+                                         double dSeconds, const QString& strFolder,
+                                         QString& strError) {
+    if (!_begin(strPath, o, strError, {"--page-at", QString::number(dSeconds, 'g', 17)})) {
+        return QString();
+    }
+    // Until the bridge says, the result is kept like any other conversion.
+    QString strJson = _wait(strError, false);
+    if (strJson.isEmpty()) {
+        return strJson;
+    }
+    QFile header(strJson);
+    if (header.open(QIODevice::ReadOnly) && header.read(1 << 16).contains("\"store\": ")) {
+        // One page of a long recording: it stands for no whole conversion.
+        header.close();
+        const QString strEntry = QFileInfo(strJson).absolutePath();
+        QDir(strFolder).removeRecursively();
+        if (!QDir().rename(strEntry, strFolder)) {
+            strError = "cannot move the converted page into " + strFolder;
+            QDir(strEntry).removeRecursively();
+            return QString();
+        }
+        return _headerIn(strFolder);
+    }
     return strJson;
 }
 
@@ -282,6 +371,11 @@ void CRecordingConverter::_readErrors() {
         if (strStep.startsWith("mne_export: ")) {
             strStep.remove(0, 12);
         }
+        if (strStep == "first page ready") {
+            m_strFirstPage = m_strPartEntry + "/" + pszFirstPageName;
+            emit firstPageReady(m_strFirstPage);
+            continue;
+        }
         emit progress(strStep);
     }
 }
@@ -290,12 +384,15 @@ void CRecordingConverter::_processFinished(int nExitCode, QProcess::ExitStatus n
     _readErrors();
     const QString strRest = _lastLine(m_errorBuffer);
     const QString strLast = strRest.isEmpty() ? m_strLastLine : strRest;
-    if (nStatus == QProcess::NormalExit && nExitCode == 0 && QFileInfo(m_strPartFile).isFile()) {
-        // rename(2) replaces a copy another program may have left meanwhile, in one step.
-        if (std::rename(QFile::encodeName(m_strPartFile).constData(),
-                        QFile::encodeName(m_strCacheFile).constData()) == 0) {
-            _pruneCache();
-            _end(m_strCacheFile, QString());
+    if (nStatus == QProcess::NormalExit && nExitCode == 0 &&
+        QFileInfo(_headerIn(m_strPartEntry)).isFile()) {
+        // A copy another program may have left meanwhile is replaced; a program still reading
+        // its store keeps the open file.
+        QDir(m_strCacheEntry).removeRecursively();
+        QFile::remove(m_strPartEntry + "/" + pszFirstPageName);
+        if (QDir().rename(m_strPartEntry, m_strCacheEntry)) {
+            pruneCache();
+            _end(_headerIn(m_strCacheEntry), QString());
         } else {
             _end(QString(), "cannot keep the converted recording in " + cacheFolder());
         }
@@ -331,9 +428,9 @@ void CRecordingConverter::_end(const QString& strJsonPath, const QString& strErr
 }
 
 void CRecordingConverter::_removePartial() {
-    if (!m_strPartFile.isEmpty()) {
-        QFile::remove(m_strPartFile);
-        QFile::remove(m_strPartFile + ".tmp");
+    // A program showing the first page keeps its open store; the files themselves go.
+    if (!m_strPartEntry.isEmpty() && QFileInfo(m_strPartEntry).isDir()) {
+        QDir(m_strPartEntry).removeRecursively();
     }
 }
 
@@ -351,8 +448,8 @@ FConversionNote conversionNotesOnStderr(const std::string& strProgram, const std
 
 std::unique_ptr<CMEGDataqv> openRecordingFile(const std::string& strPath,
                                               const SConversionOptions& options,
-                                              std::string& strError,
-                                              const FConversionNote& onNote) {
+                                              std::string& strError, const FConversionNote& onNote,
+                                              const double* pPageAt) {
     const QString strFile = QFile::decodeName(strPath.c_str());
     if (isJsonRecording(strFile)) {
         return loadRecordingJson(strPath, strError);
@@ -363,6 +460,7 @@ std::unique_ptr<CMEGDataqv> openRecordingFile(const std::string& strPath,
         }
     };
     QString strJson = CRecordingConverter::cachedCopy(strFile, options);
+    std::unique_ptr<QTemporaryDir> pPageFolder;
     if (!strJson.isEmpty()) {
         note("converted before, read from " + strJson, true);
     } else {
@@ -370,12 +468,22 @@ std::unique_ptr<CMEGDataqv> openRecordingFile(const std::string& strPath,
         QObject::connect(&converter, &CRecordingConverter::progress,
                          [&note](const QString& strStep) { note(strStep, false); });
         QString strFailure;
-        strJson = converter.convert(strFile, options, strFailure);
+        if (pPageAt) {
+            pPageFolder = std::make_unique<QTemporaryDir>();
+            strJson = converter.convertPage(strFile, options, *pPageAt,
+                                            pPageFolder->path() + "/page", strFailure);
+        } else {
+            strJson = converter.convert(strFile, options, strFailure);
+        }
         if (strJson.isEmpty()) {
             strError = strFailure.toStdString();
             return nullptr;
         }
-        note("converted with MNE-Python, kept in " + strJson, true);
+        note(pPageFolder && strJson.startsWith(pPageFolder->path())
+                 ? QString("converted the page at %1 s with MNE-Python").arg(*pPageAt)
+                 : "converted with MNE-Python, kept in " + QFileInfo(strJson).absolutePath(),
+             true);
     }
+    // The store stays open when a page's folder goes with the function.
     return loadRecordingJson(QFile::encodeName(strJson).toStdString(), strError);
 }

@@ -50,13 +50,28 @@ public:
     static QString cacheFolder();
     // The converted copy of the file when an earlier conversion left one, else empty.
     static QString cachedCopy(const QString& strPath, const SConversionOptions& options);
+    // Removes the least recently used conversions beyond nCachedConversions, or beyond
+    // cacheBudgetBytes() in all (the most recent one always stays), and what stopped
+    // conversions left behind.
+    static void pruneCache();
+    // CONTOURMAP3D_CACHE_GB, or 20 GiB: a long raw recording stores 4 bytes per sample and
+    // channel (306 channels at 1 kHz: 4.4 GB an hour).
+    static qint64 cacheBudgetBytes();
 
     // Starts a conversion (stopping one that runs); finished or failed follows from the event
     // loop, progress on the way.
     void start(const QString& strPath, const SConversionOptions& options);
     // Converts and waits, without an event loop: the JSON file, or empty with the one line that
-    // says what went wrong.
-    QString convert(const QString& strPath, const SConversionOptions& options, QString& strError);
+    // says what went wrong. With bUntilFirstPage the wait ends as soon as a long raw recording's
+    // first page is stored: the header returned is then the growing one of firstPageReady(),
+    // and the conversion goes on (finished() or failed() follow from the event loop).
+    QString convert(const QString& strPath, const SConversionOptions& options, QString& strError,
+                    bool bUntilFirstPage = false);
+    // Converts only the page of a long raw recording that holds dSeconds, into a folder of its
+    // own outside the cache, and waits: the header, or empty with the line. A recording that is
+    // not paged (an evoked file, a short raw one) is converted whole and kept in the cache.
+    QString convertPage(const QString& strPath, const SConversionOptions& options, double dSeconds,
+                        const QString& strFolder, QString& strError);
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     void cancel();
 
@@ -71,7 +86,9 @@ signals:
     void failed(const QString& strLine);
 
 private:
-    bool _begin(const QString& strPath, const SConversionOptions& options, QString& strError);
+    bool _begin(const QString& strPath, const SConversionOptions& options, QString& strError,
+                const QStringList& extraArgs = {});
+    QString _wait(QString& strError, bool bUntilFirstPage);
     void _readErrors();
     void _processFinished(int nExitCode, QProcess::ExitStatus nStatus);
     void _processError(QProcess::ProcessError nError);
@@ -80,8 +97,9 @@ private:
 
     QProcess m_process;
     QString m_strInput;
-    QString m_strCacheFile;
-    QString m_strPartFile;
+    QString m_strCacheEntry; // the folder a finished conversion is kept in
+    QString m_strPartEntry;  // the folder it is written into meanwhile
+    QString m_strFirstPage;  // set once the first page of a long recording is stored
     QByteArray m_errorBuffer;
     QString m_strLastLine;
 };
@@ -95,8 +113,10 @@ using FConversionNote = std::function<void(const std::string& strNote, bool bOut
 FConversionNote conversionNotesOnStderr(const std::string& strProgram, const std::string& strPath);
 
 // Opens what the user named: a JSON recording, or a MEG file through the bridge (from the cache
-// when it was converted before). Null with a one-line error.
+// when it was converted before). Null with a one-line error. With pPageAt (seconds) an
+// uncached long raw recording is converted only as far as the page holding that time.
 std::unique_ptr<CMEGDataqv> openRecordingFile(const std::string& strPath,
                                               const SConversionOptions& options,
                                               std::string& strError,
-                                              const FConversionNote& onNote = nullptr);
+                                              const FConversionNote& onNote = nullptr,
+                                              const double* pPageAt = nullptr);

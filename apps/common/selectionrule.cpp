@@ -344,6 +344,10 @@ bool cellAtTimeFrequency(CMEGDataqv& recording, double dSeconds, double dHz, std
     return _columnAt(recording, "--cell-at frequency", dHz, nColumn, pError);
 }
 
+std::int64_t recordingSampleCount(CMEGDataqv& recording) {
+    return SSampleAxis(recording).nSamples;
+}
+
 bool setSampleSelection(CMEGDataqv& recording, std::int64_t nSample, std::string* pError) {
     if (!recording.getTrialqv(-1)) {
         return _fail(pError, "the recording has no current trial");

@@ -46,6 +46,8 @@ bool applySelectionRequest(const SSelectionRequest& request, CMEGDataqv& recordi
 // the data. Selecting a cell also sets the spectral selection's time in samples from the row's
 // time where the recording says when the row lies.
 bool setSampleSelection(CMEGDataqv& recording, std::int64_t nSample, std::string* pError = nullptr);
+// The samples --sample indexes: the whole recording's when it is paged, else the current trial's.
+std::int64_t recordingSampleCount(CMEGDataqv& recording);
 bool setFreqBinSelection(CMEGDataqv& recording, std::int64_t nBin, std::string* pError = nullptr);
 bool setCellSelection(CMEGDataqv& recording, std::int64_t nRow, std::int64_t nColumn,
                       std::string* pError = nullptr);

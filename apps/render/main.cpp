@@ -237,8 +237,9 @@ int _renderSequence(SRenderJob& job, CMEGDataqv& recording) {
     int nWidth = 0, nHeight = 0;
     for (long long k = 0; k < nFrames; ++k) {
         const long long nSample = o.nFrameFrom + k * o.nFrameStep;
-        // As a view does on a selection change: the selection, then the range check.
-        if (!recording.setSelect(nSample)) {
+        // As a view does on a selection change: the selection, then the range check. A long
+        // recording turns its page where the frames leave one.
+        if (!setSampleSelection(recording, nSample)) {
             error = "sample " + std::to_string(nSample) + " cannot be selected";
             break;
         }
@@ -301,20 +302,22 @@ int main(int argc, char** argv) {
             return _fail("could not make the synthetic recording");
         }
     } else {
-        pRecording =
-            openRecordingFile(o.strRecording, o.conversion, error,
-                              conversionNotesOnStderr("contourmap-render", o.strRecording));
+        // A time-domain map at one time needs only the page that holds it.
+        const bool bOnePage =
+            o.nMap == CRenderOptions::mapTime && o.selection.dTime.has_value() && !o.bFrames;
+        pRecording = openRecordingFile(o.strRecording, o.conversion, error,
+                                       conversionNotesOnStderr("contourmap-render", o.strRecording),
+                                       bOnePage ? &*o.selection.dTime : nullptr);
         if (!pRecording) {
             return _fail(error);
         }
     }
     if (o.bFrames) {
         // The last frame decides whether the whole range lies inside the recording.
-        CMDTrialqv* pTrial = pRecording->getTrialqv(-1);
-        if (!pTrial || !pRecording->setSelect(o.nFrameTo)) {
+        if (!setSampleSelection(*pRecording, o.nFrameTo)) {
             return _fail("--frames runs to sample " + std::to_string(o.nFrameTo) +
                          ", outside the recording's " +
-                         std::to_string(pTrial ? pTrial->getSampleCount() : 0) + " samples");
+                         std::to_string(recordingSampleCount(*pRecording)) + " samples");
         }
         o.selection.nSample = o.nFrameFrom;
     }
