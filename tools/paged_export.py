@@ -37,9 +37,9 @@ def annotations(np, inst, rec):
     """The recording's annotations as recording samples: onsets relative to the kept span."""
     found = []
     ann = inst.annotations
-    # With an origin, onsets count from the measurement's start, which lies first_time before
-    # the first sample; without one, from the first sample.
-    shift = inst.first_time if ann.orig_time is not None else 0.0
+    # Onsets count from the acquisition's start, which lies first_time before the first sample
+    # (MNE-Python keeps them so whether or not the annotations have an origin).
+    shift = inst.first_time
     for onset, duration, description in zip(ann.onset, ann.duration, ann.description):
         first = int(round((onset - shift) * rec.sfreq)) - rec.first
         count = max(0, int(round(duration * rec.sfreq)))

@@ -152,15 +152,16 @@ TEST_F(MegFile, RenderConvertsOnceAndReadsTheCacheTheSecondTime) {
     const std::string strCache =
         first.strErr.substr(strKept.size(), first.strErr.find('\n') - strKept.size());
     EXPECT_EQ(strCache.rfind(CRecordingConverter::cacheFolder().toStdString(), 0), 0u);
-    const std::string strConverted = fileText(strCache);
+    const std::string strHeader = strCache + "/recording.json";
+    const std::string strConverted = fileText(strHeader);
     ASSERT_FALSE(strConverted.empty());
     const std::string strPicture = fileText(strPng);
 
     const SRun second = render(strArgs);
     ASSERT_EQ(second.nStatus, 0) << second.strErr;
-    EXPECT_EQ(second.strErr.rfind(strPrefix + "converted before, read from " + strCache, 0), 0u)
+    EXPECT_EQ(second.strErr.rfind(strPrefix + "converted before, read from " + strHeader, 0), 0u)
         << second.strErr;
-    EXPECT_EQ(fileText(strCache), strConverted);
+    EXPECT_EQ(fileText(strHeader), strConverted);
     EXPECT_EQ(fileText(strPng), strPicture);
 
     // Other options are another conversion.

@@ -102,7 +102,51 @@ def make_evoked_file(folder):
     return path, pos, times
 
 
+LONG_RAW_NAME = "long_raw.fif"
+LONG_SFREQ = 1000.0
+TRANSIENT_EVERY = 7.0  # s, from 3.5 s on; each is marked by code 5 on STI 014
+ANNOTATIONS = [(12.5, 1.0, "spike"), (30.0, 2.5, "BAD_segment")]
+
+
+def make_long_raw(folder, seconds=75.0):
+    """A raw recording of N_SENSORS magnetometers at 1 kHz with what long raw files have: sensor
+    offsets and a slow drift, an environmental field an SSP projector removes, a 300 ms transient
+    every TRANSIENT_EVERY s with its event on a stimulus channel, annotations and a bad channel.
+    Returns the path and the Raw object as written."""
+    pos = helmet(N_SENSORS)
+    n, n_times = len(pos), int(seconds * LONG_SFREQ)
+    info = mne.create_info([f"MEG{i:03d}" for i in range(n)] + ["STI 014"], LONG_SFREQ,
+                           ["mag"] * n + ["stim"])
+    for ch, p in zip(info["chs"], pos):
+        ch["loc"][:] = np.r_[p, np.zeros(6), p / np.linalg.norm(p)]
+    info["bads"] = [info["ch_names"][n - 1]]
+    rng = np.random.default_rng(11)
+    t = np.arange(n_times) / LONG_SFREQ
+    data = np.zeros((n + 1, n_times))
+    data[:n] = 20e-15 * rng.standard_normal((n, n_times))
+    data[:n] += np.linspace(-800e-15, 800e-15, n)[:, None] + np.outer(
+        rng.uniform(-1, 1, n), 300e-15 * t / seconds)
+    data[:n] += NOISE_MAG * np.outer(noise_pattern(pos), np.sin(2 * np.pi * 0.7 * t))
+    pattern = RESPONSE_MAG * _dipolar(pos, 3, n - 5)
+    for onset in np.arange(3.5, seconds - 1, TRANSIENT_EVERY):
+        first = int(onset * LONG_SFREQ)
+        data[:n, first:first + 300] += np.outer(pattern, np.hanning(300))
+        data[n, first:first + 10] = 5
+    raw = mne.io.RawArray(data, info, first_samp=1234)
+    raw.add_proj([mne.Projection(
+        data=dict(nrow=1, ncol=n, row_names=None, col_names=info["ch_names"][:n],
+                  data=noise_pattern(pos)[np.newaxis]),
+        kind=mne.io.constants.FIFF.FIFFV_PROJ_ITEM_FIELD, desc="environmental field",
+        active=False, explained_var=None)])
+    # Without an origin, onsets are given from the first sample.
+    raw.set_annotations(mne.Annotations(*zip(*ANNOTATIONS)))
+    path = os.path.join(folder, LONG_RAW_NAME)
+    raw.save(path, overwrite=True)
+    return path, mne.io.read_raw_fif(path)
+
+
 if __name__ == "__main__":
     mne.set_log_level("ERROR")
     os.makedirs(sys.argv[1], exist_ok=True)
     print(make_evoked_file(sys.argv[1])[0])
+    print(make_long_raw(sys.argv[1])[0])
