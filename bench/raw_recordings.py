@@ -1,0 +1,125 @@
+"""Times long raw recordings end to end, in one run: the bridge's conversion against MNE-Python's
+own reading of the same file, the first map of an uncached file, a reopening from the cache and
+the peak memory of each program (see docs/performance.md, "Long raw recordings").
+
+The recordings are made here with MNE-Python (306 channels at 1 kHz: 102 places with a
+magnetometer and two planar gradiometers on a helmet, a transient every 7 s with its trigger, an
+SSP projector) and never kept: a one-minute file is written and read back as often as the length
+asks, so that making a 60-minute file needs no more memory than a minute of it.
+
+Run through ./run bench-raw [MINUTES ...] (default 10 60).
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+SFREQ = 1000.0
+N_PLACES = 102
+
+
+def make_recording(path, minutes, work):
+    import mne
+    import numpy as np
+    mne.set_log_level("ERROR")
+    k = np.arange(N_PLACES) + 0.5
+    z = 1 - 0.7 * k / N_PLACES
+    phi = np.pi * (1 + 5 ** 0.5) * k
+    pos = 0.11 * np.c_[np.sqrt(1 - z * z) * np.cos(phi), np.sqrt(1 - z * z) * np.sin(phi), z]
+    names, types, locs = [], [], []
+    for i, p in enumerate(pos):
+        for suffix, kind in (("1", "mag"), ("2", "grad"), ("3", "grad")):
+            names.append(f"MEG{i + 1:03d}{suffix}")
+            types.append(kind)
+            locs.append(p)
+    info = mne.create_info(names + ["STI101"], SFREQ, types + ["stim"])
+    for ch, p in zip(info["chs"], locs):
+        ch["loc"][:] = np.r_[p, np.zeros(6), p / np.linalg.norm(p)]
+    n = int(60 * SFREQ)
+    rng = np.random.default_rng(1)
+    data = np.zeros((len(names) + 1, n))
+    scale = np.where(np.array(types) == "mag", 1e-13, 2e-12)
+    data[:-1] = scale[:, None] * (0.2 * rng.standard_normal((len(names), n)) + 3)
+    field = np.tile(pos[:, 0] / 0.11, 3)[np.argsort(np.r_[np.arange(0, 306, 3),
+                                                           np.arange(1, 306, 3),
+                                                           np.arange(2, 306, 3)])]
+    for onset in range(3500, n - 300, 7000):
+        data[:-1, onset:onset + 300] += 5 * scale[:, None] * np.outer(field, np.hanning(300))
+        data[-1, onset:onset + 10] = 1
+    minute = mne.io.RawArray(data, info)
+    minute.add_proj(mne.compute_proj_raw(minute.copy().crop(0, 5), n_mag=1, n_grad=0, n_eeg=0))
+    minute_path = os.path.join(work, "minute_raw.fif")
+    minute.save(minute_path, overwrite=True)
+    del minute, data
+    pieces = [mne.io.read_raw_fif(minute_path) for _ in range(int(minutes))]
+    whole = mne.concatenate_raws(pieces)
+    whole.save(path, overwrite=True, buffer_size_sec=10)
+
+
+def timed(command, env=None):
+    """Wall seconds and peak resident memory (MiB) of a command, through GNU time."""
+    start = time.monotonic()
+    run = subprocess.run(["/usr/bin/time", "-f", "MAXRSS %M", *command], capture_output=True,
+                         text=True, env=env)
+    seconds = time.monotonic() - start
+    if run.returncode != 0:
+        sys.exit(f"bench-raw: {' '.join(command)} failed: {run.stderr.strip()[-500:]}")
+    rss = int(re.findall(r"MAXRSS (\d+)", run.stderr)[-1]) / 1024.0
+    return seconds, rss
+
+
+MNE_READ = """import sys, mne
+mne.set_log_level("ERROR")
+mne.io.read_raw_fif(sys.argv[1], preload=True).apply_proj()
+"""
+
+
+def main():
+    p = argparse.ArgumentParser(prog="bench-raw")
+    p.add_argument("minutes", nargs="*", type=float, default=[10, 60])
+    p.add_argument("--render", required=True)
+    p.add_argument("--bridge", required=True)
+    p.add_argument("--demo", help="contourmap-demo, to time its first map and memory")
+    args = p.parse_args()
+    rows = []
+    with tempfile.TemporaryDirectory(prefix="bench-raw-") as work:
+        for minutes in args.minutes:
+            path = os.path.join(work, f"long{minutes:g}_raw.fif")
+            print(f"bench-raw: making a {minutes:g}-minute recording", file=sys.stderr)
+            make_recording(path, minutes, work)
+            cache = os.path.join(work, "cache")
+            env = dict(os.environ, XDG_CACHE_HOME=cache)
+            t_mne, m_mne = timed([sys.executable, "-c", MNE_READ, path])
+            shutil.rmtree(cache, ignore_errors=True)
+            t_first, m_first = timed([args.render, "--recording", path, "--time",
+                                      str(minutes * 30), "--out", os.devnull], env)
+            out = os.path.join(work, "converted.json")
+            t_bridge, m_bridge = timed([sys.executable, args.bridge, path, "--out", out])
+            shutil.rmtree(cache, ignore_errors=True)
+            timed([args.render, "--recording", path, "--out", os.devnull], env)
+            t_cached, m_cached = timed([args.render, "--recording", path, "--time",
+                                        str(minutes * 30), "--out", os.devnull], env)
+            rows.append((minutes, t_mne, m_mne, t_bridge, m_bridge, t_first, m_first, t_cached,
+                         m_cached, os.path.getsize(out[:-5] + ".npy")))
+            for name in os.listdir(work):
+                if name.startswith(("long", "converted")):
+                    os.remove(os.path.join(work, name))
+            shutil.rmtree(cache, ignore_errors=True)
+    print("| minutes | MNE preload + apply_proj | bridge, whole conversion | ratio | bridge peak "
+          "memory | render --time T, uncached | render from the cache | store on disk |")
+    print("|---|---|---|---|---|---|---|---|")
+    for (minutes, t_mne, m_mne, t_bridge, m_bridge, t_first, m_first, t_cached, m_cached,
+         size) in rows:
+        print(f"| {minutes:g} | {t_mne:.1f} s ({m_mne:.0f} MiB) | {t_bridge:.1f} s | "
+              f"{t_bridge / t_mne:.2f} | {m_bridge:.0f} MiB | {t_first:.2f} s "
+              f"({m_first:.0f} MiB) | {t_cached:.2f} s ({m_cached:.0f} MiB) | "
+              f"{size / 1e9:.2f} GB |")
+
+
+if __name__ == "__main__":
+    main()
