@@ -13,9 +13,12 @@
 #include "mdchannel.h"
 #include "mdtrial.h"
 #include "megdata.h"
+#include "pagedrecording.h"
+#include "recordingjson.h"
 #include "syntheticrecording.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QStatusBar>
 #include <QTest>
@@ -238,4 +241,38 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+// A long raw recording: the first page comes while the rest converts, a stopped conversion
+// leaves nothing in the cache, and one page drawn alone is not kept as the whole recording.
+TEST_F(MegFile, LongRawFirstPageCancelAndOnePage) {
+    const std::filesystem::path longRaw = std::filesystem::path(CM3D_MEG_FILES) / "long_raw.fif";
+    const QDir cache(CRecordingConverter::cacheFolder());
+    const auto cacheEntries = [&cache] {
+        return cache.entryList({"long_raw.fif-*"}, QDir::Dirs | QDir::NoDotAndDotDot);
+    };
+    for (const QString& strEntry : cacheEntries())
+        QDir(cache.filePath(strEntry)).removeRecursively();
+    const QString strFile = QString::fromStdString(longRaw.string());
+
+    CRecordingConverter converter;
+    QString strError;
+    const QString strFirst = converter.convert(strFile, SConversionOptions(), strError, true);
+    ASSERT_FALSE(strFirst.isEmpty()) << strError.toStdString();
+    ASSERT_TRUE(converter.isRunning()) << "75 s at 1 kHz: the first page comes first";
+    std::string error;
+    auto pFirst = loadRecordingJson(strFirst.toStdString(), error);
+    ASSERT_TRUE(dynamic_cast<CPagedRecording*>(pFirst.get())) << error;
+    EXPECT_FALSE(dynamic_cast<CPagedRecording&>(*pFirst).isComplete());
+    converter.cancel();
+    EXPECT_TRUE(cacheEntries().isEmpty()) << cacheEntries().join(" ").toStdString();
+    EXPECT_GT(dynamic_cast<CPagedRecording&>(*pFirst).getStoredEnd(), 0) << "what is shown stays";
+
+    const SRun page = render("--recording " + longRaw.string() + " --time 33.3 --out /dev/null");
+    ASSERT_EQ(page.nStatus, 0) << page.strErr;
+    EXPECT_NE(page.strErr.find("converted the page at 33.3 s"), std::string::npos) << page.strErr;
+    EXPECT_TRUE(cacheEntries().isEmpty());
+    const SRun whole = render("--recording " + longRaw.string() + " --out /dev/null");
+    ASSERT_EQ(whole.nStatus, 0) << whole.strErr;
+    EXPECT_EQ(cacheEntries().size(), 1);
 }
