@@ -208,8 +208,8 @@ def read_recording(mne, path, condition, proj):
                                        preload=False)
         else:
             inst = mne.io.read_raw(path, preload=False)
-        # Projectors already active in a raw file were applied when it was written.
-        return inst.apply_proj() if proj else inst
+        # Not loaded: the projectors are applied as the data is read (raw_projector).
+        return inst
 
     if name.endswith(("-epo.fif", "_epo.fif")):
         readers = [epochs]
@@ -414,7 +414,7 @@ def describe(np, mne, args):
     inst = read_recording(mne, path, args.condition, args.proj)
     rec = SimpleNamespace(path=path, info=inst.info, sfreq=float(inst.info["sfreq"]),
                           is_raw=isinstance(inst, mne.io.BaseRaw))
-    report_applied(inst, args.proj)
+    report_applied(inst, args.proj, rec.is_raw)
     rec.types = inst.get_channel_types()
     rec.measured = measuring_type(path, rec.types, args.ch_type)
     rec.first, rec.last = time_range(np, path, inst.times, args.tmin, args.tmax)
@@ -426,6 +426,7 @@ def describe(np, mne, args):
     rec.judged = [k for k, i in enumerate(rec.meas) if rec.info["ch_names"][i] not in rec.bads]
     rec.judged = rec.judged or list(range(len(rec.meas)))
     rec.dev_head = device_to_head(np, mne, rec.info)
+    rec.projector = raw_projector(np, mne, rec.info, args.proj) if rec.is_raw else None
     rec.coils = [coil_of(np, t, ch["loc"], rec.dev_head)
                  for t, ch in zip(rec.types, rec.info["chs"])]
     if all(rec.coils[i] is None for i in rec.meas):
@@ -436,7 +437,7 @@ def describe(np, mne, args):
 def load(np, inst, rec, args):
     """The kept span's data in SI units, offsets removed from raw files unless kept."""
     if rec.is_raw:
-        rec.data = inst.get_data(start=rec.first, stop=rec.last + 1)
+        rec.data = project(np, rec.projector, inst.get_data(start=rec.first, stop=rec.last + 1))
         remove_offsets(np, rec, args.remove_dc)
     else:
         rec.data = inst.get_data()[:, rec.first:rec.last + 1]
@@ -458,9 +459,29 @@ def remove_offsets(np, rec, remove):
              "written time")
 
 
-def report_applied(inst, proj):
+def raw_projector(np, mne, info, proj):
+    """The SSP projection of a raw file as an orthonormal basis U of what it removes (data
+    becomes data - U (U^T data)), or None for none. Applied so, a projector of a few vectors
+    costs a few multiplications per value instead of one per channel; the result is MNE-Python's
+    (bad channels kept out of the projection as it keeps them). Projectors already active were
+    applied when the file was written and change nothing when applied again."""
+    if not proj or not info["projs"]:
+        return None
+    _, n_vectors, basis = mne.io.proj.make_projector(info["projs"], info["ch_names"],
+                                                    info["bads"])
+    return basis if n_vectors else None
+
+
+def project(np, basis, data):
+    if basis is not None:
+        data -= basis @ (basis.T @ data)
+    return data
+
+
+def report_applied(inst, proj, is_raw):
     projs = inst.info["projs"]
-    active = [p["desc"] for p in projs if p["active"]]
+    # Raw files are projected as they are read, whatever the file marks active.
+    active = [p["desc"] for p in projs if p["active"] or (proj and is_raw)]
     if not projs:
         progress("no SSP projectors in the recording")
     elif proj:
@@ -561,7 +582,7 @@ def export(args):
     inst, rec = describe(np, mne, args)
     if rec.is_raw and args.decim is None and len(rec.times) > MAX_WRITTEN_SAMPLES:
         import paged_export
-        paged_export.export(np, mne, args, inst, rec, sys.modules[__name__])
+        paged_export.export(np, mne, args, inst, rec, SimpleNamespace(**globals()))
         return
     load(np, inst, rec, args)
 

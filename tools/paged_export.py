@@ -64,17 +64,23 @@ class Baseline:
             mean = np.nan_to_num(np.nanmean(block, axis=1)) if block.shape[1] else 0 * block[:, 0]
         self.centres.append(first + (block.shape[1] - 1) / 2.0)
         self.means.append(mean)
+        # A block's offsets need only its neighbours' means.
+        del self.centres[:-3], self.means[:-3]
 
     def offsets(self, first, n):
         """(channels, n) offsets of samples first to first + n - 1."""
         np = self.np
         t = np.arange(first, first + n, dtype=float)
-        position = np.interp(t, self.centres, np.arange(len(self.centres), dtype=float))
-        left = np.minimum(position.astype(int), len(self.centres) - 1)
-        right = np.minimum(left + 1, len(self.centres) - 1)
-        weight = position - left
-        means = np.array(self.means)
-        return (means[left] * (1 - weight)[:, None] + means[right] * weight[:, None]).T
+        last = len(self.centres) - 1
+        position = np.interp(t, self.centres, np.arange(last + 1, dtype=float))
+        left = np.minimum(position.astype(int), last)
+        out = np.empty((len(self.means[0]), n))
+        # The samples between two centres lie on one line: an outer product each.
+        for j in range(left[0], left[-1] + 1):
+            a, b = np.searchsorted(left, [j, j + 1])
+            step = self.means[min(j + 1, last)] - self.means[j]
+            out[:, a:b] = self.means[j][:, None] + np.outer(step, position[a:b] - j)
+        return out
 
 
 class Spectra:
@@ -189,7 +195,9 @@ def _convert(np, mne, args, inst, rec, bridge, store, first_page, blocks, block,
     def read(k):
         first = k * block
         n = min(block, n_total - first)
-        return first, inst.get_data(start=rec.first + first, stop=rec.first + first + n)
+        return first, bridge.project(np, rec.projector,
+                                     inst.get_data(start=rec.first + first,
+                                                   stop=rec.first + first + n))
 
     baseline = Baseline(np)
     pending = []  # blocks read but not written: each waits for the next block's mean
