@@ -76,6 +76,9 @@ install(TARGETS contourmap-render contourmap-demo
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/mne_export.py
     DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME contourmap-mne-export)
+# The bridge's modules, where the installed bridge looks for them (share/contourmap3d/python).
+install(FILES ${PROJECT_SOURCE_DIR}/tools/paged_export.py
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/contourmap3d/python)
 
 # A static build hands its libraries' own dependencies on to the host's link.
 set(CM3D_STATIC_LIBRARIES OFF)

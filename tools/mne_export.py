@@ -12,6 +12,10 @@ import sys
 import warnings
 from types import SimpleNamespace
 
+# Installed as bin/contourmap-mne-export, the bridge finds its modules in share/contourmap3d/python.
+sys.path.insert(1, os.path.join(os.path.dirname(os.path.realpath(__file__)), os.pardir, "share",
+                                "contourmap3d", "python"))
+
 PROG = "mne_export"
 EXIT_FAILURE = 2
 MAX_WRITTEN_SAMPLES = 2000
