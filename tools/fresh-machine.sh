@@ -4,8 +4,35 @@
 set -euo pipefail
 
 CACHE="${CM3D_FRESH_DIR:-/var/cache/contourmap3d-fresh}"
-MIRROR="${CM3D_FRESH_MIRROR:-http://deb.debian.org/debian}"
-SECURITY_MIRROR="${CM3D_FRESH_SECURITY_MIRROR:-http://deb.debian.org/debian-security}"
+# Prints "URI SUITE..." for each Debian source of this machine's apt configuration, deb822
+# .sources files and one-line lists alike.
+apt_sources() {
+    local f
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] && awk '
+            /^[ \t]*#/ { next }
+            /^[ \t]*$/ { if (uri != "" && deb) print uri, suites; uri = ""; suites = ""; deb = 0; next }
+            tolower($1) == "types:" { for (i = 2; i <= NF; i++) if ($i == "deb") deb = 1 }
+            tolower($1) == "uris:" { uri = $2 }
+            tolower($1) == "suites:" { suites = ""; for (i = 2; i <= NF; i++) suites = suites " " $i }
+            END { if (uri != "" && deb) print uri, suites }' "$f"
+    done
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$f" ] && awk '$1 == "deb" { i = 2; if ($i ~ /^\[/) while ($i !~ /\]$/) i++;
+                                          if ($i ~ /\]$/ && $2 ~ /^\[/) i++; print $i, $(i + 1) }' "$f"
+    done
+    return 0
+}
+
+# The machine's own mirror (security: the one serving the -security suites), as apt uses it.
+apt_mirror() {
+    apt_sources | awk -v want="$1" '{
+        security = 0; for (i = 2; i <= NF; i++) if ($i ~ /-security$/) security = 1
+        if ((want == "security") == security) { print $1; exit } }'
+}
+
+MIRROR="${CM3D_FRESH_MIRROR:-$(apt_mirror main)}"
+SECURITY_MIRROR="${CM3D_FRESH_SECURITY_MIRROR:-$(apt_mirror security)}"
 # Exit status when the mirror cannot be reached, so that a caller can tell it from a failure.
 EX_OFFLINE=75
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -38,8 +65,9 @@ Everything lives in $CACHE (set CM3D_FRESH_DIR to move it):
                   otherwise one line saying why and status $EX_OFFLINE
 
 Needs root (debootstrap, chroot, mounts); asks sudo when not run as root. The exit status is
-the command's, $EX_OFFLINE when the mirror cannot be reached. CM3D_FRESH_MIRROR and
-CM3D_FRESH_SECURITY_MIRROR choose other mirrors.
+the command's, $EX_OFFLINE when the mirror cannot be reached. The mirrors are this
+machine's own, as its apt configuration names them (now: ${MIRROR:-none} and
+${SECURITY_MIRROR:-none}); CM3D_FRESH_MIRROR and CM3D_FRESH_SECURITY_MIRROR choose others.
 USAGE
 }
 
@@ -90,8 +118,13 @@ mirror_reachable() {
     return 1
 }
 
+if [ -z "$MIRROR" ]; then
+    reason="no Debian mirror in this machine's apt configuration (/etc/apt/sources.list*); set CM3D_FRESH_MIRROR"
+    if [ $check_only -eq 1 ]; then echo "$reason"; else log "$reason"; fi
+    exit $EX_OFFLINE
+fi
 if ! mirror_reachable; then
-    reason="$MIRROR cannot be reached (no $RELEASE release file within 30 s)"
+    reason="the Debian mirror $MIRROR cannot be reached (no $RELEASE release file within 30 s)"
     # Alone on standard output for a caller that reports it; with the others otherwise.
     if [ $check_only -eq 1 ]; then echo "$reason"; else log "$reason"; fi
     exit $EX_OFFLINE
@@ -213,8 +246,10 @@ build_root() {
     cat >"$SCRATCH/etc/apt/sources.list" <<SOURCES
 deb $MIRROR $RELEASE main
 deb $MIRROR $RELEASE-updates main
-deb $SECURITY_MIRROR $RELEASE-security main
 SOURCES
+    # The security suite only where this machine names a mirror for it.
+    [ -z "$SECURITY_MIRROR" ] ||
+        echo "deb $SECURITY_MIRROR $RELEASE-security main" >>"$SCRATCH/etc/apt/sources.list"
     # Package lists come from the mirror on every run, as on a machine just installed.
     find "$SCRATCH/var/lib/apt/lists" -maxdepth 1 -type f ! -name lock -delete
     find "$SCRATCH/var/cache/apt/archives" -maxdepth 1 -name '*.deb' -delete
