@@ -3,14 +3,10 @@
 #include "megdata.h"
 #include "recordingjson.h"
 
-#include <QCryptographicHash>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSignalBlocker>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -18,16 +14,13 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-// Conversions kept; the least recently used go first.
-const int nCachedConversions = 32;
-const char* const pszHeaderName = "recording.json";
 const char* const pszFirstPageName = "recording.first.json";
-const char* const pszPartSuffix = ".part";
+const char* const pszBridgePrefix = "mne_export: ";
 const char* const pszBridgeVariable = "CONTOURMAP_MNE_EXPORT";
 const char* const pszInstallHint = "install MNE-Python with ./run deps in the ContourMap3D "
                                    "sources, or apt-get install python3-mne";
@@ -51,58 +44,6 @@ QString _bridgePath() {
     }
 #endif
     return QString();
-}
-
-// Size and modification time of a file, or of a folder's files (a CTF .ds folder is the
-// recording); a file inside a .ds folder stands for the folder, as the bridge reads it.
-QString _identity(const QFileInfo& info) {
-    QFileInfo target = info;
-    if (info.isFile() && info.absolutePath().endsWith(".ds", Qt::CaseInsensitive)) {
-        target = QFileInfo(info.absolutePath());
-    }
-    QString strText = target.canonicalFilePath();
-    const QFileInfoList entries =
-        target.isDir() ? QDir(target.filePath()).entryInfoList(QDir::Files, QDir::Name)
-                       : QFileInfoList{target};
-    for (const QFileInfo& entry : entries) {
-        strText += QString("\n%1 %2 %3")
-                       .arg(entry.fileName())
-                       .arg(entry.size())
-                       .arg(entry.lastModified().toMSecsSinceEpoch());
-    }
-    return strText;
-}
-
-// The folder a conversion is kept in: the recording's header, and the store of a long one.
-QString _cacheEntryFor(const QString& strPath, const SConversionOptions& o) {
-    const QFileInfo info(strPath);
-    if (!info.exists()) {
-        return QString();
-    }
-    const QString strBridge = _bridgePath();
-    // A new bridge may convert differently, so it is part of the key.
-    const QString strKey =
-        QString("recording %1\nbridge %2\noptions %3|%4|%5|%6")
-            .arg(_identity(info), _identity(QFileInfo(strBridge)),
-                 QString::fromStdString(o.strChType), QString::fromStdString(o.strCondition))
-            .arg(o.bProjectors ? "proj" : "no-proj", o.bRemoveDc ? "remove-dc" : "keep-dc");
-    const QByteArray hash = QCryptographicHash::hash(strKey.toUtf8(), QCryptographicHash::Sha256);
-    QString strStem = info.fileName();
-    strStem.replace(QRegularExpression("[^A-Za-z0-9._-]"), "_");
-    return CRecordingConverter::cacheFolder() + "/" + strStem + "-" +
-           QString::fromLatin1(hash.toHex().left(16));
-}
-
-QString _headerIn(const QString& strEntry) {
-    return strEntry + "/" + pszHeaderName;
-}
-
-qint64 _folderBytes(const QString& strFolder) {
-    qint64 nBytes = 0;
-    for (const QFileInfo& file : QDir(strFolder).entryInfoList(QDir::Files)) {
-        nBytes += file.size();
-    }
-    return nBytes;
 }
 
 QString _lastLine(const QByteArray& text) {
@@ -163,68 +104,8 @@ CRecordingConverter::~CRecordingConverter() {
     cancel();
 }
 
-QString CRecordingConverter::cacheFolder() {
-    QString strBase = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    if (strBase.isEmpty()) {
-        strBase = QDir::tempPath();
-    }
-    return strBase + "/contourmap3d/recordings";
-}
-
-qint64 CRecordingConverter::cacheBudgetBytes() {
-    bool bOk = false;
-    const double dGb = qEnvironmentVariable("CONTOURMAP3D_CACHE_GB").toDouble(&bOk);
-    return bOk && dGb >= 0.0 ? static_cast<qint64>(dGb * 1e9) : qint64(20) << 30;
-}
-
-void CRecordingConverter::pruneCache() {
-    const QDir folder(cacheFolder());
-    // Files of the earlier one-file layout are never found again.
-    for (const QFileInfo& file : folder.entryInfoList({"*.json"}, QDir::Files)) {
-        QFile::remove(file.filePath());
-    }
-    struct SEntry {
-        QString strPath;
-        QDateTime used;
-    };
-    std::vector<SEntry> entries;
-    const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
-    for (const QFileInfo& dir : folder.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QFileInfo header(_headerIn(dir.filePath()));
-        if (dir.fileName().endsWith(pszPartSuffix)) {
-            // A conversion that ran for a day has stopped without cleaning up.
-            if (dir.lastModified() < dayAgo) {
-                QDir(dir.filePath()).removeRecursively();
-            }
-        } else if (!header.isFile()) {
-            QDir(dir.filePath()).removeRecursively();
-        } else {
-            entries.push_back({dir.filePath(), header.lastModified()});
-        }
-    }
-    std::sort(entries.begin(), entries.end(),
-              [](const SEntry& a, const SEntry& b) { return a.used > b.used; });
-    qint64 nBytes = 0;
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        nBytes += _folderBytes(entries[k].strPath);
-        if (k > 0 && (k >= nCachedConversions || nBytes > cacheBudgetBytes())) {
-            QDir(entries[k].strPath).removeRecursively();
-        }
-    }
-}
-
 QString CRecordingConverter::cachedCopy(const QString& strPath, const SConversionOptions& o) {
-    const QString strEntry = _cacheEntryFor(strPath, o);
-    const QString strFile = strEntry.isEmpty() ? QString() : _headerIn(strEntry);
-    if (strFile.isEmpty() || !QFileInfo(strFile).isFile()) {
-        return QString();
-    }
-    // Used now: the pruning keeps the recently used ones.
-    QFile file(strFile);
-    if (file.open(QIODevice::ReadWrite)) {
-        file.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
-    }
-    return strFile;
+    return CConversionCache::cachedHeader(strPath, o, _bridgePath());
 }
 
 void CRecordingConverter::cancel() {
@@ -260,17 +141,18 @@ bool CRecordingConverter::_begin(const QString& strPath, const SConversionOption
                        .arg(strBridge, pszBridgeVariable);
         return false;
     }
-    m_strCacheEntry = _cacheEntryFor(strPath, o);
+    m_strCacheEntry = CConversionCache::entryFor(strPath, o, strBridge);
     // A folder of this process's own, so that two programs converting the same file at once do
     // not write into each other's files.
-    m_strPartEntry = m_strCacheEntry + QString(".%1%2").arg(getpid()).arg(pszPartSuffix);
+    m_strPartEntry =
+        m_strCacheEntry + QString(".%1%2").arg(getpid()).arg(CConversionCache::pszPartSuffix);
     QDir(m_strPartEntry).removeRecursively();
     if (!QDir().mkpath(m_strPartEntry)) {
-        strError = "cannot create the cache folder " + cacheFolder() +
+        strError = "cannot create the cache folder " + CConversionCache::folder() +
                    " for converted recordings (set XDG_CACHE_HOME to a writable folder)";
         return false;
     }
-    QStringList args = {strPath, "--out", _headerIn(m_strPartEntry), "--progress"};
+    QStringList args = {strPath, "--out", CConversionCache::headerIn(m_strPartEntry), "--progress"};
     args << extraArgs;
     if (!o.strChType.empty()) {
         args << "--ch-type" << QString::fromStdString(o.strChType);
@@ -352,7 +234,7 @@ QString CRecordingConverter::convertPage(const QString& strPath, const SConversi
             QDir(strEntry).removeRecursively();
             return QString();
         }
-        return _headerIn(strFolder);
+        return CConversionCache::headerIn(strFolder);
     }
     return strJson;
 }
@@ -368,8 +250,8 @@ void CRecordingConverter::_readErrors() {
         }
         m_strLastLine = strLine;
         QString strStep = strLine;
-        if (strStep.startsWith("mne_export: ")) {
-            strStep.remove(0, 12);
+        if (strStep.startsWith(pszBridgePrefix)) {
+            strStep.remove(0, static_cast<int>(std::strlen(pszBridgePrefix)));
         }
         if (strStep == "first page ready") {
             m_strFirstPage = m_strPartEntry + "/" + pszFirstPageName;
@@ -385,16 +267,16 @@ void CRecordingConverter::_processFinished(int nExitCode, QProcess::ExitStatus n
     const QString strRest = _lastLine(m_errorBuffer);
     const QString strLast = strRest.isEmpty() ? m_strLastLine : strRest;
     if (nStatus == QProcess::NormalExit && nExitCode == 0 &&
-        QFileInfo(_headerIn(m_strPartEntry)).isFile()) {
+        QFileInfo(CConversionCache::headerIn(m_strPartEntry)).isFile()) {
         // A copy another program may have left meanwhile is replaced; a program still reading
         // its store keeps the open file.
         QDir(m_strCacheEntry).removeRecursively();
         QFile::remove(m_strPartEntry + "/" + pszFirstPageName);
         if (QDir().rename(m_strPartEntry, m_strCacheEntry)) {
-            pruneCache();
-            _end(_headerIn(m_strCacheEntry), QString());
+            CConversionCache::prune();
+            _end(CConversionCache::headerIn(m_strCacheEntry), QString());
         } else {
-            _end(QString(), "cannot keep the converted recording in " + cacheFolder());
+            _end(QString(), "cannot keep the converted recording in " + CConversionCache::folder());
         }
         return;
     }

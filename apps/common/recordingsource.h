@@ -1,5 +1,7 @@
 #pragma once
 
+#include "conversioncache.h"
+
 #include <QObject>
 #include <QProcess>
 #include <QString>
@@ -14,14 +16,6 @@ namespace cxxopts {
 class Options;
 class ParseResult;
 } // namespace cxxopts
-
-// What reaches the MNE bridge (tools/mne_export.py) when a MEG file is opened.
-struct SConversionOptions {
-    std::string strChType;    // "mag" or "grad"; empty: the bridge's choice (mag when both)
-    std::string strCondition; // which condition of an evoked file; empty: the first
-    bool bProjectors = true;  // apply the recording's SSP projectors
-    bool bRemoveDc = true;    // raw files: remove each channel's mean (its offset)
-};
 
 // The help group the options are listed under.
 inline const char* const pszConversionGroup = "MEG files (converted with MNE-Python)";
@@ -46,17 +40,10 @@ public:
     // A conversion still running is stopped.
     ~CRecordingConverter() override;
 
-    // Where the cached conversions live ($XDG_CACHE_HOME/contourmap3d/recordings).
-    static QString cacheFolder();
-    // The converted copy of the file when an earlier conversion left one, else empty.
+    // Where the cached conversions live (CConversionCache).
+    static QString cacheFolder() { return CConversionCache::folder(); }
+    // The header an earlier conversion of the file by this program's bridge left, else empty.
     static QString cachedCopy(const QString& strPath, const SConversionOptions& options);
-    // Removes the least recently used conversions beyond nCachedConversions, or beyond
-    // cacheBudgetBytes() in all (the most recent one always stays), and what stopped
-    // conversions left behind.
-    static void pruneCache();
-    // CONTOURMAP3D_CACHE_GB, or 20 GiB: a long raw recording stores 4 bytes per sample and
-    // channel (306 channels at 1 kHz: 4.4 GB an hour).
-    static qint64 cacheBudgetBytes();
 
     // Starts a conversion (stopping one that runs); finished or failed follows from the event
     // loop, progress on the way.

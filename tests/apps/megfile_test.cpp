@@ -167,9 +167,11 @@ TEST_F(MegFile, RenderConvertsOnceAndReadsTheCacheTheSecondTime) {
     EXPECT_EQ(fileText(strHeader), strConverted);
     EXPECT_EQ(fileText(strPng), strPicture);
 
-    // Other options are another conversion.
-    const SRun unprojected = render(strArgs + " --no-proj");
-    EXPECT_EQ(unprojected.strErr.rfind(strKept, 0), 0u) << unprojected.strErr;
+    // Every conversion option is part of the key: each is another conversion.
+    for (const char* pszOption : {" --no-proj", " --keep-dc", " --ch-type grad"}) {
+        const SRun other = render(strArgs + pszOption);
+        EXPECT_EQ(other.strErr.rfind(strKept, 0), 0u) << pszOption << ": " << other.strErr;
+    }
 }
 
 TEST_F(MegFile, BridgeErrorsAreOneLineAndStatusTwo) {

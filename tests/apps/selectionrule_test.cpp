@@ -94,6 +94,10 @@ TEST(SelectionRule, IndicesTimesAndFrequenciesSelectTheSameThings) {
     const std::pair<std::vector<const char*>, SSelected> cases[] = {
         {{"--sample", "300"}, {300, before.nBin, before.nRow, before.nColumn, before.nTime}},
         {{"--time", "0.1"}, {300, before.nBin, before.nRow, before.nColumn, before.nTime}},
+        // The nearest sample, bin and window, never the one below.
+        {{"--time", "0.1006"}, {301, before.nBin, before.nRow, before.nColumn, before.nTime}},
+        {{"--freq", "10.6"}, {before.nSample, 11, before.nRow, before.nColumn, before.nTime}},
+        {{"--cell-at", "0.38,11.7"}, {before.nSample, before.nBin, 6, 12, 600}},
         {{"--time", "-0.2004"}, {0, before.nBin, before.nRow, before.nColumn, before.nTime}},
         {{"--time", "0.7994"}, {999, before.nBin, before.nRow, before.nColumn, before.nTime}},
         {{"--bin", "10"}, {before.nSample, 10, before.nRow, before.nColumn, before.nTime}},
