@@ -70,7 +70,7 @@ selection (what the maps show first):
   square over the good measuring channels): for evoked and epochs files that start before the
   event, the peak at or after 0 s; for raw files the peak of the whole written recording.
   --freq: nearest column of the frequency map; default the column of the largest mean power.
-  --cell: the window holding TIME and the column nearest FREQ; default the cell of the largest
+  --cell-at: the window holding TIME and the column nearest FREQ; default the cell of the largest
   mean amplitude past column 0 (the spectral map cannot show column 0).
   Times are in the recording's seconds (raw files: from the first sample; epochs and evoked
   files: relative to the event).
@@ -142,13 +142,15 @@ def parse_args(argv):
                         f"{DEFAULT_TF_ROWS} windows)")
     p.add_argument("--time", type=float, metavar="S", help="selected time (time-domain map)")
     p.add_argument("--freq", type=float, metavar="HZ", help="selected frequency (frequency map)")
-    p.add_argument("--cell", metavar="TIME,FREQ", help="selected cell (spectral map)")
+    p.add_argument("--cell-at", dest="cell", metavar="TIME,FREQ",
+                   help="selected cell (spectral map): the window holding TIME and the column "
+                        "nearest FREQ")
     args = p.parse_args(argv)
     if args.cell is not None:
         try:
             t, f = (float(v) for v in args.cell.split(","))
         except ValueError:
-            p.error(f"--cell must be TIME,FREQ (seconds,Hz), not '{args.cell}'")
+            p.error(f"--cell-at must be TIME,FREQ (seconds,Hz), not '{args.cell}'")
         args.cell = (t, f)
     for name in ("tmin", "tmax", "fmin", "fmax", "fstep", "n_cycles", "tf_window", "time",
                  "freq", "page_at"):
@@ -533,10 +535,10 @@ def select(np, args, rec, out, peak=None):
         cell_time, cell_freq = args.cell
         edges = out.edges
         if not edges[0] <= cell_time <= edges[-1]:
-            raise ExportError(path, f"--cell time {cell_time:g} is outside the recording "
+            raise ExportError(path, f"--cell-at time {cell_time:g} is outside the recording "
                                     f"({edges[0]:g} to {edges[-1]:g} s)")
         row = 1 + min(len(out.row_times) - 1, int(np.searchsorted(edges, cell_time, "right")) - 1)
-        cell_column = nearest(path, "--cell frequency", cell_freq, freqs, f_low, f_high, "Hz")
+        cell_column = nearest(path, "--cell-at frequency", cell_freq, freqs, f_low, f_high, "Hz")
     else:
         means = np.nanmean(arrays[rec.judged, 1:, :], axis=0)
         # The spectral map's range check counts the column from 1, so it cannot show column 0.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "numberparse.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -51,16 +53,6 @@ std::int64_t recordingSampleCount(CMEGDataqv& recording);
 bool setFreqBinSelection(CMEGDataqv& recording, std::int64_t nBin, std::string* pError = nullptr);
 bool setCellSelection(CMEGDataqv& recording, std::int64_t nRow, std::int64_t nColumn,
                       std::string* pError = nullptr);
-
-// "A<separator>B" with two finite numbers that parse in full ("-60,0", "800x600").
-bool parseNumberPair(const std::string& text, char cSeparator, double& a, double& b);
-// A whole number that parses in full ("-1", "300"). Whole-number options are read as text and
-// parsed here: the option parser's own integer reading trips over negative numbers.
-bool parseWholeNumber(const std::string& text, long long& n);
-// The whole number given for option strName into n, if given; false with a one-line error
-// ("--NAME must be a whole number") for anything else.
-bool readWholeNumberOption(const cxxopts::ParseResult& result, const char* pszName, long long& n,
-                           bool& bGiven, std::string& error);
 
 // The axis look-ups behind --time, --freq and --cell-at: the nearest sample, column and
 // (row, column); false with the line to show when the recording has no such axis or the value

@@ -208,7 +208,7 @@ class ExportTest(unittest.TestCase):
         self.assertGreater(data[sel["row"], sel["column"]], 10 * data[1, sel["column"]])
 
     def test_selection_options_crop_and_decimation(self):
-        out = export(self.sim, "--time", "1.0", "--freq", "21", "--cell", "3.1,30")
+        out = export(self.sim, "--time", "1.0", "--freq", "21", "--cell-at", "3.1,30")
         sel, freqs, rows = out["selection"], out["frequencies"], out["row_times"]
         self.assertEqual(sel["sample"], 250)
         self.assertIn(freqs[sel["bin"]], (20, 22))
@@ -338,7 +338,7 @@ class ExportTest(unittest.TestCase):
         cases = [((broken,), f"mne_export: {broken}: MNE cannot read it"),
                  ((os.path.join(WORK, "eeg_raw.fif"),), "has no MEG channels"),
                  ((self.sim, "--time", "9"), "--time 9 is outside the recording"),
-                 ((self.sim, "--cell", "1,99"), "--cell frequency 99 is outside"),
+                 ((self.sim, "--cell-at", "1,99"), "--cell-at frequency 99 is outside"),
                  ((self.sim, "--ch-type", "grad"), "has no gradiometers"),
                  ((self.sim, "--tmin", "3", "--tmax", "1"), "--tmin 3 is after --tmax 1"),
                  ((self.sim, "--decim", "0"), "--decim must be 1 or more")]
