@@ -89,7 +89,9 @@ def make_tree(root, subjects=2, runs=2, kind="raw", seconds=12.0, damaged=False)
         folder = os.path.join(root, f"sub-{s:02d}", "meg")
         os.makedirs(folder, exist_ok=True)
         for r in range(1, runs + 1):
-            path = os.path.join(folder, f"sub-{s:02d}_task-{TASK}_run-{r}_meg.fif")
+            # Evoked responses are derivatives, named as BIDS names those.
+            suffix = "meg" if kind == "raw" else "ave"
+            path = os.path.join(folder, f"sub-{s:02d}_task-{TASK}_run-{r}_{suffix}.fif")
             make_recording(path, kind, seconds, seed=10 * s + r)
             paths.append(path)
     if damaged:
