@@ -1,6 +1,7 @@
 """The study's browsable pages: one per subject (every recording with its facts, pictures and
 movie) and one for the dataset (every recording in a table, the failed ones with their reason).
-Run by Snakemake (the `script:` of the subject_page and dataset_page rules)."""
+Written by the Snakefile's page rules, inside Snakemake's own process: they are light, and a
+Python interpreter started for each would cost more than the page."""
 
 import html
 import json
@@ -160,15 +161,11 @@ def dataset_page(out, recordings, pictures, movie, root, settings):
     return page(name, "\n".join(parts))
 
 
-def main(sm):
-    out = sm.output[0]
-    p = sm.params
+def write(out, recordings, pictures, movie, root, settings):
+    """Writes the dataset page (out index.html) or a subject's (SUBJECT/index.html)."""
     if out == "index.html":
-        text = dataset_page(out, p.recordings, p.pictures, p.movie, p.root, p.settings)
+        text = dataset_page(out, recordings, pictures, movie, root, settings)
     else:
-        text = subject_page(out, p.recordings, p.pictures, p.movie)
+        text = subject_page(out, recordings, pictures, movie)
     with open(out, "w") as f:
         f.write(text)
-
-
-main(snakemake)  # noqa: F821 (given by Snakemake)
