@@ -27,12 +27,6 @@ surfaces: [fans]
 views: [left]
 size: 320x320
 movie: {size: 240x240, step_ms: 20}
-resources:
-  convert: {mem_mb: 500, runtime: 10}
-  map: {mem_mb: 500, runtime: 10}
-  response: {mem_mb: 500, runtime: 10}
-  frames: {mem_mb: 500, runtime: 10}
-  movie: {mem_mb: 500, runtime: 10}
 """
 SLURM_CONF = """\
 ClusterName=cm3dstudy
@@ -52,10 +46,12 @@ SlurmdLogFile={d}/slurmd.log
 ProctrackType=proctrack/linuxproc
 SelectType=select/cons_tres
 SelectTypeParameters=CR_Core
+# The node as configured, whatever this machine has; memory is not a consumable, so every job's
+# --mem is accepted and the workflow's own resources are what is submitted.
 SlurmdParameters=config_overrides
 MpiDefault=none
 ReturnToService=2
-NodeName={host} NodeAddr=127.0.0.1 CPUs={cpus} RealMemory=2000 State=UNKNOWN
+NodeName={host} NodeAddr=127.0.0.1 CPUs={cpus} RealMemory=100000 State=UNKNOWN
 PartitionName=study Nodes={host} Default=YES MaxTime=INFINITE State=UP
 """
 
@@ -111,13 +107,10 @@ class Cluster:
             if any(p.poll() is not None for p in self.processes):
                 break
             time.sleep(0.5)
-        for name in ("munged.out", "slurmctld.log", "slurmd.log", "slurmctld.out", "slurmd.out"):
-            lines = (self.d / name).read_text().strip().splitlines() if (self.d / name).exists() \
-                else []
-            errors = [line for line in lines if "error" in line.lower()]
-            if errors:
-                return f"{name}: {errors[-1].strip()}"
-        return f"the node did not become idle (sinfo: {state or 'no answer'})"
+        logs = [self.d / n for n in ("slurmctld.log", "slurmd.log", "munged.out")
+                if (self.d / n).exists()]
+        errors = [line for log in logs for line in log.read_text().splitlines() if "error" in line]
+        return errors[-1].strip() if errors else f"the node is not idle ({state or 'no answer'})"
 
     def stop(self):
         subprocess.run(["scancel", "--full", "-u", "root"], env=self.env, capture_output=True)
