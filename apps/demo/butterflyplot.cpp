@@ -1,10 +1,12 @@
 #include "butterflyplot.h"
 
 #include "selectionlabels.h"
+#include "timeaxis.h"
 
 #include "mdchannel.h"
 #include "mdtrial.h"
 #include "megdata.h"
+#include "pagedrecording.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -55,6 +57,9 @@ QColor CButterflyPlot::highlightColor() {
 
 void CButterflyPlot::setRecording(CMEGDataqv* pRecording) {
     m_pRecording = pRecording;
+    m_pPaged = dynamic_cast<CPagedRecording*>(pRecording);
+    m_aMarks = m_pPaged ? collectMarks(*m_pPaged) : std::vector<SRecordingMark>();
+    m_nOffset = m_pPaged ? m_pPaged->getPageFirst() : 0;
     m_aTraces.clear();
     m_nSamples = 0;
     m_dMin = -1.0;
@@ -86,13 +91,22 @@ void CButterflyPlot::setRecording(CMEGDataqv* pRecording) {
             m_dMax = dLow + 1.0;
         }
     }
-    m_nCursor = std::clamp<std::int64_t>(m_nCursor, 0, std::max<std::int64_t>(0, m_nSamples - 1));
+    const auto [nLow, nHigh] = _cursorBounds();
+    m_nCursor = std::clamp<std::int64_t>(m_nCursor, nLow, nHigh);
     m_bBackgroundValid = false;
     update();
 }
 
+std::pair<std::int64_t, std::int64_t> CButterflyPlot::_cursorBounds() const {
+    if (m_pPaged)
+        return {m_pPaged->getStoredFirst(),
+                std::max(m_pPaged->getStoredFirst(), m_pPaged->getStoredEnd() - 1)};
+    return {0, std::max<std::int64_t>(0, m_nSamples - 1)};
+}
+
 void CButterflyPlot::setCursorSample(std::int64_t nSample) {
-    nSample = std::clamp<std::int64_t>(nSample, 0, std::max<std::int64_t>(0, m_nSamples - 1));
+    const auto [nLow, nHigh] = _cursorBounds();
+    nSample = std::clamp<std::int64_t>(nSample, nLow, nHigh);
     if (nSample == m_nCursor)
         return;
     m_nCursor = nSample;
@@ -115,7 +129,7 @@ QRect CButterflyPlot::_plotArea() const {
 double CButterflyPlot::sampleToX(double dSample) const {
     const QRect area = _plotArea();
     const double dLast = static_cast<double>(std::max<std::int64_t>(1, m_nSamples - 1));
-    return area.left() + dSample / dLast * (area.width() - 1);
+    return area.left() + (dSample - static_cast<double>(m_nOffset)) / dLast * (area.width() - 1);
 }
 
 std::int64_t CButterflyPlot::xToSample(double x) const {
@@ -124,7 +138,7 @@ std::int64_t CButterflyPlot::xToSample(double x) const {
     const QRect area = _plotArea();
     const double dLast = static_cast<double>(m_nSamples - 1);
     const double dSample = (x - area.left()) / std::max(1, area.width() - 1) * dLast;
-    return std::clamp<std::int64_t>(std::llround(dSample), 0, m_nSamples - 1);
+    return m_nOffset + std::clamp<std::int64_t>(std::llround(dSample), 0, m_nSamples - 1);
 }
 
 double CButterflyPlot::_valueToY(double dValue) const {
@@ -132,11 +146,10 @@ double CButterflyPlot::_valueToY(double dValue) const {
     return area.bottom() - (dValue - m_dMin) / (m_dMax - m_dMin) * (area.height() - 1);
 }
 
-void CButterflyPlot::_drawAxes(QPainter& painter, const QRect& area) {
+void CButterflyPlot::_drawTrialAxis(QPainter& painter, const QRect& area) {
     const QColor grid(225, 225, 225);
     const QColor text = palette().color(QPalette::WindowText);
     const QFontMetrics metrics = painter.fontMetrics();
-
     // Time axis in ms when the recording has a sampling rate, else in samples.
     double dFirst = 0.0, dLast = static_cast<double>(std::max<std::int64_t>(0, m_nSamples - 1));
     const bool bMs = m_pRecording && sampleTimeMs(*m_pRecording, 0.0, dFirst) &&
@@ -158,6 +171,74 @@ void CButterflyPlot::_drawAxes(QPainter& painter, const QRect& area) {
     const QString strX = bMs ? "time (ms)" : "sample";
     painter.drawText(area.center().x() - metrics.horizontalAdvance(strX) / 2,
                      height() - metrics.descent() - 2, strX);
+}
+
+// A page of a long recording: its times within the recording, in seconds or minutes.
+void CButterflyPlot::_drawTimeAxis(QPainter& painter, const QRect& area) {
+    const QColor grid(225, 225, 225);
+    const QColor text = palette().color(QPalette::WindowText);
+    const QFontMetrics metrics = painter.fontMetrics();
+    const double dRate = m_pRecording->getSamplingRate();
+    const double dFirst = m_pRecording->getFirstSampleTime();
+    const double dLast =
+        dFirst + static_cast<double>(std::max<std::int64_t>(1, m_nSamples - 1)) / dRate;
+    const bool bMinutes = timeaxis::usesMinutes(m_pPaged->getTotalSamples() / dRate);
+    const int nWanted = std::max(2, area.width() / 110);
+    const int nDecimals = timeaxis::tickDecimals(dFirst, dLast, nWanted, bMinutes);
+    for (double dTick : timeaxis::ticks(dFirst, dLast, nWanted, bMinutes)) {
+        const int x = static_cast<int>(
+            std::lround(sampleToX(static_cast<double>(m_nOffset) + (dTick - dFirst) * dRate)));
+        painter.setPen(grid);
+        painter.drawLine(x, area.top(), x, area.bottom());
+        painter.setPen(text);
+        painter.drawLine(x, area.bottom(), x, area.bottom() + 4);
+        const QString strLabel = timeaxis::text(dTick, bMinutes, nDecimals);
+        painter.drawText(x - metrics.horizontalAdvance(strLabel) / 2,
+                         area.bottom() + 6 + metrics.ascent(), strLabel);
+    }
+    painter.setPen(text);
+    const QString strX = bMinutes ? "time (min:s)" : "time (s)";
+    painter.drawText(area.center().x() - metrics.horizontalAdvance(strX) / 2,
+                     height() - metrics.descent() - 2, strX);
+}
+
+// Marked spans are shaded under the traces, events drawn as lines with their code on top.
+void CButterflyPlot::_drawMarks(QPainter& painter, const QRect& area) {
+    const std::int64_t nEnd = m_nOffset + m_nSamples;
+    for (const SRecordingMark& mark : m_aMarks) {
+        if (mark.nSample >= nEnd ||
+            mark.nSample + std::max<std::int64_t>(1, mark.nSamples) <= m_nOffset)
+            continue;
+        const double x = sampleToX(static_cast<double>(mark.nSample));
+        if (mark.nSamples > 0) {
+            const double xEnd = sampleToX(static_cast<double>(mark.nSample + mark.nSamples));
+            const double xLeft = std::max<double>(x, area.left());
+            const double xRight = std::min<double>(xEnd, area.right());
+            painter.fillRect(
+                QRectF(xLeft, area.top(), std::max(1.0, xRight - xLeft), area.height()),
+                SRecordingMark::fillColor(mark.nKind));
+            painter.setPen(SRecordingMark::lineColor(mark.nKind));
+            if (x >= area.left())
+                painter.drawText(QPointF(x + 3, area.top() + painter.fontMetrics().ascent() + 2),
+                                 mark.strText);
+            continue;
+        }
+        painter.setPen(QPen(SRecordingMark::lineColor(mark.nKind), 1.0, Qt::DashLine));
+        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        painter.drawText(QPointF(x + 3, area.top() + painter.fontMetrics().ascent() + 2),
+                         mark.strText.section(' ', -1));
+    }
+}
+
+void CButterflyPlot::_drawAxes(QPainter& painter, const QRect& area) {
+    const QColor grid(225, 225, 225);
+    const QColor text = palette().color(QPalette::WindowText);
+    const QFontMetrics metrics = painter.fontMetrics();
+
+    if (m_pPaged && m_pRecording->getSamplingRate() > 0.0)
+        _drawTimeAxis(painter, area);
+    else
+        _drawTrialAxis(painter, area);
 
     for (double dTick : _ticks(m_dMin, m_dMax, std::max(2, area.height() / 50))) {
         const int y = static_cast<int>(std::lround(_valueToY(dTick)));
@@ -239,6 +320,8 @@ void CButterflyPlot::_renderBackground() {
     const QRect area = _plotArea();
     painter.fillRect(area, Qt::white);
     _drawAxes(painter, area);
+    if (!m_aMarks.empty())
+        _drawMarks(painter, area);
 
     painter.setClipRect(area.adjusted(1, 1, -1, -1));
     painter.setBrush(Qt::NoBrush);
@@ -287,7 +370,8 @@ void CButterflyPlot::resizeEvent(QResizeEvent* pEvent) {
 void CButterflyPlot::_moveCursorByUser(std::int64_t nSample) {
     if (m_nSamples < 1)
         return;
-    nSample = std::clamp<std::int64_t>(nSample, 0, m_nSamples - 1);
+    const auto [nLow, nHigh] = _cursorBounds();
+    nSample = std::clamp<std::int64_t>(nSample, nLow, nHigh);
     if (nSample == m_nCursor)
         return;
     setCursorSample(nSample);
@@ -309,7 +393,11 @@ void CButterflyPlot::mouseMoveEvent(QMouseEvent* pEvent) {
 }
 
 void CButterflyPlot::keyPressEvent(QKeyEvent* pEvent) {
-    // Shift takes ten samples at a time.
+    // Ctrl with an arrow is the host's (to the next event); Shift takes ten samples at a time.
+    if (pEvent->modifiers() & Qt::ControlModifier) {
+        QWidget::keyPressEvent(pEvent);
+        return;
+    }
     const std::int64_t nStep = (pEvent->modifiers() & Qt::ShiftModifier) ? 10 : 1;
     switch (pEvent->key()) {
     case Qt::Key_Left:
@@ -319,10 +407,10 @@ void CButterflyPlot::keyPressEvent(QKeyEvent* pEvent) {
         _moveCursorByUser(m_nCursor + nStep);
         break;
     case Qt::Key_Home:
-        _moveCursorByUser(0);
+        _moveCursorByUser(_cursorBounds().first);
         break;
     case Qt::Key_End:
-        _moveCursorByUser(m_nSamples - 1);
+        _moveCursorByUser(_cursorBounds().second);
         break;
     default:
         QWidget::keyPressEvent(pEvent);

@@ -1,10 +1,12 @@
 #include "selectionlabels.h"
 
 #include "spectralshape.h"
+#include "timeaxis.h"
 
 #include "mdchannel.h"
 #include "mdtrial.h"
 #include "megdata.h"
+#include "pagedrecording.h"
 #include "spctmchnl.h"
 
 #include <cmath>
@@ -40,6 +42,11 @@ const double* _axisEntry(const std::vector<double>& axis, std::int64_t nCount, i
 } // namespace
 
 QString sampleLabel(CMEGDataqv& recording, std::int64_t nSample) {
+    const double dRate = recording.getSamplingRate();
+    if (auto* pPaged = dynamic_cast<CPagedRecording*>(&recording); pPaged && dRate > 0.0)
+        return timeaxis::text(pPaged->getRecordingFirstTime() +
+                                  static_cast<double>(nSample) / dRate,
+                              timeaxis::usesMinutes(pPaged->getTotalSamples() / dRate));
     double dMs = 0.0;
     if (sampleTimeMs(recording, static_cast<double>(nSample), dMs))
         return _msText(dMs);
