@@ -33,6 +33,28 @@ double _tickStep(double dRange, int nWanted) {
     return 10.0 * dPower;
 }
 
+// The finite extremes of n samples, both infinite when none is finite. Comparisons skip NaN on
+// their own, which lets the common case run without a test per sample.
+void _extremes(const double* pSamples, std::int64_t n, double& dLow, double& dHigh) {
+    double dLo = INFINITY, dHi = -INFINITY;
+    for (std::int64_t k = 0; k < n; ++k) {
+        const double d = pSamples[k];
+        dLo = d < dLo ? d : dLo;
+        dHi = d > dHi ? d : dHi;
+    }
+    if (std::isinf(dLo) || std::isinf(dHi)) {
+        dLo = INFINITY;
+        dHi = -INFINITY;
+        for (std::int64_t k = 0; k < n; ++k)
+            if (std::isfinite(pSamples[k])) {
+                dLo = std::min(dLo, pSamples[k]);
+                dHi = std::max(dHi, pSamples[k]);
+            }
+    }
+    dLow = std::min(dLow, dLo);
+    dHigh = std::max(dHigh, dHi);
+}
+
 std::vector<double> _ticks(double dLow, double dHigh, int nWanted) {
     std::vector<double> aTicks;
     if (!(dHigh > dLow))
@@ -76,11 +98,7 @@ void CButterflyPlot::setRecording(CMEGDataqv* pRecording) {
                 continue;
             const double* pSamples = pChannel->getDataWave();
             m_aTraces.push_back({i, pSamples, pRecording->isGoodChnl4Alltrials(i) != 0});
-            for (std::int64_t s = 0; s < m_nSamples; ++s)
-                if (std::isfinite(pSamples[s])) {
-                    dLow = std::min(dLow, pSamples[s]);
-                    dHigh = std::max(dHigh, pSamples[s]);
-                }
+            _extremes(pSamples, m_nSamples, dLow, dHigh);
         }
         if (dHigh > dLow) {
             const double dPad = 0.05 * (dHigh - dLow);
@@ -275,7 +293,7 @@ void CButterflyPlot::_drawTrace(QPainter& painter, const STrace& trace, const QR
     QPainterPath path;
     bool bInLine = false;
     const auto addPoint = [&](double dSample, double dValue) {
-        const QPointF point(sampleToX(dSample), _valueToY(dValue));
+        const QPointF point(sampleToX(static_cast<double>(m_nOffset) + dSample), _valueToY(dValue));
         if (bInLine)
             path.lineTo(point);
         else
@@ -311,10 +329,80 @@ void CButterflyPlot::_drawTrace(QPainter& painter, const STrace& trace, const QR
     painter.drawPath(path);
 }
 
+// Hundreds of channels of a long page are too many paths for the painter to stroke at once:
+// each column of each trace becomes the run of pixels between its lowest and highest value
+// (joined to the column before), and the runs are counted per pixel. A pixel crossed n times
+// takes the colour that n strokes of the translucent trace colour would give it, bad channels
+// lie under the good ones.
+void CButterflyPlot::_drawTraceColumns(QPainter& painter, const QRect& area) {
+    const int nWidth = std::max(1, area.width());
+    const int nHeight = std::max(1, area.height());
+    std::vector<std::uint32_t> aGood(static_cast<std::size_t>(nWidth) * nHeight, 0);
+    std::vector<std::uint8_t> aBad(aGood.size(), 0);
+    const auto rowOf = [&](double dValue) {
+        return std::clamp(static_cast<int>(std::floor(_valueToY(dValue) + 0.5)) - area.top(), 0,
+                          nHeight - 1);
+    };
+    for (const STrace& trace : m_aTraces) {
+        if (trace.nSlot == m_nHighlight)
+            continue;
+        int nPrevTop = -1, nPrevBottom = -1;
+        for (int c = 0; c < nWidth; ++c) {
+            const std::int64_t nBegin = c * m_nSamples / nWidth;
+            const std::int64_t nEnd = std::max(nBegin + 1, (c + 1) * m_nSamples / nWidth);
+            double dLow = INFINITY, dHigh = -INFINITY;
+            _extremes(trace.pSamples + nBegin, std::min(nEnd, m_nSamples) - nBegin, dLow, dHigh);
+            if (!std::isfinite(dLow)) {
+                nPrevTop = -1; // missing values break the line
+                continue;
+            }
+            int nTop = rowOf(dHigh), nBottom = rowOf(dLow);
+            if (nPrevTop >= 0) {
+                nTop = std::min(nTop, nPrevBottom);
+                nBottom = std::max(nBottom, nPrevTop);
+            }
+            nPrevTop = rowOf(dHigh);
+            nPrevBottom = rowOf(dLow);
+            // Counted column by column, so that a run is contiguous in memory.
+            const std::size_t nColumn = static_cast<std::size_t>(c) * nHeight;
+            if (!trace.bGood)
+                std::fill(aBad.begin() + nColumn + nTop, aBad.begin() + nColumn + nBottom + 1, 1);
+            else
+                for (int y = nTop; y <= nBottom; ++y)
+                    ++aGood[nColumn + y];
+        }
+    }
+    const QColor good(40, 80, 150);
+    const double dAlpha = 110.0 / 255.0;
+    double adCover[256];
+    for (int n = 0; n < 256; ++n)
+        adCover[n] = 1.0 - std::pow(1.0 - dAlpha, n);
+    QImage image(nWidth, nHeight, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < nHeight; ++y) {
+        auto* pLine = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < nWidth; ++x) {
+            const std::size_t i = static_cast<std::size_t>(x) * nHeight + y;
+            const auto nHits = std::min<std::uint32_t>(aGood[i], 255);
+            const double dCover = adCover[nHits];
+            const double dUnder = aBad[i] ? 170.0 : 0.0;
+            const double dUnderAlpha = aBad[i] ? 1.0 : 0.0;
+            const double dOut = dCover + dUnderAlpha * (1.0 - dCover);
+            pLine[x] = qRgba(static_cast<int>(good.red() * dCover + dUnder * (1.0 - dCover)),
+                             static_cast<int>(good.green() * dCover + dUnder * (1.0 - dCover)),
+                             static_cast<int>(good.blue() * dCover + dUnder * (1.0 - dCover)),
+                             static_cast<int>(std::lround(255.0 * dOut)));
+        }
+    }
+    painter.drawImage(area.topLeft(), image);
+}
+
 void CButterflyPlot::_renderBackground() {
     const qreal dScale = devicePixelRatioF();
-    m_background = QPixmap(size() * dScale);
-    m_background.setDevicePixelRatio(dScale);
+    // Kept while the size stays: a long recording's pages are drawn again and again.
+    if (m_background.size() != size() * dScale) {
+        m_background = QPixmap(size() * dScale);
+        m_background.setDevicePixelRatio(dScale);
+    }
     m_background.fill(palette().color(QPalette::Window));
     QPainter painter(&m_background);
     const QRect area = _plotArea();
@@ -326,11 +414,17 @@ void CButterflyPlot::_renderBackground() {
     painter.setClipRect(area.adjusted(1, 1, -1, -1));
     painter.setBrush(Qt::NoBrush);
     const STrace* pHighlighted = nullptr;
+    // A page of a long recording has more samples than columns: it is drawn column by column.
+    const bool bColumns = m_pPaged && m_nSamples > 2 * std::max(1, area.width());
+    if (bColumns)
+        _drawTraceColumns(painter, area);
     for (const STrace& trace : m_aTraces) {
         if (trace.nSlot == m_nHighlight) {
             pHighlighted = &trace;
             continue;
         }
+        if (bColumns)
+            continue;
         // Bad channels stay visible but recede.
         painter.setPen(QPen(trace.bGood ? QColor(40, 80, 150, 110) : QColor(170, 170, 170), 1.0));
         _drawTrace(painter, trace, area);

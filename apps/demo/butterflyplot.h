@@ -77,6 +77,7 @@ private:
     void _renderBackground();
     void _drawAxes(QPainter& painter, const QRect& area);
     void _drawTrace(QPainter& painter, const STrace& trace, const QRect& area);
+    void _drawTraceColumns(QPainter& painter, const QRect& area);
     void _moveCursorByUser(std::int64_t nSample);
 
     CMEGDataqv* m_pRecording = nullptr;

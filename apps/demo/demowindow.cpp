@@ -318,7 +318,10 @@ void CDemoWindow::_showPagedControls() {
         m_pMarkDock = new QDockWidget("Events and annotations", this);
         m_pMarkDock->setObjectName("marks");
         m_pMarkDock->setWidget(m_pMarkList);
+        m_pMarkList->setMinimumWidth(230);
         addDockWidget(Qt::RightDockWidgetArea, m_pMarkDock);
+        // The list comes beside the plot, not out of it.
+        resize(width() + 240, height());
     }
     if (m_pMarkDock) {
         m_pMarkList->setRecording(pPaged);

@@ -136,6 +136,11 @@ void COverviewStrip::paintEvent(QPaintEvent*) {
                      QBrush(QColor(200, 200, 200), Qt::BDiagPattern));
     painter.fillRect(QRect(xStoredEnd, area.top(), area.right() - xStoredEnd + 1, area.height()),
                      QBrush(QColor(200, 200, 200), Qt::BDiagPattern));
+    // The page lies under the field power, so that the power stays readable where it is.
+    const int xPage = xOf(m_pRecording->getPageFirst());
+    const int xPageEnd = xOf(m_pRecording->getPageFirst() + m_pRecording->getPageLength());
+    const QRect page(xPage, area.top() + 1, std::max(3, xPageEnd - xPage), area.height() - 2);
+    painter.fillRect(page, QColor(255, 215, 120));
     _drawPower(painter, area);
 
     for (const SRecordingMark& mark : m_aMarks) {
@@ -151,11 +156,8 @@ void COverviewStrip::paintEvent(QPaintEvent*) {
         }
     }
 
-    const int xPage = xOf(m_pRecording->getPageFirst());
-    const int xPageEnd = xOf(m_pRecording->getPageFirst() + m_pRecording->getPageLength());
-    const QRect page(xPage, area.top(), std::max(3, xPageEnd - xPage), area.height() - 1);
-    painter.fillRect(page, QColor(255, 200, 0, 70));
-    painter.setPen(QPen(QColor(200, 130, 0), 1.0));
+    painter.setPen(QPen(QColor(220, 140, 0), 2.0));
+    painter.setBrush(Qt::NoBrush);
     painter.drawRect(page);
 
     const int xCursor = xOf(m_pRecording->getSelectedSample());

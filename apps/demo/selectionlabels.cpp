@@ -66,7 +66,12 @@ QString cellLabel(CMEGDataqv& recording, int nRow, int nColumn) {
     getSpectralShape(recording, nRows, nColumns);
     const double* pSeconds = _axisEntry(recording.getSpctmRowTimesSec(), nRows, nRow);
     QString strRow;
-    if (pSeconds && std::isfinite(*pSeconds))
+    auto* pPaged = dynamic_cast<CPagedRecording*>(&recording);
+    const double dRate = recording.getSamplingRate();
+    if (pSeconds && std::isfinite(*pSeconds) && pPaged && dRate > 0.0)
+        strRow =
+            timeaxis::text(*pSeconds, timeaxis::usesMinutes(pPaged->getTotalSamples() / dRate), 1);
+    else if (pSeconds && std::isfinite(*pSeconds))
         strRow = _msText(*pSeconds * 1000.0);
     else if (nRow == 0)
         strRow = "whole trial"; // by the layout of the spectral arrays

@@ -32,9 +32,24 @@ const int nChannels = 12;
 const std::int64_t nTotal = 6000; // 60 s at 100 Hz: six pages of the default 10 s
 const double dRate = 100.0;
 
+const std::int64_t nSpike = 5321; // one sample of one channel, far above the rest
+
 // The stored value of a channel at a sample; every sample has its own field pattern.
 float storedValue(std::int64_t nSample, int nChannel) {
+    if (nSample == nSpike && nChannel == 0)
+        return 5000.0f;
     return static_cast<float>(100.0 * (nChannel + 1) * std::sin(0.013 * nSample + nChannel));
+}
+
+// The highest row where a trace is drawn within a pixel of column x, in the plot's pixels.
+int topOfTraces(const QImage& image, int x) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int dx = -1; dx <= 1; ++dx) {
+            const QColor c = image.pixelColor(x + dx, y);
+            if (c.blue() > c.red() + 20)
+                return y;
+        }
+    return image.height();
 }
 
 // The largest value of all channels at a sample, which a fitted colour scale reaches.
@@ -148,6 +163,10 @@ TEST_F(PagedDemoWindow, PagesFollowTheCursorThePageKeysAndThePageLength) {
     EXPECT_EQ(paged().getPageSize(), 200);
     EXPECT_EQ(paged().getPageFirst(), 5800);
     EXPECT_EQ(selected(), nTotal - 1);
+    const QImage shortPage = m_window.getPlot()->grab().toImage();
+    EXPECT_LT(topOfTraces(shortPage, static_cast<int>(m_window.getPlot()->sampleToX(5900))),
+              shortPage.height())
+        << "the traces are drawn on the page";
     ASSERT_TRUE(m_window.selectSample(190));
     m_window.setPlaySpeed(5.0);
     m_window.setPlaying(true);
@@ -155,6 +174,17 @@ TEST_F(PagedDemoWindow, PagesFollowTheCursorThePageKeysAndThePageLength) {
     m_window.setPlaying(false);
     EXPECT_EQ(paged().getPageFirst(), selected() - selected() % 200) << "played onto its page";
     EXPECT_EQ(sampleLabel(paged(), 5999).toStdString(), "59.990 s");
+
+    // A page of more samples than pixels keeps each column's extremes: the one-sample spike
+    // rises far above the traces elsewhere.
+    ASSERT_TRUE(m_window.selectSample(nTotal - 1));
+    ASSERT_TRUE(m_window.setPageSeconds(30.0));
+    ASSERT_EQ(paged().getPageFirst(), 3000);
+    CButterflyPlot& plot = *m_window.getPlot();
+    const QImage image = plot.grab().toImage();
+    const int nSpikeTop = topOfTraces(image, static_cast<int>(plot.sampleToX(nSpike)));
+    const int nElsewhere = topOfTraces(image, static_cast<int>(plot.sampleToX(4000)));
+    EXPECT_LT(nSpikeTop, nElsewhere - plot.height() / 4);
 }
 
 TEST_F(PagedDemoWindow, OverviewListAndMarkKeysJumpAndTheMapShowsTheStoredValues) {
