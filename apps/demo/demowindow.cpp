@@ -424,6 +424,8 @@ void CDemoWindow::_conversionFinished(const QString& strJsonPath) {
 }
 
 void CDemoWindow::_conversionFailed(const QString& strLine) {
+    // A first page shown stays, as far as it was written.
+    m_bGrowing = false;
     _setBusy(false);
     statusBar()->clearMessage();
     reportError(strLine);
