@@ -337,8 +337,11 @@ void CButterflyPlot::_drawTrace(QPainter& painter, const STrace& trace, const QR
 void CButterflyPlot::_drawTraceColumns(QPainter& painter, const QRect& area) {
     const int nWidth = std::max(1, area.width());
     const int nHeight = std::max(1, area.height());
-    std::vector<std::uint32_t> aGood(static_cast<std::size_t>(nWidth) * nHeight, 0);
-    std::vector<std::uint8_t> aBad(aGood.size(), 0);
+    // A run adds one at its top row and takes it off below its bottom row; summing down each
+    // column then gives every pixel's count, at a cost that does not grow with the runs' length.
+    const std::size_t nStride = static_cast<std::size_t>(nHeight) + 1;
+    std::vector<std::int32_t> aGood(static_cast<std::size_t>(nWidth) * nStride, 0);
+    std::vector<std::int32_t> aBad(aGood.size(), 0);
     const auto rowOf = [&](double dValue) {
         return std::clamp(static_cast<int>(std::floor(_valueToY(dValue) + 0.5)) - area.top(), 0,
                           nHeight - 1);
@@ -346,6 +349,7 @@ void CButterflyPlot::_drawTraceColumns(QPainter& painter, const QRect& area) {
     for (const STrace& trace : m_aTraces) {
         if (trace.nSlot == m_nHighlight)
             continue;
+        std::vector<std::int32_t>& aCounts = trace.bGood ? aGood : aBad;
         int nPrevTop = -1, nPrevBottom = -1;
         for (int c = 0; c < nWidth; ++c) {
             const std::int64_t nBegin = c * m_nSamples / nWidth;
@@ -356,41 +360,41 @@ void CButterflyPlot::_drawTraceColumns(QPainter& painter, const QRect& area) {
                 nPrevTop = -1; // missing values break the line
                 continue;
             }
-            int nTop = rowOf(dHigh), nBottom = rowOf(dLow);
+            const int nHighRow = rowOf(dHigh), nLowRow = rowOf(dLow);
+            int nTop = nHighRow, nBottom = nLowRow;
             if (nPrevTop >= 0) {
                 nTop = std::min(nTop, nPrevBottom);
                 nBottom = std::max(nBottom, nPrevTop);
             }
-            nPrevTop = rowOf(dHigh);
-            nPrevBottom = rowOf(dLow);
-            // Counted column by column, so that a run is contiguous in memory.
-            const std::size_t nColumn = static_cast<std::size_t>(c) * nHeight;
-            if (!trace.bGood)
-                std::fill(aBad.begin() + nColumn + nTop, aBad.begin() + nColumn + nBottom + 1, 1);
-            else
-                for (int y = nTop; y <= nBottom; ++y)
-                    ++aGood[nColumn + y];
+            nPrevTop = nHighRow;
+            nPrevBottom = nLowRow;
+            const std::size_t nColumn = static_cast<std::size_t>(c) * nStride;
+            ++aCounts[nColumn + nTop];
+            --aCounts[nColumn + nBottom + 1];
         }
     }
-    const QColor good(40, 80, 150);
+    // n strokes of the translucent trace colour over a bad channel's grey, or over nothing.
     const double dAlpha = 110.0 / 255.0;
-    double adCover[256];
-    for (int n = 0; n < 256; ++n)
-        adCover[n] = 1.0 - std::pow(1.0 - dAlpha, n);
+    QRgb aColor[2][256];
+    for (int nUnder = 0; nUnder < 2; ++nUnder)
+        for (int n = 0; n < 256; ++n) {
+            const double dCover = 1.0 - std::pow(1.0 - dAlpha, n);
+            const double dGrey = nUnder ? 170.0 * (1.0 - dCover) : 0.0;
+            const double dOut = nUnder ? 1.0 : dCover;
+            aColor[nUnder][n] = qRgba(static_cast<int>(40.0 * dCover + dGrey),
+                                      static_cast<int>(80.0 * dCover + dGrey),
+                                      static_cast<int>(150.0 * dCover + dGrey),
+                                      static_cast<int>(std::lround(255.0 * dOut)));
+        }
     QImage image(nWidth, nHeight, QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < nHeight; ++y) {
-        auto* pLine = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < nWidth; ++x) {
-            const std::size_t i = static_cast<std::size_t>(x) * nHeight + y;
-            const auto nHits = std::min<std::uint32_t>(aGood[i], 255);
-            const double dCover = adCover[nHits];
-            const double dUnder = aBad[i] ? 170.0 : 0.0;
-            const double dUnderAlpha = aBad[i] ? 1.0 : 0.0;
-            const double dOut = dCover + dUnderAlpha * (1.0 - dCover);
-            pLine[x] = qRgba(static_cast<int>(good.red() * dCover + dUnder * (1.0 - dCover)),
-                             static_cast<int>(good.green() * dCover + dUnder * (1.0 - dCover)),
-                             static_cast<int>(good.blue() * dCover + dUnder * (1.0 - dCover)),
-                             static_cast<int>(std::lround(255.0 * dOut)));
+    auto* pPixels = reinterpret_cast<QRgb*>(image.bits());
+    const auto nLine = static_cast<std::size_t>(image.bytesPerLine() / sizeof(QRgb));
+    for (int x = 0; x < nWidth; ++x) {
+        std::int32_t nGood = 0, nBad = 0;
+        for (int y = 0; y < nHeight; ++y) {
+            nGood += aGood[x * nStride + y];
+            nBad += aBad[x * nStride + y];
+            pPixels[y * nLine + x] = aColor[nBad > 0 ? 1 : 0][std::clamp(nGood, 0, 255)];
         }
     }
     painter.drawImage(area.topLeft(), image);
