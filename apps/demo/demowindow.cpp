@@ -582,6 +582,8 @@ bool CDemoWindow::jumpToMark(int nDirection) {
     }
     if (!selectSample(pMark->nSample))
         return false;
+    if (m_pMarkList)
+        m_pMarkList->showMarkAt(pMark->nSample);
     statusBar()->showMessage(
         QString("%1 at %2").arg(pMark->strText, sampleLabel(*pPaged, pMark->nSample)));
     return true;

@@ -47,3 +47,14 @@ void CMarkList::setRecording(CPagedRecording* pRecording) {
     }
     addTopLevelItems(aItems);
 }
+
+void CMarkList::showMarkAt(std::int64_t nSample) {
+    for (int k = 0; k < topLevelItemCount(); ++k) {
+        QTreeWidgetItem* pItem = topLevelItem(k);
+        if (pItem->data(0, Qt::UserRole).toLongLong() == nSample) {
+            setCurrentItem(pItem);
+            scrollToItem(pItem);
+            return;
+        }
+    }
+}

@@ -17,6 +17,8 @@ public:
 
     // Null empties the list.
     void setRecording(CPagedRecording* pRecording);
+    // Marks the row of the mark that starts at nSample, if there is one, and shows it.
+    void showMarkAt(std::int64_t nSample);
 
 signals:
     void jumpRequested(qint64 nSample);

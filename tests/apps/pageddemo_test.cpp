@@ -205,6 +205,7 @@ TEST_F(PagedDemoWindow, OverviewListAndMarkKeysJumpAndTheMapShowsTheStoredValues
     EXPECT_DOUBLE_EQ(mapMax(), storedMax(selected()));
 
     ASSERT_TRUE(m_window.selectSample(0));
+    CMarkList& list = *m_window.getMarkList();
     const std::pair<int, Qt::KeyboardModifiers> keys[] = {
         {Qt::Key_BracketRight, Qt::NoModifier}, {Qt::Key_BracketRight, Qt::NoModifier},
         {Qt::Key_Right, Qt::ControlModifier},   {Qt::Key_BracketRight, Qt::NoModifier},
@@ -216,9 +217,10 @@ TEST_F(PagedDemoWindow, OverviewListAndMarkKeysJumpAndTheMapShowsTheStoredValues
         EXPECT_EQ(selected(), aLanding[k]) << "key " << k;
         EXPECT_EQ(paged().getPageFirst(), aLanding[k] / 1000 * 1000);
         EXPECT_DOUBLE_EQ(mapMax(), storedMax(aLanding[k])) << "key " << k;
+        ASSERT_TRUE(list.currentItem());
+        EXPECT_EQ(list.currentItem()->data(0, Qt::UserRole).toLongLong(), aLanding[k]);
     }
 
-    CMarkList& list = *m_window.getMarkList();
     QTreeWidgetItem* pBad = list.topLevelItem(3);
     ASSERT_EQ(pBad->text(1), "BAD_segment");
     EXPECT_EQ(pBad->text(0), "42.000 s");
