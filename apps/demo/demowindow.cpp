@@ -2,17 +2,26 @@
 
 #include "butterflyplot.h"
 #include "colorbarpanel.h"
+#include "marklist.h"
+#include "overviewstrip.h"
 #include "selectionlabels.h"
 #include "selectionrule.h"
 #include "smoothmapwindow.h"
+#include "timeaxis.h"
 
+#include "dlg3dcontourmapfrq.h"
+#include "dlg3dcontourmapspctm.h"
+#include "dlgcontmap3dtimedomain.h"
 #include "mdchannel.h"
 #include "mdtrial.h"
 #include "megdata.h"
+#include "pagedrecording.h"
 #include "recordingjson.h"
 #include "spctmtrial.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -43,6 +52,19 @@ QLabel* _valueLabel(QWidget* pParent, int nMinWidth) {
     return pLabel;
 }
 
+const double adPageSeconds[] = {2.0, 5.0, 10.0, 20.0, 30.0, 60.0};
+const double adPlaySpeeds[] = {0.1, 0.25, 0.5, 1.0, 2.0, 5.0};
+
+// The entry of a choice nearest to dValue (the choices are in increasing order).
+int _nearestChoice(const QComboBox& box, double dValue) {
+    int nBest = 0;
+    for (int k = 1; k < box.count(); ++k)
+        if (std::fabs(box.itemData(k).toDouble() - dValue) <
+            std::fabs(box.itemData(nBest).toDouble() - dValue))
+            nBest = k;
+    return nBest;
+}
+
 } // namespace
 
 CDemoWindow::CDemoWindow(QWidget* pParent) : QMainWindow(pParent) {
@@ -55,7 +77,10 @@ CDemoWindow::CDemoWindow(QWidget* pParent) : QMainWindow(pParent) {
     connect(&m_converter, &CRecordingConverter::progress, this, [this](const QString& strStep) {
         statusBar()->showMessage(
             QString("Converting %1: %2").arg(QFileInfo(m_strConverting).fileName(), strStep));
+        _conversionProgressed();
     });
+    connect(&m_converter, &CRecordingConverter::firstPageReady, this,
+            &CDemoWindow::_firstPageReady);
     connect(&m_converter, &CRecordingConverter::finished, this, &CDemoWindow::_conversionFinished);
     connect(&m_converter, &CRecordingConverter::failed, this, &CDemoWindow::_conversionFailed);
     resize(900, 600);
@@ -95,6 +120,53 @@ void CDemoWindow::_createActions() {
         m_apMapAction[k] = pMaps->addAction(apszNames[k], this, [this, nMap] { openMap(nMap); });
         pToolBar->addAction(m_apMapAction[k]);
     }
+
+    // Only long recordings have pages and marks; the menu shows while one is open, and lists
+    // the keys. The actions belong to the window too, so the keys work with the menu hidden.
+    m_pNavigateMenu = menuBar()->addMenu("&Navigate");
+    const auto add = [this](const char* pszName, QList<QKeySequence> keys, auto fn) {
+        QAction* pAction = m_pNavigateMenu->addAction(pszName, this, fn);
+        pAction->setShortcuts(keys);
+        addAction(pAction);
+    };
+    add("&Previous page", {QKeySequence(Qt::Key_PageUp)}, [this] { turnPage(-1); });
+    add("&Next page", {QKeySequence(Qt::Key_PageDown)}, [this] { turnPage(1); });
+    m_pNavigateMenu->addSeparator();
+    add("Pre&vious event or annotation",
+        {QKeySequence(Qt::Key_BracketLeft), QKeySequence(Qt::CTRL | Qt::Key_Left)},
+        [this] { jumpToMark(-1); });
+    add("Ne&xt event or annotation",
+        {QKeySequence(Qt::Key_BracketRight), QKeySequence(Qt::CTRL | Qt::Key_Right)},
+        [this] { jumpToMark(1); });
+    m_pNavigateMenu->menuAction()->setVisible(false);
+    for (QAction* pAction : m_pNavigateMenu->actions())
+        pAction->setEnabled(false);
+}
+
+void CDemoWindow::_createPagedControls(QWidget* pParent) {
+    m_pPagedControls = new QWidget(pParent);
+    auto* pRow = new QHBoxLayout(m_pPagedControls);
+    pRow->setContentsMargins(0, 0, 0, 0);
+    m_pSpeedBox = new QComboBox(m_pPagedControls);
+    for (double dSpeed : adPlaySpeeds)
+        m_pSpeedBox->addItem(QString::number(dSpeed) + "x", dSpeed);
+    m_pSpeedBox->setCurrentIndex(_nearestChoice(*m_pSpeedBox, m_dPlaySpeed));
+    m_pSpeedBox->setToolTip("Play's speed: 1x is real time");
+    connect(m_pSpeedBox, qOverload<int>(&QComboBox::activated), this,
+            [this](int k) { setPlaySpeed(m_pSpeedBox->itemData(k).toDouble()); });
+    pRow->addWidget(m_pSpeedBox);
+    pRow->addSpacing(12);
+    pRow->addWidget(new QLabel("Page", m_pPagedControls));
+    m_pPageBox = new QComboBox(m_pPagedControls);
+    for (double dSeconds : adPageSeconds)
+        m_pPageBox->addItem(QString("%1 s").arg(dSeconds), dSeconds);
+    m_pPageBox->setToolTip("How much of the recording the plot shows; PageUp and PageDown turn "
+                           "the page, ] and [ (or Ctrl+Right and Ctrl+Left) go to the next and "
+                           "the previous event or annotation");
+    connect(m_pPageBox, qOverload<int>(&QComboBox::activated), this,
+            [this](int k) { setPageSeconds(m_pPageBox->itemData(k).toDouble()); });
+    pRow->addWidget(m_pPageBox);
+    m_pPagedControls->hide();
 }
 
 void CDemoWindow::_createControls() {
@@ -108,11 +180,18 @@ void CDemoWindow::_createControls() {
     pLayout->addLayout(pTop, 1);
     connect(m_pPlot, &CButterflyPlot::cursorMoved, this,
             [this](qint64 nSample) { selectSample(nSample); });
+    m_pOverview = new COverviewStrip(pCentral);
+    m_pOverview->hide();
+    pLayout->addWidget(m_pOverview);
+    connect(m_pOverview, &COverviewStrip::jumpRequested, this,
+            [this](qint64 nSample) { selectSample(nSample); });
 
     auto* pRow = new QHBoxLayout;
     m_pPlayButton = new QPushButton("Play", pCentral);
     connect(m_pPlayButton, &QPushButton::clicked, this, [this] { setPlaying(!isPlaying()); });
     pRow->addWidget(m_pPlayButton);
+    _createPagedControls(pCentral);
+    pRow->addWidget(m_pPagedControls);
     pRow->addSpacing(12);
 
     pRow->addWidget(new QLabel("Sample", pCentral));
@@ -158,35 +237,108 @@ void CDemoWindow::setRecording(std::unique_ptr<CMEGDataqv> pRecording, const QSt
     if (!pRecording)
         return;
     setPlaying(false);
-    const bool bMapsHadData = m_face.m_pDlgTimeDomain || m_face.m_pDlgFrqc || m_face.m_pDlgSpctm;
-    std::unique_ptr<CMEGDataqv> pOld = std::move(m_pRecording);
+    // Freed when this returns, once nothing points to it any more.
+    const std::unique_ptr<CMEGDataqv> pOld = std::move(m_pRecording);
     m_pRecording = std::move(pRecording);
+    m_bGrowing = false;
     setWindowTitle("ContourMap3D demo \u2014 " + strName);
 
     CMDTrialqv* pTrial = m_pRecording->getTrialqv(-1);
     m_pPlot->setRecording(m_pRecording.get());
     m_pPlot->setHighlightedChannel(pTrial ? pTrial->getCurntChnlIndx() : -1);
+    _showPagedControls();
     _updateSelectors();
-    // Showing a map that is already shown does not repaint it; the update call does.
-    for (EMap nMap : {mapTime, mapFrequency, mapSpectral})
+    // Showing a map that is already shown does not repaint it; the update call does. Hidden
+    // maps let go of the old recording and are handed the current one when shown again.
+    for (EMap nMap : {mapTime, mapFrequency, mapSpectral}) {
         if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible()) {
             openMap(nMap);
             _updateMap(nMap);
+            continue;
         }
-    // Before the old recording may go: the smooth map holds no recording of its own.
+        if (nMap == mapTime && m_face.m_pDlgTimeDomain)
+            m_face.m_pDlgTimeDomain->m_staticContMap.setViewMegData(nullptr);
+        if (nMap == mapFrequency && m_face.m_pDlgFrqc)
+            m_face.m_pDlgFrqc->m_staticContMap.setViewMegData(nullptr);
+        if (nMap == mapSpectral && m_face.m_pDlgSpctm)
+            m_face.m_pDlgSpctm->m_staticContMap.setViewMegData(nullptr);
+        loadMapLikeView(m_aBarMap[nMap], nullptr, _kindOf(nMap));
+    }
+    // Before the old recording goes: the smooth map holds no recording of its own.
     if (m_pSmoothWindow)
         m_pSmoothWindow->setRecording(m_pRecording.get());
-    if (pOld && bMapsHadData)
-        m_aRetired.push_back(std::move(pOld));
 
+    if (CPagedRecording* pPaged = getPagedRecording()) {
+        const double dRate = pPaged->getSamplingRate();
+        const double dSeconds = static_cast<double>(pPaged->getTotalSamples()) / dRate;
+        const QString strLength = dRate > 0.0
+                                      ? timeaxis::text(dSeconds, timeaxis::usesMinutes(dSeconds), 1)
+                                      : QString("%1 samples").arg(pPaged->getTotalSamples());
+        statusBar()->showMessage(QString("%1: %2 MEG channels plotted, %3 long, a page at a time")
+                                     .arg(strName)
+                                     .arg(m_pPlot->getPlottedChannelCount())
+                                     .arg(strLength));
+        return;
+    }
     statusBar()->showMessage(QString("%1: %2 MEG channels plotted, %3 samples")
                                  .arg(strName)
                                  .arg(m_pPlot->getPlottedChannelCount())
                                  .arg(pTrial ? pTrial->getSampleCount() : 0));
 }
 
+CPagedRecording* CDemoWindow::getPagedRecording() const {
+    return dynamic_cast<CPagedRecording*>(m_pRecording.get());
+}
+
+std::int64_t CDemoWindow::getSelectedSample() const {
+    if (CPagedRecording* pPaged = getPagedRecording())
+        return pPaged->getSelectedSample();
+    std::int64_t nSample = 0, nEnd = 0;
+    if (m_pRecording)
+        m_pRecording->getSelect(nSample, nEnd);
+    return nSample;
+}
+
+void CDemoWindow::_showPagedControls() {
+    CPagedRecording* pPaged = getPagedRecording();
+    m_aMarks = pPaged ? collectMarks(*pPaged) : std::vector<SRecordingMark>();
+    m_nShownPageFirst = pPaged ? pPaged->getPageFirst() : -1;
+    m_nShownPageLength = pPaged ? pPaged->getPageLength() : -1;
+    m_pOverview->setRecording(pPaged);
+    m_pOverview->setVisible(pPaged != nullptr);
+    m_pPagedControls->setVisible(pPaged != nullptr);
+    m_pNavigateMenu->menuAction()->setVisible(pPaged != nullptr);
+    for (QAction* pAction : m_pNavigateMenu->actions())
+        pAction->setEnabled(pPaged != nullptr);
+    if (pPaged && !m_pMarkDock) {
+        // Made with the first long recording, so that the window of others stays as it was.
+        m_pMarkList = new CMarkList;
+        connect(m_pMarkList, &CMarkList::jumpRequested, this,
+                [this](qint64 nSample) { selectSample(nSample); });
+        m_pMarkDock = new QDockWidget("Events and annotations", this);
+        m_pMarkDock->setObjectName("marks");
+        m_pMarkDock->setWidget(m_pMarkList);
+        m_pMarkList->setMinimumWidth(230);
+        addDockWidget(Qt::RightDockWidgetArea, m_pMarkDock);
+        // The list comes beside the plot, not out of it.
+        resize(width() + 240, height());
+    }
+    if (m_pMarkDock) {
+        m_pMarkList->setRecording(pPaged);
+        m_pMarkDock->setVisible(pPaged != nullptr);
+    }
+    if (pPaged) {
+        const double dRate = pPaged->getSamplingRate();
+        const double dPage =
+            static_cast<double>(pPaged->getPageSize()) / (dRate > 0.0 ? dRate : 1000.0);
+        m_pPageBox->setCurrentIndex(_nearestChoice(*m_pPageBox, dPage));
+    }
+}
+
 bool CDemoWindow::openRecording(const QString& strPath) {
+    // What a cancelled conversion showed stays, as it is written so far.
     m_converter.cancel();
+    m_bGrowing = false;
     _setBusy(false);
     QString strJson = strPath;
     QString strNote;
@@ -214,6 +366,38 @@ bool CDemoWindow::openRecording(const QString& strPath) {
     return true;
 }
 
+void CDemoWindow::_firstPageReady(const QString& strJsonPath) {
+    std::string error;
+    std::unique_ptr<CMEGDataqv> pRecording =
+        loadRecordingJson(QFile::encodeName(strJsonPath).toStdString(), error);
+    if (!pRecording) {
+        // The conversion goes on; its end brings the whole recording or the reason it failed.
+        statusBar()->showMessage(QString::fromStdString(error));
+        return;
+    }
+    setRecording(std::move(pRecording), QFileInfo(m_strConverting).fileName());
+    m_bGrowing = getPagedRecording() != nullptr;
+    statusBar()->showMessage(statusBar()->currentMessage() + " (converting the rest)");
+}
+
+void CDemoWindow::_conversionProgressed() {
+    CPagedRecording* pPaged = getPagedRecording();
+    if (!m_bGrowing || !pPaged)
+        return;
+    std::string error;
+    if (!pPaged->refresh(error)) {
+        statusBar()->showMessage(QString::fromStdString(error));
+        return;
+    }
+    // A page cut short by the end of what was written fills up as the store grows.
+    const std::int64_t nShownEnd = pPaged->getPageFirst() + pPaged->getPageLength();
+    if (pPaged->getPageLength() < pPaged->getPageSize() && pPaged->getStoredEnd() > nShownEnd &&
+        pPaged->setPage(pPaged->getPageFirst(), pPaged->getPageSize(), error))
+        _followPage(true);
+    else
+        _followPage(false);
+}
+
 void CDemoWindow::_conversionFinished(const QString& strJsonPath) {
     _setBusy(false);
     std::string error;
@@ -224,11 +408,24 @@ void CDemoWindow::_conversionFinished(const QString& strJsonPath) {
         reportError(QString::fromStdString(error));
         return;
     }
+    // The whole recording takes the place of its first part where the user is.
+    auto* pWhole = dynamic_cast<CPagedRecording*>(pRecording.get());
+    CPagedRecording* pPart = m_bGrowing ? getPagedRecording() : nullptr;
+    if (pWhole && pPart) {
+        const std::int64_t nSelected = pPart->getSelectedSample();
+        if (pWhole->setPage(pPart->getPageFirst(), pPart->getPageSize(), error))
+            pWhole->selectSample(nSelected, error);
+        if (CMDTrialqv* pTrial = pPart->getTrialqv(-1))
+            if (CMDTrialqv* pNew = pWhole->getTrialqv(-1))
+                pNew->setCurrentChannel(pTrial->getCurntChnlIndx());
+    }
     setRecording(std::move(pRecording), QFileInfo(m_strConverting).fileName());
     statusBar()->showMessage(statusBar()->currentMessage() + " (converted with MNE-Python)");
 }
 
 void CDemoWindow::_conversionFailed(const QString& strLine) {
+    // A first page shown stays, as far as it was written.
+    m_bGrowing = false;
     _setBusy(false);
     statusBar()->clearMessage();
     reportError(strLine);
@@ -261,15 +458,18 @@ void CDemoWindow::_updateSelectors() {
     const QSignalBlocker blockSample(m_pSampleSpin), blockBin(m_pBinSpin), blockRow(m_pRowSpin),
         blockColumn(m_pColumnSpin);
 
-    std::int64_t nSample = 0, nEnd = 0;
-    if (m_pRecording)
-        m_pRecording->getSelect(nSample, nEnd);
-    const std::int64_t nSamples = pTrial ? pTrial->getSampleCount() : 0;
-    m_pSampleSpin->setRange(0,
+    // A long recording's selector reaches every sample written so far.
+    CPagedRecording* pPaged = getPagedRecording();
+    const std::int64_t nSample = getSelectedSample();
+    const std::int64_t nFirst = pPaged ? pPaged->getStoredFirst() : 0;
+    const std::int64_t nSamples = pPaged   ? pPaged->getStoredEnd()
+                                  : pTrial ? pTrial->getSampleCount()
+                                           : 0;
+    m_pSampleSpin->setRange(static_cast<int>(std::min<std::int64_t>(nFirst, INT_MAX)),
                             static_cast<int>(std::clamp<std::int64_t>(nSamples - 1, 0, INT_MAX)));
     m_pSampleSpin->setValue(static_cast<int>(std::min<std::int64_t>(nSample, INT_MAX)));
-    m_pSampleSpin->setEnabled(nSamples > 0);
-    m_pPlayButton->setEnabled(nSamples > 1);
+    m_pSampleSpin->setEnabled(nSamples > nFirst);
+    m_pPlayButton->setEnabled(nSamples - nFirst > 1);
     m_pPlot->setCursorSample(nSample);
 
     std::int64_t nRows = 0, nColumns = 0;
@@ -303,6 +503,7 @@ void CDemoWindow::_updateLabels() {
 bool CDemoWindow::selectSample(std::int64_t nSample) {
     if (!m_pRecording || !setSampleSelection(*m_pRecording, nSample))
         return false;
+    _followPage(false);
     m_pPlot->setCursorSample(nSample);
     {
         const QSignalBlocker block(m_pSampleSpin);
@@ -311,6 +512,91 @@ bool CDemoWindow::selectSample(std::int64_t nSample) {
     m_pSampleLabel->setText(sampleLabel(*m_pRecording, nSample));
     _updateMap(mapTime);
     return true;
+}
+
+void CDemoWindow::_followPage(bool bReread) {
+    CPagedRecording* pPaged = getPagedRecording();
+    if (!pPaged)
+        return;
+    if (bReread || pPaged->getPageFirst() != m_nShownPageFirst ||
+        pPaged->getPageLength() != m_nShownPageLength) {
+        m_nShownPageFirst = pPaged->getPageFirst();
+        m_nShownPageLength = pPaged->getPageLength();
+        m_pPlot->setRecording(pPaged);
+        m_pPlot->setCursorSample(pPaged->getSelectedSample());
+    }
+    {
+        const QSignalBlocker block(m_pSampleSpin);
+        m_pSampleSpin->setMaximum(
+            static_cast<int>(std::clamp<std::int64_t>(pPaged->getStoredEnd() - 1, 0, INT_MAX)));
+    }
+    m_pOverview->refresh();
+}
+
+bool CDemoWindow::turnPage(int nDirection) {
+    CPagedRecording* pPaged = getPagedRecording();
+    if (!pPaged || pPaged->getStoredEnd() <= pPaged->getStoredFirst())
+        return false;
+    const std::int64_t nFrom = pPaged->getSelectedSample();
+    const std::int64_t nTo =
+        std::clamp<std::int64_t>(nFrom + (nDirection > 0 ? 1 : -1) * pPaged->getPageSize(),
+                                 pPaged->getStoredFirst(), pPaged->getStoredEnd() - 1);
+    return nTo != nFrom && selectSample(nTo);
+}
+
+bool CDemoWindow::setPageSeconds(double dSeconds) {
+    CPagedRecording* pPaged = getPagedRecording();
+    if (!pPaged || !(dSeconds > 0.0))
+        return false;
+    // Without a sampling rate a "second" is a thousand samples.
+    const double dRate = pPaged->getSamplingRate() > 0.0 ? pPaged->getSamplingRate() : 1000.0;
+    const std::int64_t nLength = std::clamp<std::int64_t>(std::llround(dSeconds * dRate), 1,
+                                                          CPagedRecording::nMaxPageSamples);
+    const std::int64_t nSelected = pPaged->getSelectedSample();
+    std::string error;
+    if (!pPaged->setPage(nSelected - nSelected % nLength, nLength, error)) {
+        statusBar()->showMessage(QString::fromStdString(error));
+        return false;
+    }
+    pPaged->selectSample(nSelected, error);
+    _followPage(true);
+    _updateMap(mapTime);
+    m_pPageBox->setCurrentIndex(_nearestChoice(*m_pPageBox, dSeconds));
+    return true;
+}
+
+bool CDemoWindow::jumpToMark(int nDirection) {
+    CPagedRecording* pPaged = getPagedRecording();
+    if (!pPaged)
+        return false;
+    const SRecordingMark* pMark = neighbourMark(m_aMarks, pPaged->getSelectedSample(), nDirection);
+    if (!pMark) {
+        statusBar()->showMessage(nDirection > 0 ? "No event or annotation after this one"
+                                                : "No event or annotation before this one");
+        return false;
+    }
+    if (pMark->nSample < pPaged->getStoredFirst() || pMark->nSample >= pPaged->getStoredEnd()) {
+        statusBar()->showMessage(QString("%1 at %2 is not converted yet")
+                                     .arg(pMark->strText, sampleLabel(*pPaged, pMark->nSample)));
+        return false;
+    }
+    if (!selectSample(pMark->nSample))
+        return false;
+    if (m_pMarkList)
+        m_pMarkList->showMarkAt(pMark->nSample);
+    statusBar()->showMessage(
+        QString("%1 at %2").arg(pMark->strText, sampleLabel(*pPaged, pMark->nSample)));
+    return true;
+}
+
+void CDemoWindow::setPlaySpeed(double dFactor) {
+    if (!(dFactor > 0.0) || !std::isfinite(dFactor))
+        return;
+    m_dPlaySpeed = dFactor;
+    m_pSpeedBox->setCurrentIndex(_nearestChoice(*m_pSpeedBox, dFactor));
+    // Playing goes on from where it is, at the new speed.
+    m_nPlayFrom = m_nPlayAt = getSelectedSample();
+    m_playClock.restart();
 }
 
 bool CDemoWindow::selectFreqBin(int nBin) {
@@ -474,10 +760,17 @@ void CDemoWindow::_openSmoothMap() {
 
 void CDemoWindow::setPlaying(bool bPlay) {
     CMDTrialqv* pTrial = m_pRecording ? m_pRecording->getTrialqv(-1) : nullptr;
-    if (bPlay && pTrial && pTrial->getSampleCount() > 1) {
+    CPagedRecording* pPaged = getPagedRecording();
+    const std::int64_t nFirst = pPaged ? pPaged->getStoredFirst() : 0;
+    const std::int64_t nEnd = pPaged   ? pPaged->getStoredEnd()
+                              : pTrial ? pTrial->getSampleCount()
+                                       : 0;
+    if (bPlay && pTrial && nEnd - nFirst > 1) {
         // From the end, play starts over.
-        if (m_pPlot->getCursorSample() >= pTrial->getSampleCount() - 1)
-            selectSample(0);
+        if (m_pPlot->getCursorSample() >= nEnd - 1)
+            selectSample(nFirst);
+        m_nPlayFrom = m_nPlayAt = getSelectedSample();
+        m_playClock.start();
         m_timerPlay.start();
         m_pPlayButton->setText("Stop");
     } else {
@@ -492,9 +785,33 @@ void CDemoWindow::_playTick() {
         setPlaying(false);
         return;
     }
-    const std::int64_t nLast = pTrial->getSampleCount() - 1;
-    const std::int64_t nNext = std::min(m_pPlot->getCursorSample() + nPlayStep, nLast);
-    if (!selectSample(nNext) || nNext >= nLast)
+    CPagedRecording* pPaged = getPagedRecording();
+    if (!pPaged) {
+        const std::int64_t nLast = pTrial->getSampleCount() - 1;
+        const std::int64_t nNext = std::min(m_pPlot->getCursorSample() + nPlayStep, nLast);
+        if (!selectSample(nNext) || nNext >= nLast)
+            setPlaying(false);
+        return;
+    }
+    // A long recording plays by the clock, so that 1x is real time however long a tick takes;
+    // a cursor the user moved meanwhile is where it goes on from.
+    if (getSelectedSample() != m_nPlayAt) {
+        m_nPlayFrom = m_nPlayAt = getSelectedSample();
+        m_playClock.restart();
+    }
+    const double dRate = pPaged->getSamplingRate() > 0.0 ? pPaged->getSamplingRate() : 1000.0;
+    const std::int64_t nLast = pPaged->getStoredEnd() - 1;
+    const std::int64_t nNext =
+        std::min(nLast, m_nPlayFrom + static_cast<std::int64_t>(std::floor(
+                                          m_playClock.elapsed() * 1e-3 * dRate * m_dPlaySpeed)));
+    if (nNext > m_nPlayAt) {
+        if (!selectSample(nNext)) {
+            setPlaying(false);
+            return;
+        }
+        m_nPlayAt = nNext;
+    }
+    if (nNext >= nLast)
         setPlaying(false);
 }
 
@@ -520,9 +837,10 @@ int CDemoWindow::pickChannel(int nSlot) {
     if (pSamples && nSample < pChannel->getSampleCount() && std::isfinite(pSamples[nSample]))
         strValue = QString::number(pSamples[nSample], 'f', 1) + " " +
                    QString::fromStdString(m_pRecording->getUnit());
-    statusBar()->showMessage(QString("Channel %1 %2: %3 at %4")
-                                 .arg(nSlot)
-                                 .arg(strName, strValue, sampleLabel(*m_pRecording, nSample)));
+    statusBar()->showMessage(
+        QString("Channel %1 %2: %3 at %4")
+            .arg(nSlot)
+            .arg(strName, strValue, sampleLabel(*m_pRecording, getSelectedSample())));
     m_pPlot->setHighlightedChannel(nSlot);
     std::printf("picked channel %d %s\n", nSlot, strName.toUtf8().constData());
     std::fflush(stdout);

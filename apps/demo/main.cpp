@@ -6,6 +6,7 @@
 #include "windowshot.h"
 
 #include "megdata.h"
+#include "recordingsource.h"
 #include "syntheticrecording.h"
 
 #include <QApplication>
@@ -39,10 +40,23 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // A MEG file converted for the first time opens in the window, which converts it in the
+    // background and shows a long recording's first page as soon as it is stored. Asked for a
+    // picture or a first selection, the program converts before the window instead, so that
+    // they apply to the whole recording and a failure ends it with its line.
+    const QString strFile = QString::fromLocal8Bit(o.strRecording.c_str());
+    const bool bInBackground = !o.strRecording.empty() && !isJsonRecording(strFile) &&
+                               QFileInfo::exists(strFile) && o.strScreenshot.empty() &&
+                               !o.selection.choosesSample() && !o.selection.nBin &&
+                               !o.selection.cell && !o.selection.dFreq && !o.selection.cellAt &&
+                               CRecordingConverter::cachedCopy(strFile, o.conversion).isEmpty();
+
     // Everything that can be refused is checked before a window system is needed.
     std::unique_ptr<CMEGDataqv> pRecording;
     QString strName = "synthetic recording";
-    if (o.strRecording.empty()) {
+    if (bInBackground) {
+        // Nothing to show until the first page or the whole recording arrives.
+    } else if (o.strRecording.empty()) {
         pRecording = makeSyntheticRecording();
         if (!pRecording)
             return _fail("could not make the synthetic recording");
@@ -55,7 +69,7 @@ int main(int argc, char** argv) {
             return _fail(error);
         strName = QFileInfo(QString::fromLocal8Bit(o.strRecording.c_str())).fileName();
     }
-    if (!applySelectionRequest(o.selection, *pRecording, error))
+    if (pRecording && !applySelectionRequest(o.selection, *pRecording, error))
         return _fail(error);
 
     QApplication app(argc, argv);
@@ -69,9 +83,27 @@ int main(int argc, char** argv) {
         {o.bOpenSpectral, CDemoWindow::mapSpectral},
         {o.bOpenModeling, CDemoWindow::mapModeling},
         {o.bOpenSmooth, CDemoWindow::mapSmooth}};
-    for (const auto& [bOpen, nMap] : maps)
-        if (bOpen)
-            window.openMap(nMap);
+    const auto openMaps = [&window, &maps] {
+        for (const auto& [bOpen, nMap] : maps)
+            if (bOpen)
+                window.openMap(nMap);
+    };
+    bool bMapsOpened = false;
+    if (bInBackground) {
+        // The maps asked for open with the first recording the conversion gives; the window
+        // takes it in its own slots, connected before these.
+        const auto openOnce = [&] {
+            if (!bMapsOpened && window.getRecording()) {
+                bMapsOpened = true;
+                openMaps();
+            }
+        };
+        QObject::connect(&window.getConverter(), &CRecordingConverter::firstPageReady, &window,
+                         openOnce);
+        QObject::connect(&window.getConverter(), &CRecordingConverter::finished, &window, openOnce);
+        window.openRecording(strFile);
+    } else
+        openMaps();
 
     int nShotResult = 0;
     if (!o.strScreenshot.empty()) {

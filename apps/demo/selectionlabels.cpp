@@ -1,10 +1,12 @@
 #include "selectionlabels.h"
 
 #include "spectralshape.h"
+#include "timeaxis.h"
 
 #include "mdchannel.h"
 #include "mdtrial.h"
 #include "megdata.h"
+#include "pagedrecording.h"
 #include "spctmchnl.h"
 
 #include <cmath>
@@ -40,6 +42,11 @@ const double* _axisEntry(const std::vector<double>& axis, std::int64_t nCount, i
 } // namespace
 
 QString sampleLabel(CMEGDataqv& recording, std::int64_t nSample) {
+    const double dRate = recording.getSamplingRate();
+    if (auto* pPaged = dynamic_cast<CPagedRecording*>(&recording); pPaged && dRate > 0.0)
+        return timeaxis::text(pPaged->getRecordingFirstTime() +
+                                  static_cast<double>(nSample) / dRate,
+                              timeaxis::usesMinutes(pPaged->getTotalSamples() / dRate));
     double dMs = 0.0;
     if (sampleTimeMs(recording, static_cast<double>(nSample), dMs))
         return _msText(dMs);
@@ -59,7 +66,12 @@ QString cellLabel(CMEGDataqv& recording, int nRow, int nColumn) {
     getSpectralShape(recording, nRows, nColumns);
     const double* pSeconds = _axisEntry(recording.getSpctmRowTimesSec(), nRows, nRow);
     QString strRow;
-    if (pSeconds && std::isfinite(*pSeconds))
+    auto* pPaged = dynamic_cast<CPagedRecording*>(&recording);
+    const double dRate = recording.getSamplingRate();
+    if (pSeconds && std::isfinite(*pSeconds) && pPaged && dRate > 0.0)
+        strRow =
+            timeaxis::text(*pSeconds, timeaxis::usesMinutes(pPaged->getTotalSamples() / dRate), 1);
+    else if (pSeconds && std::isfinite(*pSeconds))
         strRow = _msText(*pSeconds * 1000.0);
     else if (nRow == 0)
         strRow = "whole trial"; // by the layout of the spectral arrays

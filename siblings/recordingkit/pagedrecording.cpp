@@ -195,15 +195,26 @@ int CPagedRecording::setPage(std::int64_t nFirst, std::int64_t nLength, std::str
             return 0;
         const std::size_t nColumns = m_aColumnSlots.size();
         const auto nSamples = static_cast<std::size_t>(nEnd - nBegin);
-        std::vector<double> wave(nSamples);
+        // Each channel's array is filled in place, a block of rows at a time: the block stays
+        // in the cache while every channel takes its column from it, where a column at a time
+        // would fetch a cache line per sample.
+        std::vector<double*> apWave(nColumns, nullptr);
         CMDChannelqv** ppChannels = pTrial->getAllChannelPt();
         for (std::size_t c = 0; c < nColumns; ++c) {
             const int nSlot = m_aColumnSlots[c];
             if (nSlot < 0 || nSlot >= pTrial->getTotalChannel() || !ppChannels[nSlot])
                 continue;
-            for (std::size_t s = 0; s < nSamples; ++s)
-                wave[s] = rows[s * nColumns + c];
-            ppChannels[nSlot]->setDataWave(wave);
+            if (ppChannels[nSlot]->getSampleCount() != static_cast<std::int64_t>(nSamples))
+                ppChannels[nSlot]->setDataWave(std::vector<double>(nSamples));
+            apWave[c] = ppChannels[nSlot]->getDataWave();
+        }
+        const std::size_t nBlock = 64;
+        for (std::size_t s0 = 0; s0 < nSamples; s0 += nBlock) {
+            const std::size_t s1 = std::min(nSamples, s0 + nBlock);
+            for (std::size_t c = 0; c < nColumns; ++c)
+                if (double* pWave = apWave[c])
+                    for (std::size_t s = s0; s < s1; ++s)
+                        pWave[s] = rows[s * nColumns + c];
         }
         pTrial->setSampleCount(static_cast<std::int64_t>(nSamples));
     } catch (const std::bad_alloc&) {
