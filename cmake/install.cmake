@@ -71,10 +71,13 @@ foreach(part Core Dialogs)
         DESTINATION ${CM3D_INSTALL_CMAKEDIR})
 endforeach()
 
-install(TARGETS contourmap-render contourmap-demo
+install(TARGETS contourmap-render contourmap-demo contourmap-fieldmap
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/mne_export.py
     DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME contourmap-mne-export)
+# The bridge's sensor module, which it looks for in ../share/contourmap3d.
+install(FILES ${PROJECT_SOURCE_DIR}/tools/meg_sensors.py
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/contourmap3d)
 
 # A static build hands its libraries' own dependencies on to the host's link.
 set(CM3D_STATIC_LIBRARIES OFF)
