@@ -17,7 +17,7 @@ class ParseResult;
 
 // What reaches the MNE bridge (tools/mne_export.py) when a MEG file is opened.
 struct SConversionOptions {
-    std::string strChType;    // "mag" or "grad"; empty: the bridge's choice (mag when both)
+    std::string strChType;    // meg, mag, grad, planar1 or planar2; empty: the bridge's choice
     std::string strCondition; // which condition of an evoked file; empty: the first
     bool bProjectors = true;  // apply the recording's SSP projectors
     bool bRemoveDc = true;    // raw files: remove each channel's mean (its offset)
