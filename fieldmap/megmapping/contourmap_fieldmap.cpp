@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <string>
 
@@ -45,10 +46,16 @@ int main(int argc, char** argv) {
         return _fail(std::string(argv[1]) + ": " + strError);
     }
     const Eigen::MatrixXd self = megmapping::leadFieldSelfDots(request.sources, request.sphere);
+    // The inverse needs only the sources; it is made on one core while the targets' products
+    // take the others.
+    std::future<megmapping::SMinimumNormInverse> inverse =
+        std::async(std::launch::async, [&request, &self] {
+            return megmapping::invertLeadFieldDots(self, request.noise, request.dMiss,
+                                                   request.projector);
+        });
     const Eigen::MatrixXd cross =
         megmapping::leadFieldDots(request.targets, request.sources, request.sphere);
-    const Eigen::MatrixXd mapping = megmapping::projectedMinimumNormMapping(
-        self, cross, request.projector, request.noise, request.dMiss);
+    const Eigen::MatrixXd mapping = megmapping::mapOntoTargets(inverse.get(), cross);
     if (mapping.size() == 0) {
         return _fail(std::string(argv[1]) +
                      ": the sensors' lead fields leave nothing to invert (all points at the "

@@ -12,7 +12,7 @@ namespace {
 const double dMu0SquaredOver4Pi = 4e-14 * M_PI;
 // Terms smaller than this share of the first are no longer added: far below what the
 // mapping's inverse can resolve, far above rounding.
-const double dNegligible = 1e-10;
+const double dNegligible = 1e-8;
 
 // The integration points of all coils, relative to the origin: unit direction, distance,
 // normal and weight, with the range of points each coil owns.
@@ -97,8 +97,9 @@ void _pointPairs(const SPoints& a, Eigen::Index i, const SPoints& b, Eigen::Inde
     for (int k = 0; k < nBatch; ++k) {
         dLargest = std::max(dLargest, beta[k]);
     }
-    // Term n is at most about beta^(n + 1) n^4 / 2 (P_n'' grows as n^4 / 8); the series stops
-    // when that is dNegligible of the first term for every pair of the batch.
+    // Term n is at most about beta^(n + 1) n^3 / 16 (|P_n''| <= n^4 / 8 times its factor of
+    // about 1 / 2n); the series stops when that is dNegligible of the first term, beta^2, for
+    // every pair of the batch.
     double dBound = dLargest * dLargest;
     const double dStop = dNegligible * dBound;
     for (int n = 2; n < nTerms; ++n) {
@@ -119,7 +120,7 @@ void _pointPairs(const SPoints& a, Eigen::Index i, const SPoints& b, Eigen::Inde
             s3[k] += betaN[k] * e2 * dd;
         }
         dBound *= dLargest;
-        if (dBound * dN * dN * dN * dN < dStop) {
+        if (dBound * dN * dN * dN < 16.0 * dStop) {
             break;
         }
     }

@@ -4,30 +4,33 @@
 
 namespace megmapping {
 
-Eigen::MatrixXd minimumNormMapping(const Eigen::MatrixXd& selfDots,
-                                   const Eigen::MatrixXd& targetDots, const Eigen::VectorXd& noise,
-                                   double dMiss, int* pComponents) {
+SMinimumNormInverse invertLeadFieldDots(const Eigen::MatrixXd& selfDots,
+                                        const Eigen::VectorXd& noise, double dMiss,
+                                        const Eigen::MatrixXd& projector) {
+    SMinimumNormInverse result;
     const Eigen::Index n = selfDots.rows();
-    if (pComponents) {
-        *pComponents = 0;
-    }
-    if (n == 0 || selfDots.cols() != n || targetDots.cols() != n || noise.size() != n ||
-        !(noise.array() > 0.0).all() || !selfDots.allFinite() || !targetDots.allFinite()) {
-        return Eigen::MatrixXd();
+    const bool bProjected = projector.size() > 0;
+    if (n == 0 || selfDots.cols() != n || noise.size() != n || !(noise.array() > 0.0).all() ||
+        !selfDots.allFinite() ||
+        (bProjected &&
+         (projector.rows() != n || projector.cols() != n || !projector.allFinite()))) {
+        return result;
     }
     const Eigen::VectorXd whitener = noise.cwiseInverse();
-    const Eigen::MatrixXd whitened = whitener.asDiagonal() * selfDots * whitener.asDiagonal();
+    const Eigen::MatrixXd dots =
+        bProjected ? Eigen::MatrixXd(projector.transpose() * selfDots * projector) : selfDots;
+    const Eigen::MatrixXd whitened = whitener.asDiagonal() * dots * whitener.asDiagonal();
     // G is symmetric and positive semi-definite: its eigenvalues are its singular values, and
     // the symmetric solver is several times faster than an SVD.
     const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(whitened);
     if (eigen.info() != Eigen::Success) {
-        return Eigen::MatrixXd();
+        return result;
     }
     // Ascending; the largest come last. Rounding may leave tiny negative ones, which count as 0.
     const Eigen::VectorXd values = eigen.eigenvalues().cwiseMax(0.0);
     const double dTotal = values.sum();
     if (!(dTotal > 0.0)) {
-        return Eigen::MatrixXd();
+        return result;
     }
     Eigen::Index nKept = 0;
     double dSum = 0.0;
@@ -38,29 +41,34 @@ Eigen::MatrixXd minimumNormMapping(const Eigen::MatrixXd& selfDots,
             break;
         }
     }
-    const Eigen::MatrixXd vectors = eigen.eigenvectors().rightCols(nKept);
-    const Eigen::VectorXd inverse = values.tail(nKept).cwiseInverse();
-    // W V S^-1 V' W, then the targets' dots in front.
-    const Eigen::MatrixXd left = whitener.asDiagonal() * vectors;
-    if (pComponents) {
-        *pComponents = static_cast<int>(nKept);
-    }
-    return (targetDots * left) * inverse.asDiagonal() * left.transpose();
+    result.left = whitener.asDiagonal() * eigen.eigenvectors().rightCols(nKept);
+    result.inverse = values.tail(nKept).cwiseInverse();
+    result.projector = projector;
+    result.nComponents = static_cast<int>(nKept);
+    return result;
 }
 
-Eigen::MatrixXd projectedMinimumNormMapping(const Eigen::MatrixXd& selfDots,
-                                            const Eigen::MatrixXd& targetDots,
-                                            const Eigen::MatrixXd& projector,
-                                            const Eigen::VectorXd& noise, double dMiss) {
-    if (projector.size() == 0) {
-        return minimumNormMapping(selfDots, targetDots, noise, dMiss);
-    }
-    if (projector.rows() != selfDots.rows() || projector.cols() != selfDots.rows() ||
-        !projector.allFinite()) {
+Eigen::MatrixXd mapOntoTargets(const SMinimumNormInverse& inverse,
+                               const Eigen::MatrixXd& targetDots) {
+    if (inverse.nComponents == 0 || targetDots.cols() != inverse.left.rows() ||
+        !targetDots.allFinite()) {
         return Eigen::MatrixXd();
     }
-    return minimumNormMapping(projector.transpose() * selfDots * projector,
-                              targetDots * projector.transpose(), noise, dMiss);
+    const Eigen::MatrixXd targets =
+        inverse.projector.size() > 0 ? Eigen::MatrixXd(targetDots * inverse.projector.transpose())
+                                     : targetDots;
+    return (targets * inverse.left) * inverse.inverse.asDiagonal() * inverse.left.transpose();
+}
+
+Eigen::MatrixXd minimumNormMapping(const Eigen::MatrixXd& selfDots,
+                                   const Eigen::MatrixXd& targetDots, const Eigen::VectorXd& noise,
+                                   double dMiss, const Eigen::MatrixXd& projector,
+                                   int* pComponents) {
+    const SMinimumNormInverse inverse = invertLeadFieldDots(selfDots, noise, dMiss, projector);
+    if (pComponents) {
+        *pComponents = inverse.nComponents;
+    }
+    return mapOntoTargets(inverse, targetDots);
 }
 
 void applyFieldMapping(const Eigen::MatrixXd& mapping, const double* pIn, Eigen::Index nSamples,

@@ -120,13 +120,15 @@ TEST(MinimumNorm, ReproducesTheMeasuredChannelsAndTruncatesAsAsked) {
         noise(i) = i % 2 ? 5e-13 : 2e-14;
     }
     int nKept = 0;
-    const Eigen::MatrixXd exact = megmapping::minimumNormMapping(self, self, noise, 0.0, &nKept);
+    const Eigen::MatrixXd exact =
+        megmapping::minimumNormMapping(self, self, noise, 0.0, {}, &nKept);
     EXPECT_EQ(nKept, self.rows());
     EXPECT_LT((exact - Eigen::MatrixXd::Identity(self.rows(), self.rows())).cwiseAbs().maxCoeff(),
               1e-6);
 
     int nLoose = 0;
-    const Eigen::MatrixXd loose = megmapping::minimumNormMapping(self, self, noise, 0.05, &nLoose);
+    const Eigen::MatrixXd loose =
+        megmapping::minimumNormMapping(self, self, noise, 0.05, {}, &nLoose);
     EXPECT_LT(nLoose, nKept);
     EXPECT_GT(nLoose, 0);
     const Eigen::MatrixXd projector = loose;
@@ -135,10 +137,10 @@ TEST(MinimumNorm, ReproducesTheMeasuredChannelsAndTruncatesAsAsked) {
 
     EXPECT_EQ(megmapping::minimumNormMapping(self, self.leftCols(3), noise, 1e-4).size(), 0);
     EXPECT_EQ(megmapping::minimumNormMapping(self, self, -noise, 1e-4).size(), 0);
-    EXPECT_EQ(megmapping::projectedMinimumNormMapping(self, self, Eigen::MatrixXd::Identity(3, 3),
-                                                      noise, 1e-4)
-                  .size(),
-              0);
+    EXPECT_EQ(
+        megmapping::minimumNormMapping(self, self, noise, 1e-4, Eigen::MatrixXd::Identity(3, 3))
+            .size(),
+        0);
 }
 
 // The layout the bridge writes: one line naming what is wrong and where.
