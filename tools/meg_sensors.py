@@ -6,6 +6,7 @@ import hashlib
 import json
 import os
 import subprocess
+import sys
 import tempfile
 
 # What --ch-type accepts. mag, grad: one sensor type (planar gradiometers merged pair by pair);
@@ -213,15 +214,15 @@ def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
 
 
 def helper_path():
-    """contourmap-fieldmap: named by CONTOURMAP_FIELDMAP, installed beside the bridge, or built
-    in the source tree's build folder."""
+    """contourmap-fieldmap: named by CONTOURMAP_FIELDMAP, installed beside the bridge (the
+    program running), or built in the source tree's build folder."""
     named = os.environ.get(HELPER_VARIABLE)
     if named:
         return named
-    here = os.path.dirname(os.path.abspath(__file__))
-    root = os.path.dirname(here)
+    bridge = os.path.dirname(os.path.abspath(sys.argv[0] or "."))
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     build = os.environ.get("CM3D_BUILD_DIR") or os.path.join(root, "build")
-    for candidate in (os.path.join(here, HELPER),
+    for candidate in (os.path.join(bridge, HELPER),
                       os.path.join(build, "fieldmap", "megmapping", HELPER)):
         if os.access(candidate, os.X_OK):
             return candidate

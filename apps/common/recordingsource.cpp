@@ -99,10 +99,15 @@ QString _cacheFileFor(const QString& strPath, const SConversionOptions& o) {
         return QString();
     }
     const QString strBridge = _bridgePath();
-    // A new bridge may convert differently, so it is part of the key.
+    // A new bridge may convert differently, so it is part of the key, with its sensor module
+    // (beside it in the sources, in ../share/contourmap3d when installed).
+    const QString strBridgeDir = QFileInfo(strBridge).absolutePath();
+    const QString strSensors =
+        _identity(QFileInfo(strBridgeDir + "/meg_sensors.py")) +
+        _identity(QFileInfo(strBridgeDir + "/../share/contourmap3d/meg_sensors.py"));
     const QString strKey =
         QString("recording %1\nbridge %2\noptions %3|%4|%5|%6")
-            .arg(_identity(info), _identity(QFileInfo(strBridge)),
+            .arg(_identity(info), _identity(QFileInfo(strBridge)) + strSensors,
                  QString::fromStdString(o.strChType), QString::fromStdString(o.strCondition))
             .arg(o.bProjectors ? "proj" : "no-proj", o.bRemoveDc ? "remove-dc" : "keep-dc");
     const QByteArray hash = QCryptographicHash::hash(strKey.toUtf8(), QCryptographicHash::Sha256);
