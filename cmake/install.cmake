@@ -72,12 +72,12 @@ foreach(part Core Dialogs)
         DESTINATION ${CM3D_INSTALL_CMAKEDIR})
 endforeach()
 
-install(TARGETS contourmap-render contourmap-demo
+install(TARGETS contourmap-render contourmap-demo contourmap-fieldmap
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/mne_export.py
     DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME contourmap-mne-export)
 # The bridge's modules, where the installed bridge looks for them (share/contourmap3d/python).
-install(FILES ${PROJECT_SOURCE_DIR}/tools/paged_export.py
+install(FILES ${PROJECT_SOURCE_DIR}/tools/paged_export.py ${PROJECT_SOURCE_DIR}/tools/meg_sensors.py
     DESTINATION ${CMAKE_INSTALL_DATADIR}/contourmap3d/python)
 
 # A static build hands its libraries' own dependencies on to the host's link.

@@ -254,8 +254,10 @@ int CSmoothFieldMap::update(const CShow3DCntMapqv& map, int nKind) {
         _pushDot(p.aExcludedDots, sensor.adPos, p.sphere);
     }
     p.dLimit = 0.0;
+    p.bSequential = !p.aValues.empty();
     for (double d : p.aValues) {
         p.dLimit = std::max(p.dLimit, std::fabs(d));
+        p.bSequential = p.bSequential && d >= 0.0;
     }
     if (!p.bHasSurface) {
         p.aVertexValues.clear();
@@ -438,7 +440,7 @@ int CSmoothFieldMap::getContinuousRange(double& dMin, double& dMax) const {
     if (m_pPriv->aValues.empty()) {
         return 0;
     }
-    dMin = -m_pPriv->dLimit;
+    dMin = m_pPriv->bSequential ? 0.0 : -m_pPriv->dLimit;
     dMax = m_pPriv->dLimit;
     return 1;
 }

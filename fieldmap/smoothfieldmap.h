@@ -27,7 +27,8 @@ public:
     // as the renderer's time-domain, frequency and spectral drawings read them.
     enum EMapKind { kindTime = 0, kindFrequency = 1, kindSpectral = 2 };
     // Colours: the renderer's tables and thresholds (its colour bar holds for both maps), or a
-    // continuous blue-white-red scale symmetric about zero.
+    // continuous blue-white-red scale symmetric about zero (white-red from zero when no value
+    // is negative).
     enum EColorMode { colorThresholds = 0, colorContinuous = 1 };
     enum { nDefaultIsolines = 10, nMaxIsolines = 100 };
 
@@ -40,7 +41,8 @@ public:
     int setColorMode(int nMode);
     int getColorMode() const;
     // Isolines at evenly spaced levels across the continuous scale's range, the zero line
-    // always among them (drawn thicker); 0 for none. 0 and unchanged outside 0..nMaxIsolines.
+    // always among them (drawn thicker) unless the scale starts at 0; 0 for none. 0 and unchanged
+    // outside 0..nMaxIsolines.
     int setIsolineCount(int nCount);
     int getIsolineCount() const;
 
@@ -77,7 +79,8 @@ public:
     int getValueAt(const double adPoint[3], double& dValue) const;
 
     // The continuous scale runs from -L to +L, L the largest absolute value of the sensors
-    // taking part; 0 without values.
+    // taking part, or from 0 to L (white to red) when no value is negative, as for merged
+    // gradiometers; 0 without values.
     int getContinuousRange(double& dMin, double& dMax) const;
     // The isolines' levels, ascending.
     std::vector<double> getIsolineLevels() const;

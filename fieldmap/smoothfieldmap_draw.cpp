@@ -42,10 +42,17 @@ const GLfloat fMarkDotSize = 12.0f;
 // values a surface takes.
 const int nTexturePoints = 4096;
 
-// Levels strictly inside (-dLimit, dLimit), evenly spaced, and zero.
-std::vector<double> _levels(double dLimit, int nCount) {
+// Levels strictly inside (-dLimit, dLimit), evenly spaced, and zero; on a sequential scale
+// strictly inside (0, dLimit), where zero is the scale's end and no line of its own.
+std::vector<double> _levels(double dLimit, int nCount, bool bSequential) {
     std::vector<double> aLevels;
     if (nCount < 1 || !(dLimit > 0.0) || !std::isfinite(dLimit)) {
+        return aLevels;
+    }
+    if (bSequential) {
+        for (int k = 1; k <= nCount; ++k) {
+            aLevels.push_back(dLimit * k / (nCount + 1));
+        }
         return aLevels;
     }
     for (int k = 1; k <= nCount; ++k) {
@@ -96,7 +103,7 @@ void CSmoothFieldMap::continuousColor(double dFraction, float afRgba[4]) {
 
 void CSmoothFieldMap::SPrivate::colorVertices() {
     if (nColorMode == colorContinuous) {
-        dTexLow = -dLimit;
+        dTexLow = bSequential ? 0.0 : -dLimit;
         dTexHigh = dLimit;
     } else {
         // The values the surface takes, so that the texture resolves every colour entry there.
@@ -143,7 +150,7 @@ void CSmoothFieldMap::SPrivate::traceIsolines() {
     if (aVertexValues.size() != aDirections.size()) {
         return;
     }
-    const std::vector<double> aLevels = _levels(dLimit, nIsolines);
+    const std::vector<double> aLevels = _levels(dLimit, nIsolines, bSequential);
     if (aLevels.empty()) {
         return;
     }
@@ -187,7 +194,7 @@ void CSmoothFieldMap::SPrivate::traceIsolines() {
 }
 
 std::vector<double> CSmoothFieldMap::getIsolineLevels() const {
-    return _levels(m_pPriv->dLimit, m_pPriv->nIsolines);
+    return _levels(m_pPriv->dLimit, m_pPriv->nIsolines, m_pPriv->bSequential);
 }
 
 int CSmoothFieldMap::getColorOf(double dValue, float afRgba[4]) const {

@@ -63,6 +63,9 @@ struct CSmoothFieldMap::SPrivate {
     std::vector<double> aSolvedValues; // the values the coefficients were solved for
     Eigen::VectorXd coefficients;      // for values divided by dLimit
     double dLimit = 0.0;
+    // Every value taking part is 0 or more (merged gradiometers): the continuous scale runs
+    // from 0 to dLimit, white to red.
+    bool bSequential = false;
     std::vector<double> aVertexValues;
     // Colours come from a one-dimensional texture of the scale over [dTexLow, dTexHigh], read
     // at each vertex's value, so that a threshold or a colour step falls where the

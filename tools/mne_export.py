@@ -12,9 +12,11 @@ import sys
 import warnings
 from types import SimpleNamespace
 
-# Installed as bin/contourmap-mne-export, the bridge finds its modules in share/contourmap3d/python.
-sys.path.insert(1, os.path.join(os.path.dirname(os.path.realpath(__file__)), os.pardir, "share",
-                                "contourmap3d", "python"))
+# The bridge's modules lie beside this file in the sources and, installed as
+# bin/contourmap-mne-export, in share/contourmap3d/python.
+_HERE = os.path.dirname(os.path.realpath(__file__))
+sys.path[1:1] = [_HERE, os.path.join(os.path.dirname(_HERE), "share", "contourmap3d", "python")]
+import meg_sensors  # noqa: E402
 
 PROG = "mne_export"
 EXIT_FAILURE = 2
@@ -25,9 +27,7 @@ DEFAULT_TF_ROWS = 20
 # Display units: magnetometers fT, planar gradiometers fT/cm, electrodes µV; the rest as stored.
 SCALES = {"mag": 1e15, "ref_meg": 1e15, "grad": 1e13, "eeg": 1e6, "eog": 1e6, "ecg": 1e6,
           "emg": 1e6}
-UNITS = {"mag": "fT", "grad": "fT/cm"}
 KINDS = {"eeg": "eeg", "eog": "eog", "stim": "stim"}
-TYPE_NAMES = {"mag": "magnetometers", "grad": "gradiometers"}
 
 HELP = """\
 Reads a recording that MNE-Python can read and writes it as a JSON recording for
@@ -51,13 +51,23 @@ what is applied:
   with), except the low-pass before decimation described below.
 
 what is written:
-  MEG sensors of one type are the measuring channels ("kind": "meg"), placed at their first coil
-  (device to head coordinates with the recording's dev_head_t, identity without one; mm).
-  Magnetometers (fT) are measured by default when both types are there; --ch-type grad measures
-  the planar gradiometers (fT/cm) instead. The other type stays as "misc" channels, so one colour
-  scale never mixes units. EEG (with its electrode position when known), EOG and stimulus channels
-  keep their kind; everything else is "misc". Channels in info['bads'] are written "good": false.
-  Values: fT and fT/cm for MEG, uV for EEG/EOG/ECG/EMG, as stored for the rest.
+  The measuring channels ("kind": "meg") are placed at their first coil (device to head
+  coordinates with the recording's dev_head_t, identity without one; mm); --ch-type says which:
+    meg      every MEG channel, magnetometers and gradiometers together, mapped by minimum-norm
+             field interpolation onto virtual magnetometers at the magnetometers' places (fT),
+             named after them with _v (docs/field-mapping.md); the default when both types are
+             there, as in MNE-Python's 3-D field maps. Bad channels take no part.
+    mag      the magnetometers (fT)
+    grad     the gradiometers (fT/cm): planar pairs (Neuromag) merged into one channel per place,
+             the root mean square of the two, named as MNE-Python names it (MEG0112 and MEG0113
+             make MEG011x), bad when either is; a planar gradiometer without its partner is left
+             out. Axial gradiometers (CTF, KIT) are measured as they are.
+    planar1, planar2
+             the first or the second gradiometer of each planar pair, signed (fT/cm)
+  The MEG channels that are not measured stay as "misc" channels, so one colour scale never mixes
+  units and no data is lost. EEG (with its electrode position when known), EOG and stimulus
+  channels keep their kind; everything else is "misc". Channels in info['bads'] are written
+  "good": false. Values: fT and fT/cm for MEG, uV for EEG/EOG/ECG/EMG, as stored for the rest.
   Each measuring channel gets a spectral array on one frequency grid (--fmin to --fmax, about
   --fstep apart): row 0 the amplitude spectral density of the whole (cropped) recording
   (Welch, unit/sqrt(Hz)); rows 1.. the Morlet time-frequency amplitude (unit) averaged over
@@ -106,8 +116,9 @@ def parse_args(argv):
     p = Parser(prog=PROG, description=HELP, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("input", metavar="FILE", help="the recording to read")
     p.add_argument("--out", required=True, metavar="FILE.json", help="the JSON file to write")
-    p.add_argument("--ch-type", choices=["mag", "grad"],
-                   help="MEG sensor type measured (default: mag when both are present)")
+    p.add_argument("--ch-type", choices=meg_sensors.CHOICES,
+                   help="what the maps measure: meg, mag, grad, planar1 or planar2 (default: "
+                        "meg when magnetometers and gradiometers are both present)")
     p.add_argument("--condition", metavar="N|NAME", default="0",
                    help="evoked files: the condition's index or comment (default 0)")
     p.add_argument("--no-proj", dest="proj", action="store_false",
@@ -248,16 +259,6 @@ def time_range(np, path, times, tmin, tmax):
     if last < first:
         raise ExportError(path, f"no sample lies between --tmin {tmin:g} and --tmax {tmax:g}")
     return first, last
-
-
-def measuring_type(path, types, wanted):
-    present = [t for t in ("mag", "grad") if t in types]
-    if not present:
-        raise ExportError(path, "the recording has no MEG channels (magnetometers or "
-                                "gradiometers)")
-    if wanted and wanted not in present:
-        raise ExportError(path, f"the recording has no {TYPE_NAMES[wanted]} (--ch-type {wanted})")
-    return wanted or present[0]
 
 
 def device_to_head(np, mne, info):
@@ -422,21 +423,15 @@ def describe(np, mne, args):
                           is_raw=isinstance(inst, mne.io.BaseRaw))
     report_applied(inst, args.proj, rec.is_raw)
     rec.types = inst.get_channel_types()
-    rec.measured = measuring_type(path, rec.types, args.ch_type)
     rec.first, rec.last = time_range(np, path, inst.times, args.tmin, args.tmax)
     rec.times = inst.times[rec.first:rec.last + 1]
     rec.lowpass = float(rec.info["lowpass"] or rec.sfreq / 2.0)
     rec.bads = set(rec.info["bads"])
-    rec.meas = [i for i, t in enumerate(rec.types) if t == rec.measured]
-    # Selections follow the good measuring channels (all of them when every one is bad).
-    rec.judged = [k for k, i in enumerate(rec.meas) if rec.info["ch_names"][i] not in rec.bads]
-    rec.judged = rec.judged or list(range(len(rec.meas)))
     rec.dev_head = device_to_head(np, mne, rec.info)
     rec.projector = raw_projector(np, mne, rec.info, args.proj) if rec.is_raw else None
     rec.coils = [coil_of(np, t, ch["loc"], rec.dev_head)
                  for t, ch in zip(rec.types, rec.info["chs"])]
-    if all(rec.coils[i] is None for i in rec.meas):
-        raise ExportError(path, f"none of the {TYPE_NAMES[rec.measured]} has a sensor position")
+    measure_channels(np, mne, rec, args.ch_type)
     return inst, rec
 
 
@@ -447,6 +442,40 @@ def load(np, inst, rec, args):
         remove_offsets(np, rec, args.remove_dc)
     else:
         rec.data = inst.get_data()[:, rec.first:rec.last + 1]
+
+
+def measure_channels(np, mne, rec, wanted):
+    """The measuring channels (meg_sensors.Measured): rec.meas indexes them among rec.names,
+    after the recording's own channels when they are made from them."""
+    try:
+        rec.measure = meg_sensors.measuring(
+            np, mne, rec.info, rec.types, wanted, lambda i: rec.coils[i], rec.dev_head,
+            os.path.join(cache_folder(), "fieldmaps"))
+    except meg_sensors.SensorError as error:
+        raise ExportError(rec.path, str(error))
+    measure = rec.measure
+    rec.measured = measure.mode
+    rec.names = list(rec.info["ch_names"])
+    if measure.derived:
+        rec.meas = list(range(len(rec.names), len(rec.names) + len(measure.names)))
+        rec.names += measure.names
+        rec.types = rec.types + [meg_sensors.SCALE_TYPES[measure.mode]] * len(measure.names)
+        rec.coils = rec.coils + measure.coils
+        rec.bads = rec.bads | {n for n, good in zip(measure.names, measure.good) if not good}
+    else:
+        rec.meas = list(measure.rows)
+    if getattr(measure, "note", None):
+        progress(measure.note)
+    # Selections follow the good measuring channels (all of them when every one is bad).
+    rec.judged = [k for k, good in enumerate(measure.good) if good] or list(range(len(rec.meas)))
+    if all(rec.coils[i] is None for i in rec.meas):
+        raise ExportError(rec.path, f"none of the {meg_sensors.NAMES[rec.measured]} has a "
+                                    "sensor position")
+
+
+def cache_folder():
+    base = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
+    return os.path.join(base, "contourmap3d")
 
 
 def remove_offsets(np, rec, remove):
@@ -555,7 +584,7 @@ def recording_text(np, mne, rec, out, selection, extra=()):
     """The JSON file, one channel per line like the library's own writer. Without out.samples
     the channels have none (a store holds them); without out.freqs there are no spectra."""
     fiducials = fiducial_points(np, mne, rec.info, rec.dev_head)
-    head = [f'"unit": "{UNITS[rec.measured]}"', f'"sampling_rate": {out.rate!r}',
+    head = [f'"unit": "{meg_sensors.UNITS[rec.measured]}"', f'"sampling_rate": {out.rate!r}',
             f'"first_sample_time": {float(out.t0)!r}']
     if out.freqs is not None:
         head += [f'"frequencies": {numbers(out.freqs, ".9g")}',
@@ -567,8 +596,9 @@ def recording_text(np, mne, rec, out, selection, extra=()):
     head += list(extra)
     spectrum_of = {} if out.freqs is None else {i: out.arrays[k] for k, i in enumerate(rec.meas)}
     lines = []
-    for i, (name, ch_type) in enumerate(zip(rec.info["ch_names"], rec.types)):
-        kind = "meg" if ch_type == rec.measured else KINDS.get(ch_type, "misc")
+    measured = set(rec.meas)
+    for i, (name, ch_type) in enumerate(zip(rec.names, rec.types)):
+        kind = "meg" if i in measured else KINDS.get(ch_type, "misc")
         samples = None if out.samples is None else out.samples[i]
         lines.append(channel_json(name, kind, name not in rec.bads, rec.coils[i],
                                   samples, spectrum_of.get(i)))
@@ -595,19 +625,22 @@ def export(args):
     out = SimpleNamespace()
     n_times = rec.data.shape[1]
     decim = args.decim or max(1, math.ceil(n_times / MAX_WRITTEN_SAMPLES))
-    progress(f"{len(rec.meas)} {TYPE_NAMES[rec.measured]} measured; writing 1 in {decim} of "
-             f"{n_times} samples")
+    progress(f"{len(rec.meas)} {meg_sensors.NAMES[rec.measured]} measured; writing 1 in "
+             f"{decim} of {n_times} samples")
     scales = np.array([SCALES.get(t, 1.0) for t in rec.types])[:, np.newaxis]
-    filtered = [i for i, t in enumerate(rec.types) if t != "stim"]
-    out.samples = lowpass_decimate(mne, rec.data, rec.sfreq, decim, rec.sfreq / decim / 3.0,
-                                   rec.lowpass, filtered) * scales
+    filtered = [i for i, t in enumerate(rec.types[:len(rec.data)]) if t != "stim"]
+    samples = lowpass_decimate(mne, rec.data, rec.sfreq, decim, rec.sfreq / decim / 3.0,
+                               rec.lowpass, filtered)
+    if rec.measure.derived:
+        samples = np.concatenate([samples, rec.measure.apply(np, samples)])
+    out.samples = samples * scales
     out.times, out.rate = rec.times[::decim], rec.sfreq / decim
     out.t0, out.n = float(out.times[0]), len(out.times)
 
     progress("computing the spectrum and the Morlet time-frequency amplitude")
-    out.freqs, out.step, row_times, edges, out.arrays = spectra(
-        np, mne, rec.path, rec.data[rec.meas], rec.sfreq, rec.lowpass, args)
-    out.arrays *= scales[rec.meas][:, :, np.newaxis]
+    out.freqs, out.step, row_times, edges, arrays = spectra(
+        np, mne, rec.path, rec.measure.spectral_rows(np, rec.data), rec.sfreq, rec.lowpass, args)
+    out.arrays = rec.measure.combine_spectra(np, arrays) * scales[rec.meas][:, :, np.newaxis]
     out.row_times, out.edges = row_times + rec.times[0], edges + rec.times[0]
 
     selection = select(np, args, rec, out)

@@ -178,8 +178,10 @@ def export(np, mne, args, inst, rec, bridge):
 def _convert(np, mne, args, inst, rec, bridge, store, first_page, blocks, block, n_blocks,
              n_total, written):
     progress = bridge.progress
+    # Channels made from the recording's own (merged pairs, the field mapping) come after them.
     scales = np.array([bridge.SCALES.get(t, 1.0) for t in rec.types])
-    data_rows = [i for i, t in enumerate(rec.types) if t in bridge.SCALES]
+    n_own = len(rec.info["ch_names"])
+    data_rows = [i for i, t in enumerate(rec.types[:n_own]) if t in bridge.SCALES]
     meas_judged = np.array(rec.meas)[rec.judged]
     stim = stim_channel(rec)
     stored_first = blocks[0] * block
@@ -188,7 +190,7 @@ def _convert(np, mne, args, inst, rec, bridge, store, first_page, blocks, block,
     spectra = Spectra(np, mne, bridge, rec.path, rec.sfreq, n_blocks, block, args) if whole else None
     out = SimpleNamespace(rate=rec.sfreq, t0=float(rec.times[0]), n=n_total, samples=None,
                           freqs=None)
-    progress(f"{len(rec.meas)} {bridge.TYPE_NAMES[rec.measured]} measured; storing "
+    progress(f"{len(rec.meas)} {bridge.meg_sensors.NAMES[rec.measured]} measured; storing "
              f"{stored_n} samples of {len(rec.types)} channels at {rec.sfreq:g} Hz in blocks of "
              f"{PAGE_SECONDS:g} s")
 
@@ -216,6 +218,8 @@ def _convert(np, mne, args, inst, rec, bridge, store, first_page, blocks, block,
         n = data.shape[1]
         if args.remove_dc:
             data[data_rows] -= baseline.offsets(first, n)[data_rows]
+        if rec.measure.derived:
+            data = np.concatenate([data, rec.measure.apply(np, data)])
         data *= scales[:, None]
         with np.errstate(all="ignore"):
             gfp = np.sqrt(np.nanmean(data[meas_judged] ** 2, axis=0))
@@ -248,12 +252,12 @@ def _convert(np, mne, args, inst, rec, bridge, store, first_page, blocks, block,
         raise bridge.ExportError(store, f"cannot write: {error.strerror}")
     with out_file:
         written.append(store)
-        put(npy_header((stored_n, len(rec.types))))
+        put(npy_header((stored_n, len(rec.names))))
         done = 0
         for k in blocks:
             first, data = read(k)
             if spectra is not None:
-                spectra.add(first, data[rec.meas] * scales[rec.meas][:, None])
+                spectra.add(first, rec.measure.spectral_rows(np, data))
             if args.remove_dc and whole:
                 baseline.add(first, data)
             pending.append((first, data))
@@ -275,7 +279,8 @@ def _convert(np, mne, args, inst, rec, bridge, store, first_page, blocks, block,
                          f"({now - started:.0f} s)")
     if spectra is not None:
         progress("the spectra of the whole recording and of its time windows")
-        out.freqs, out.step, centres, edges, out.arrays = spectra.result(rec.path)
+        out.freqs, out.step, centres, edges, arrays = spectra.result(rec.path)
+        out.arrays = rec.measure.combine_spectra(np, arrays) * scales[rec.meas][:, None, None]
         out.row_times = out.t0 + centres / rec.sfreq
         out.edges = out.t0 + (edges - 0.5) / rec.sfreq
     selection = bridge.select(np, args, rec, out, peak=peak)
@@ -292,7 +297,7 @@ def _convert(np, mne, args, inst, rec, bridge, store, first_page, blocks, block,
     except OSError:
         pass
     size = os.path.getsize(store)
-    progress(f"done: {len(rec.types)} channels, {stored_n} samples in {store} "
+    progress(f"done: {len(rec.names)} channels, {stored_n} samples in {store} "
              f"({size / 2 ** 20:.0f} MiB), {len(events)} events, "
              f"{len(inst.annotations)} annotations")
 
@@ -301,7 +306,7 @@ def _write_header(np, mne, rec, bridge, out, selection, path, store, stored_firs
                   growing, events, notes, overview):
     folder = os.path.dirname(os.path.abspath(path))
     name = os.path.relpath(os.path.abspath(store), folder)
-    extra = ['"store": ' + json.dumps({"file": name, "columns": list(range(len(rec.types))),
+    extra = ['"store": ' + json.dumps({"file": name, "columns": list(range(len(rec.names))),
                                        "first": stored_first, "total": n_total,
                                        "growing": growing})]
     if events:

@@ -84,7 +84,9 @@ CColorScale CColorScale::fromSmoothMap(const CSmoothFieldMap& smooth, const CSho
         return fromMap(map, nKind);
     }
     const auto extremes = std::minmax_element(aValues.begin(), aValues.end());
-    return continuous(dMax, *extremes.first, *extremes.second, true);
+    CColorScale scale = continuous(dMax, *extremes.first, *extremes.second, true);
+    scale.m_dColorMin = dMin; // 0 on the sequential scale of non-negative values
+    return scale;
 }
 
 CColorScale::EBand CColorScale::band(double dValue, int* pIndex) const {
@@ -194,7 +196,8 @@ std::vector<CColorScale::STick> CColorScale::ticks() const {
     if (m_bContinuous) {
         add(tickZero, 0.0);
     }
-    if (!named(m_dColorMin)) {
+    // A sequential scale starts at the zero tick.
+    if (!named(m_dColorMin) && !(m_bContinuous && m_dColorMin == 0.0)) {
         add(tickLowerThreshold, m_dColorMin);
     }
     if (m_bHasExtremes) {

@@ -18,7 +18,8 @@ public:
     enum EMapKind { kindTime, kindFrequency, kindSpectral };
     // The same numbers the renderer's colour call returns for the three cases.
     enum EBand { bandNeutral = 0, bandLower = 1, bandUpper = 2 };
-    // A continuous scale has its ends (-L, +L) as thresholds and a tick at zero.
+    // A continuous scale has its ends (-L, +L, or 0 and L for non-negative data) as thresholds
+    // and a tick at zero.
     enum ETick { tickMin, tickLowerThreshold, tickUpperThreshold, tickMax, tickZero };
 
     struct SRgb {
@@ -46,7 +47,8 @@ public:
     static CColorScale continuous(double dLimit, double dDataMin, double dDataMax,
                                   bool bHasExtremes);
     // The scale a smooth field map drew with, after its update from the map: the map's own in
-    // the thresholds mode, the continuous one with the sensors' extremes otherwise.
+    // the thresholds mode, the continuous one with the sensors' extremes otherwise (from 0 when
+    // the map's is).
     static CColorScale fromSmoothMap(const CSmoothFieldMap& smooth, const CShow3DCntMapqv& map,
                                      EMapKind nKind);
 

@@ -41,6 +41,18 @@ qint64 _folderBytes(const QString& strFolder) {
     return nBytes;
 }
 
+// The bridge's own modules: beside it in the sources, in ../share/contourmap3d/python when
+// installed. A changed module may convert differently, as a changed bridge may.
+QString _moduleIdentity(const QString& strBridge) {
+    const QString strDir = QFileInfo(strBridge).absolutePath();
+    QString strText;
+    for (const char* pszModule : {"meg_sensors.py", "paged_export.py"}) {
+        strText += _identity(QFileInfo(strDir + "/" + pszModule)) +
+                   _identity(QFileInfo(strDir + "/../share/contourmap3d/python/" + pszModule));
+    }
+    return strText;
+}
+
 } // namespace
 
 QString CConversionCache::folder() {
@@ -61,7 +73,7 @@ QString CConversionCache::entryFor(const QString& strPath, const SConversionOpti
     // A new bridge may convert differently, so it is part of the key.
     const QString strKey =
         QString("recording %1\nbridge %2\noptions %3|%4|%5|%6")
-            .arg(_identity(info), _identity(QFileInfo(strBridge)),
+            .arg(_identity(info), _identity(QFileInfo(strBridge)) + _moduleIdentity(strBridge),
                  QString::fromStdString(o.strChType), QString::fromStdString(o.strCondition))
             .arg(o.bProjectors ? "proj" : "no-proj", o.bRemoveDc ? "remove-dc" : "keep-dc");
     const QByteArray hash = QCryptographicHash::hash(strKey.toUtf8(), QCryptographicHash::Sha256);

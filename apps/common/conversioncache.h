@@ -8,7 +8,7 @@
 // What reaches the MNE bridge (tools/mne_export.py) when a MEG file is opened; every field is
 // part of the key a conversion is kept under.
 struct SConversionOptions {
-    std::string strChType;    // "mag" or "grad"; empty: the bridge's choice (mag when both)
+    std::string strChType;    // meg, mag, grad, planar1 or planar2; empty: the bridge's choice
     std::string strCondition; // which condition of an evoked file; empty: the first
     bool bProjectors = true;  // apply the recording's SSP projectors
     bool bRemoveDc = true;    // raw files: remove each channel's offset

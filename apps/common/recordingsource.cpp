@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcessEnvironment>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -16,12 +17,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
 const char* const pszFirstPageName = "recording.first.json";
 const char* const pszBridgePrefix = "mne_export: ";
 const char* const pszBridgeVariable = "CONTOURMAP_MNE_EXPORT";
+// Where the bridge finds contourmap-fieldmap, which makes the field mapping of --ch-type meg.
+const char* const pszFieldmapVariable = "CONTOURMAP_FIELDMAP";
 const char* const pszInstallHint = "install MNE-Python with ./run deps in the ContourMap3D "
                                    "sources, or apt-get install python3-mne";
 
@@ -46,6 +50,26 @@ QString _bridgePath() {
     return QString();
 }
 
+// The bridge's environment: contourmap-fieldmap named for it, the one installed beside this
+// program or the one built with it, unless the user named one.
+QProcessEnvironment _bridgeEnvironment() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (environment.contains(pszFieldmapVariable)) {
+        return environment;
+    }
+    const QString strProgram = QFileInfo("/proc/self/exe").symLinkTarget();
+    const QString strInstalled = QFileInfo(strProgram).absolutePath() + "/contourmap-fieldmap";
+    if (!strProgram.isEmpty() && QFileInfo(strInstalled).isExecutable()) {
+        environment.insert(pszFieldmapVariable, strInstalled);
+    }
+#ifdef CM3D_BUILD_FIELDMAP
+    else if (QFileInfo(CM3D_BUILD_FIELDMAP).isExecutable()) {
+        environment.insert(pszFieldmapVariable, CM3D_BUILD_FIELDMAP);
+    }
+#endif
+    return environment;
+}
+
 QString _lastLine(const QByteArray& text) {
     const QList<QByteArray> lines = text.trimmed().split('\n');
     return lines.isEmpty() ? QString() : QString::fromUtf8(lines.last()).trimmed();
@@ -55,7 +79,10 @@ QString _lastLine(const QByteArray& text) {
 
 void addConversionOptions(cxxopts::Options& options) {
     options.add_options(pszConversionGroup)(
-        "ch-type", "MEG sensor type to show: mag or grad (default mag when both are present)",
+        "ch-type",
+        "what the maps measure: meg (every MEG channel mapped onto virtual magnetometers), mag, "
+        "grad (planar pairs merged), planar1 or planar2 (default meg when magnetometers and "
+        "gradiometers are both present)",
         cxxopts::value<std::string>())("condition", "evoked files: the condition, N or NAME",
                                        cxxopts::value<std::string>())(
         "no-proj", "do not apply the recording's SSP projectors")(
@@ -67,8 +94,11 @@ bool readConversionOptions(const cxxopts::ParseResult& r, SConversionOptions& o,
     o = SConversionOptions();
     if (r.count("ch-type")) {
         o.strChType = r["ch-type"].as<std::string>();
-        if (o.strChType != "mag" && o.strChType != "grad") {
-            error = "--ch-type must be mag or grad, not '" + o.strChType + "'";
+        static const char* const apszTypes[] = {"meg", "mag", "grad", "planar1", "planar2"};
+        if (std::find(std::begin(apszTypes), std::end(apszTypes), o.strChType) ==
+            std::end(apszTypes)) {
+            error =
+                "--ch-type must be meg, mag, grad, planar1 or planar2, not '" + o.strChType + "'";
             return false;
         }
     }
@@ -167,6 +197,7 @@ bool CRecordingConverter::_begin(const QString& strPath, const SConversionOption
         args << "--keep-dc";
     }
     m_process.setProgram(strBridge);
+    m_process.setProcessEnvironment(_bridgeEnvironment());
     m_process.setArguments(args);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardOutputFile(QProcess::nullDevice());

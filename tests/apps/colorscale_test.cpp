@@ -272,6 +272,46 @@ TEST(ColorScale, SmoothMapScalesAreTheOnesTheMapDrawsWith) {
     EXPECT_EQ(aKinds.size(), 4u);
 }
 
+// Non-negative values (merged gradiometers, spectra) take a sequential scale from 0: white at 0,
+// the reddest at L, levels inside (0, L) with no zero line, and a bar that starts at 0 with one
+// tick there.
+TEST(ColorScale, NonNegativeValuesTakeASequentialScaleFromZero) {
+    auto pRecording = threeChannels();
+    ASSERT_TRUE(pRecording);
+    CShow3DCntMapqv map;
+    ASSERT_TRUE(loadMapLikeView(map, pRecording.get(), CColorScale::kindFrequency));
+    ASSERT_TRUE(checkMapRange(map, CColorScale::kindFrequency));
+    CSmoothFieldMap smooth;
+    smooth.setColorMode(CSmoothFieldMap::colorContinuous);
+    ASSERT_EQ(smooth.update(map, CSmoothFieldMap::kindFrequency), 1) << smooth.getMessage();
+    double dLow = -1.0, dHigh = 0.0;
+    ASSERT_EQ(smooth.getContinuousRange(dLow, dHigh), 1);
+    EXPECT_EQ(dLow, 0.0);
+    EXPECT_DOUBLE_EQ(dHigh, 8.25);
+    const std::vector<double> aLevels = smooth.getIsolineLevels();
+    ASSERT_EQ(aLevels.size(), static_cast<std::size_t>(CSmoothFieldMap::nDefaultIsolines));
+    EXPECT_GT(aLevels.front(), 0.0);
+    EXPECT_LT(aLevels.back(), dHigh);
+
+    const CColorScale scale = CColorScale::fromSmoothMap(smooth, map, CColorScale::kindFrequency);
+    EXPECT_EQ(scale.colorMin(), 0.0);
+    EXPECT_EQ(scale.barBottom(), 0.0);
+    const CColorScale::SRgb white = scale.rgbAt(0.0);
+    EXPECT_GT(std::min({white.r, white.g, white.b}), 240);
+    const CColorScale::SRgb red = scale.rgbAt(dHigh);
+    EXPECT_GT(red.r, 100);
+    EXPECT_LT(red.g, 60);
+    float afRgba[4];
+    ASSERT_EQ(smooth.getColorOf(0.4 * dHigh, afRgba), 1);
+    EXPECT_NEAR(scale.rgbAt(0.4 * dHigh).g, afRgba[1] * 255, 0.51);
+    int nZeroTicks = 0;
+    for (const CColorScale::STick& tick : scale.ticks()) {
+        EXPECT_GE(tick.dValue, 0.0);
+        nZeroTicks += tick.dValue == 0.0;
+    }
+    EXPECT_EQ(nZeroTicks, 1);
+}
+
 std::vector<CColorScale::STick> ticksOf(const std::vector<CColorScale::ETick>& aKinds) {
     std::vector<CColorScale::STick> aTicks;
     for (CColorScale::ETick nKind : aKinds) {

@@ -311,7 +311,7 @@ TEST(DemoOptions, MapsSelectionsAndConversionOptionsAreRead) {
     const std::pair<std::vector<const char*>, const char*> bad[] = {
         {{"--open", "time,maps"}, "--open: unknown map 'maps'"},
         {{"--cell", "3,4,5"}, "--cell must be ROW,COLUMN"},
-        {{"--ch-type", "eeg"}, "--ch-type must be mag or grad"},
+        {{"--ch-type", "eeg"}, "--ch-type must be meg, mag, grad, planar1 or planar2"},
         {{"stray"}, "unexpected argument 'stray'"}};
     for (const auto& [args, pszError] : bad) {
         CDemoOptions o;

@@ -233,8 +233,14 @@ class ExportTest(unittest.TestCase):
 
     def test_magnetometers_or_gradiometers_are_measured(self):
         both = os.path.join(WORK, "both_raw.fif")
-        mags, grads = export(both), export(both, "--ch-type", "grad")
+        mags, grads = export(both, "--ch-type", "mag"), export(both, "--ch-type", "grad")
         self.assertEqual((mags["unit"], grads["unit"]), ("fT", "fT/cm"))
+        # Both types: every channel mapped onto virtual magnetometers, the originals kept.
+        mapped = export(both)
+        kinds = [c["kind"] for c in mapped["channels"]]
+        self.assertEqual((mapped["unit"], kinds.count("meg"), kinds.count("misc")),
+                         ("fT", N_MEG, 2 * N_MEG))
+        self.assertEqual(mapped["channels"][2 * N_MEG]["name"], "MEG000_v")
         for out, measured in ((mags, slice(0, N_MEG)), (grads, slice(N_MEG, 2 * N_MEG))):
             kinds = np.array([c["kind"] for c in out["channels"]])
             self.assertTrue(all(kinds[measured] == "meg"))
@@ -305,18 +311,18 @@ class ExportTest(unittest.TestCase):
         # The stored magnetometer data is mostly the field the projector removes.
         self.assertGreater(np.abs(stored.data[:n]).max(), 3 * np.abs(projected.data[:n]).max())
         for options, expected in (((), projected), (("--no-proj",), stored)):
-            out = export(path, "--condition", "noise", *options)
+            out = export(path, "--condition", "noise", "--ch-type", "mag", *options)
             samples = np.array([c["samples"] for c in out["channels"][:n]])
             np.testing.assert_allclose(samples, expected.data[:n] * 1e15, rtol=1e-5,
                                        atol=1e-3 * np.abs(samples).max())
         # The first time shown is the response, not the noise.
-        out = export(path, "--condition", "noise")
+        out = export(path, "--condition", "noise", "--ch-type", "mag")
         self.assertAlmostEqual(out["first_sample_time"] + out["selection"]["sample"] / out[
             "sampling_rate"], meg_test_files.RESPONSE_TIME, delta=0.006)
 
     def test_first_time_is_the_field_power_peak_after_the_event(self):
         path, _, times = meg_test_files.make_evoked_file(WORK)
-        out = export(path, "--condition", "artefact")
+        out = export(path, "--condition", "artefact", "--ch-type", "mag")
         samples = np.array([c["samples"] for c in out["channels"][:meg_test_files.N_SENSORS]])
         t = out["first_sample_time"] + np.arange(samples.shape[1]) / out["sampling_rate"]
         # The artefact is the largest value anywhere, and it lies before the event.
@@ -328,7 +334,8 @@ class ExportTest(unittest.TestCase):
         self.assertEqual(grads["unit"], "fT/cm")
         self.assertAlmostEqual(t[grads["selection"]["sample"]], meg_test_files.RESPONSE_TIME,
                                delta=0.006)
-        self.assertEqual(export(path, "--condition", "artefact", "--time", "-0.15")
+        self.assertEqual(export(path, "--condition", "artefact", "--time", "-0.15", "--ch-type",
+                                "mag")
                          ["selection"]["sample"], int(np.abs(t + 0.15).argmin()))
 
     def test_bad_input_gives_one_line_and_status_2(self):
