@@ -172,12 +172,16 @@ void CButterflyPlot::_drawTrialAxis(QPainter& painter, const QRect& area) {
     double dFirst = 0.0, dLast = static_cast<double>(std::max<std::int64_t>(0, m_nSamples - 1));
     const bool bMs = m_pRecording && sampleTimeMs(*m_pRecording, 0.0, dFirst) &&
                      sampleTimeMs(*m_pRecording, dLast, dLast);
-    if (!bMs)
-        dFirst = 0.0;
+    if (!bMs) {
+        // A page of a long recording without a sampling rate counts the recording's samples.
+        dFirst = static_cast<double>(m_nOffset);
+        dLast += static_cast<double>(m_nOffset);
+    }
     for (double dTick : _ticks(dFirst, dLast, std::max(2, area.width() / 90))) {
         const double dSample = (dTick - dFirst) / (dLast > dFirst ? dLast - dFirst : 1.0) *
                                static_cast<double>(std::max<std::int64_t>(1, m_nSamples - 1));
-        const int x = static_cast<int>(std::lround(sampleToX(dSample)));
+        const int x =
+            static_cast<int>(std::lround(sampleToX(static_cast<double>(m_nOffset) + dSample)));
         painter.setPen(grid);
         painter.drawLine(x, area.top(), x, area.bottom());
         painter.setPen(text);
