@@ -18,7 +18,7 @@ UNITS = {"mag": "fT", "grad": "fT/cm", "planar1": "fT/cm", "planar2": "fT/cm", "
 SCALE_TYPES = {"mag": "mag", "grad": "grad", "planar1": "grad", "planar2": "grad", "meg": "mag"}
 NAMES = {"mag": "magnetometers", "grad": "gradiometers", "planar1": "first gradiometers of the "
          "planar pairs", "planar2": "second gradiometers of the planar pairs",
-         "meg": "virtual magnetometers mapped from every MEG channel"}
+         "meg": "virtual magnetometers (every MEG channel mapped)"}
 
 # The minimum-norm mapping as MNE-Python's field maps make it (Hämäläinen & Ilmoniemi 1994):
 # lead fields integrated over a sphere of this radius (m) about the origin, noise levels that
@@ -108,7 +108,7 @@ def measuring(np, mne, info, types, wanted, coil_of, dev_head, cache_dir):
     present = [t for t in ("mag", "grad") if t in types]
     if not present:
         raise SensorError("the recording has no MEG channels (magnetometers or gradiometers)")
-    names, bads, chs = info["ch_names"], set(info["bads"]), info["chs"]
+    names, bads = info["ch_names"], set(info["bads"])
     pairs, lone = planar_pairs(np, mne, info, types)
     mode = wanted or default_type(present)
     if mode in ("mag", "grad") and mode not in present:
@@ -174,7 +174,8 @@ def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
     sensor's place (CTF, KIT). The magnetometers' places keep the map comparable with
     --ch-type mag, sensor for sensor."""
     names, bads, chs = info["ch_names"], set(info["bads"]), info["chs"]
-    meg = [i for i, t in enumerate(types) if t in ("mag", "grad")]
+    # Only sensors with a place take part: a coil without one has no lead field.
+    meg = [i for i, t in enumerate(types) if t in ("mag", "grad") and coil_of(i) is not None]
     sources = [i for i in meg if names[i] not in bads]
     if not sources:
         raise SensorError("every MEG channel is bad: there is nothing to map (--ch-type meg)")
@@ -192,18 +193,10 @@ def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
     }
     # The SSP projection the data had applied (active projectors) applies to the lead fields
     # too, or the mapping would read the removed field as missing signal.
-    active = [p for p in info["projs"] if p["active"]]
-    if active:
-        projector, n_projected, _ = mne.io.proj.make_projector(active, [names[i] for i in sources])
-        if n_projected:
-            request["projector"] = projector.tolist()
-    # The SSP projection the data had applied (active projectors) applies to the lead fields
-    # too, or the mapping would read the removed field as missing signal.
-    active = [p for p in info["projs"] if p["active"]]
-    if active:
-        projector, n_projected, _ = mne.io.proj.make_projector(active, [names[i] for i in sources])
-        if n_projected:
-            request["projector"] = projector.tolist()
+    projector = ssp_projector(np, [p for p in info["projs"] if p["active"]],
+                              [names[i] for i in sources])
+    if projector is not None:
+        request["projector"] = projector.tolist()
     matrix = mapping_matrix(np, request, cache_dir)
     measured = Measured("meg", [names[i] + "_v" for i in places], [coil_of(i) for i in places],
                         [True] * len(places), matrix=matrix, sources=np.asarray(sources, int))
@@ -211,6 +204,23 @@ def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
     measured.note = (f"{len(sources)} MEG channels mapped onto {len(places)} virtual "
                      f"magnetometers at the {where}' places")
     return measured
+
+
+def ssp_projector(np, projs, names):
+    """I - U U' over the channels named, U an orthonormal basis of the projectors' vectors
+    restricted to them (as SSP is applied); None when no vector touches them."""
+    vectors = []
+    for proj in projs:
+        columns = {name: k for k, name in enumerate(proj["data"]["col_names"])}
+        for row in np.atleast_2d(proj["data"]["data"]):
+            vector = np.array([row[columns[n]] if n in columns else 0.0 for n in names])
+            if np.linalg.norm(vector) > 0:
+                vectors.append(vector / np.linalg.norm(vector))
+    if not vectors:
+        return None
+    u, s, _ = np.linalg.svd(np.array(vectors).T, full_matrices=False)
+    u = u[:, s > s[0] * 1e-2]  # nearly dependent vectors remove one direction, not two
+    return np.eye(len(names)) - u @ u.T
 
 
 def helper_path():
