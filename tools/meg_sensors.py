@@ -50,7 +50,10 @@ def planar_pairs(np, mne, info, types):
     places = {}
     for i, (t, ch) in enumerate(zip(types, info["chs"])):
         if t == "grad" and planar(mne, ch):
-            key = tuple(np.round(np.asarray(ch["loc"][:3], float) * 1e5).astype(int).tolist())
+            position = np.asarray(ch["loc"][:3], float)
+            # Within 0.01 mm; one without a position pairs with nothing.
+            key = (tuple(np.round(position * 1e5).astype(int).tolist())
+                   if np.all(np.isfinite(position)) else ("nowhere", i))
             places.setdefault(key, []).append(i)
     pairs = [tuple(group) for group in places.values() if len(group) == 2]
     lone = sorted(i for group in places.values() if len(group) != 2 for i in group)
@@ -72,9 +75,10 @@ class Measured:
     the recording's channels, so a long recording can be converted page by page."""
 
     def __init__(self, mode, names, coils, good, rows=None, pairs=None, matrix=None,
-                 sources=None):
+                 sources=None, note=None):
         self.mode, self.names, self.coils, self.good = mode, names, coils, good
         self.rows, self.pairs, self.matrix, self.sources = rows, pairs, matrix, sources
+        self.note = note  # what the user should know of the choice, for the progress lines
 
     @property
     def derived(self):
@@ -133,19 +137,18 @@ def measuring(np, mne, info, types, wanted, coil_of, dev_head, cache_dir):
 
 def merged_pairs(np, names, bads, pairs, lone, coil_of):
     """One channel per pair, at the pair's place, named as MNE-Python's topographic maps name it
-    (the first name with an x for its last character: MEG0112 and MEG0113 make MEG011x). A pair with a bad member is bad: half a pair is no merged value. Gradiometers
-    without a partner stay in the file as other channels."""
+    (the first name with an x for its last character: MEG0112 and MEG0113 make MEG011x). A pair
+    with a bad member is bad: half a pair is no merged value. Gradiometers without a partner
+    stay in the file as other channels."""
     if lone:
         listed = ", ".join(names[i] for i in lone[:4]) + (" ..." if len(lone) > 4 else "")
         note = f"{len(lone)} planar gradiometers without a partner left out of the map ({listed})"
     else:
         note = None
-    measured = Measured("grad", [names[a][:-1] + "x" for a, _ in pairs],
-                        [coil_of(a) for a, _ in pairs],
-                        [names[a] not in bads and names[b] not in bads for a, b in pairs],
-                        pairs=np.asarray(pairs, int))
-    measured.note = note
-    return measured
+    return Measured("grad", [names[a][:-1] + "x" for a, _ in pairs],
+                    [coil_of(a) for a, _ in pairs],
+                    [names[a] not in bads and names[b] not in bads for a, b in pairs],
+                    pairs=np.asarray(pairs, int), note=note)
 
 
 def coil_geometry(mne, chs, dev_head_t):
@@ -198,12 +201,11 @@ def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
     if projector is not None:
         request["projector"] = projector.tolist()
     matrix = mapping_matrix(np, request, cache_dir)
-    measured = Measured("meg", [names[i] + "_v" for i in places], [coil_of(i) for i in places],
-                        [True] * len(places), matrix=matrix, sources=np.asarray(sources, int))
     where = "magnetometers" if coils[places[0]][1] else "sensors"
-    measured.note = (f"{len(sources)} MEG channels mapped onto {len(places)} virtual "
-                     f"magnetometers at the {where}' places")
-    return measured
+    return Measured("meg", [names[i] + "_v" for i in places], [coil_of(i) for i in places],
+                    [True] * len(places), matrix=matrix, sources=np.asarray(sources, int),
+                    note=f"{len(sources)} MEG channels mapped onto {len(places)} virtual "
+                         f"magnetometers at the {where}' places")
 
 
 def ssp_projector(np, projs, names):

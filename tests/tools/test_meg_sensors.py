@@ -140,7 +140,8 @@ class NeuromagTest(unittest.TestCase):
         evoked.drop_channels(["MEG0023"])
         out, notes = export(save(evoked, "broken-pairs-ave.fif"), "--ch-type", "grad")
         names, _, chans = measured(out)
-        self.assertEqual((len(names), names[0], chans[0].get("good", True)), (101, "MEG001x", False))
+        self.assertEqual((len(names), names[0], chans[0].get("good", True)),
+                         (101, "MEG001x", False))
         self.assertNotIn("MEG002x", names)
         self.assertIn("1 planar gradiometers without a partner left out of the map (MEG0022)",
                       notes)
