@@ -18,7 +18,7 @@ UNITS = {"mag": "fT", "grad": "fT/cm", "planar1": "fT/cm", "planar2": "fT/cm", "
 SCALE_TYPES = {"mag": "mag", "grad": "grad", "planar1": "grad", "planar2": "grad", "meg": "mag"}
 NAMES = {"mag": "magnetometers", "grad": "gradiometers", "planar1": "first gradiometers of the "
          "planar pairs", "planar2": "second gradiometers of the planar pairs",
-         "meg": "virtual magnetometers mapped from every MEG channel"}
+         "meg": "virtual magnetometers (every MEG channel mapped)"}
 
 # The minimum-norm mapping as MNE-Python's field maps make it (Hämäläinen & Ilmoniemi 1994):
 # lead fields integrated over a sphere of this radius (m) about the origin, noise levels that
@@ -50,7 +50,10 @@ def planar_pairs(np, mne, info, types):
     places = {}
     for i, (t, ch) in enumerate(zip(types, info["chs"])):
         if t == "grad" and planar(mne, ch):
-            key = tuple(np.round(np.asarray(ch["loc"][:3], float) * 1e5).astype(int).tolist())
+            position = np.asarray(ch["loc"][:3], float)
+            # Within 0.01 mm; one without a position pairs with nothing.
+            key = (tuple(np.round(position * 1e5).astype(int).tolist())
+                   if np.all(np.isfinite(position)) else ("nowhere", i))
             places.setdefault(key, []).append(i)
     pairs = [tuple(group) for group in places.values() if len(group) == 2]
     lone = sorted(i for group in places.values() if len(group) != 2 for i in group)
@@ -72,9 +75,10 @@ class Measured:
     the recording's channels, so a long recording can be converted page by page."""
 
     def __init__(self, mode, names, coils, good, rows=None, pairs=None, matrix=None,
-                 sources=None):
+                 sources=None, note=None):
         self.mode, self.names, self.coils, self.good = mode, names, coils, good
         self.rows, self.pairs, self.matrix, self.sources = rows, pairs, matrix, sources
+        self.note = note  # what the user should know of the choice, for the progress lines
 
     @property
     def derived(self):
@@ -108,7 +112,7 @@ def measuring(np, mne, info, types, wanted, coil_of, dev_head, cache_dir):
     present = [t for t in ("mag", "grad") if t in types]
     if not present:
         raise SensorError("the recording has no MEG channels (magnetometers or gradiometers)")
-    names, bads, chs = info["ch_names"], set(info["bads"]), info["chs"]
+    names, bads = info["ch_names"], set(info["bads"])
     pairs, lone = planar_pairs(np, mne, info, types)
     mode = wanted or default_type(present)
     if mode in ("mag", "grad") and mode not in present:
@@ -133,19 +137,18 @@ def measuring(np, mne, info, types, wanted, coil_of, dev_head, cache_dir):
 
 def merged_pairs(np, names, bads, pairs, lone, coil_of):
     """One channel per pair, at the pair's place, named as MNE-Python's topographic maps name it
-    (the first name with an x for its last character: MEG0112 and MEG0113 make MEG011x). A pair with a bad member is bad: half a pair is no merged value. Gradiometers
-    without a partner stay in the file as other channels."""
+    (the first name with an x for its last character: MEG0112 and MEG0113 make MEG011x). A pair
+    with a bad member is bad: half a pair is no merged value. Gradiometers without a partner
+    stay in the file as other channels."""
     if lone:
         listed = ", ".join(names[i] for i in lone[:4]) + (" ..." if len(lone) > 4 else "")
         note = f"{len(lone)} planar gradiometers without a partner left out of the map ({listed})"
     else:
         note = None
-    measured = Measured("grad", [names[a][:-1] + "x" for a, _ in pairs],
-                        [coil_of(a) for a, _ in pairs],
-                        [names[a] not in bads and names[b] not in bads for a, b in pairs],
-                        pairs=np.asarray(pairs, int))
-    measured.note = note
-    return measured
+    return Measured("grad", [names[a][:-1] + "x" for a, _ in pairs],
+                    [coil_of(a) for a, _ in pairs],
+                    [names[a] not in bads and names[b] not in bads for a, b in pairs],
+                    pairs=np.asarray(pairs, int), note=note)
 
 
 def coil_geometry(mne, chs, dev_head_t):
@@ -174,7 +177,8 @@ def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
     sensor's place (CTF, KIT). The magnetometers' places keep the map comparable with
     --ch-type mag, sensor for sensor."""
     names, bads, chs = info["ch_names"], set(info["bads"]), info["chs"]
-    meg = [i for i, t in enumerate(types) if t in ("mag", "grad")]
+    # Only sensors with a place take part: a coil without one has no lead field.
+    meg = [i for i, t in enumerate(types) if t in ("mag", "grad") and coil_of(i) is not None]
     sources = [i for i in meg if names[i] not in bads]
     if not sources:
         raise SensorError("every MEG channel is bad: there is nothing to map (--ch-type meg)")
@@ -192,25 +196,33 @@ def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
     }
     # The SSP projection the data had applied (active projectors) applies to the lead fields
     # too, or the mapping would read the removed field as missing signal.
-    active = [p for p in info["projs"] if p["active"]]
-    if active:
-        projector, n_projected, _ = mne.io.proj.make_projector(active, [names[i] for i in sources])
-        if n_projected:
-            request["projector"] = projector.tolist()
-    # The SSP projection the data had applied (active projectors) applies to the lead fields
-    # too, or the mapping would read the removed field as missing signal.
-    active = [p for p in info["projs"] if p["active"]]
-    if active:
-        projector, n_projected, _ = mne.io.proj.make_projector(active, [names[i] for i in sources])
-        if n_projected:
-            request["projector"] = projector.tolist()
+    projector = ssp_projector(np, [p for p in info["projs"] if p["active"]],
+                              [names[i] for i in sources])
+    if projector is not None:
+        request["projector"] = projector.tolist()
     matrix = mapping_matrix(np, request, cache_dir)
-    measured = Measured("meg", [names[i] + "_v" for i in places], [coil_of(i) for i in places],
-                        [True] * len(places), matrix=matrix, sources=np.asarray(sources, int))
     where = "magnetometers" if coils[places[0]][1] else "sensors"
-    measured.note = (f"{len(sources)} MEG channels mapped onto {len(places)} virtual "
-                     f"magnetometers at the {where}' places")
-    return measured
+    return Measured("meg", [names[i] + "_v" for i in places], [coil_of(i) for i in places],
+                    [True] * len(places), matrix=matrix, sources=np.asarray(sources, int),
+                    note=f"{len(sources)} MEG channels mapped onto {len(places)} virtual "
+                         f"magnetometers at the {where}' places")
+
+
+def ssp_projector(np, projs, names):
+    """I - U U' over the channels named, U an orthonormal basis of the projectors' vectors
+    restricted to them (as SSP is applied); None when no vector touches them."""
+    vectors = []
+    for proj in projs:
+        columns = {name: k for k, name in enumerate(proj["data"]["col_names"])}
+        for row in np.atleast_2d(proj["data"]["data"]):
+            vector = np.array([row[columns[n]] if n in columns else 0.0 for n in names])
+            if np.linalg.norm(vector) > 0:
+                vectors.append(vector / np.linalg.norm(vector))
+    if not vectors:
+        return None
+    u, s, _ = np.linalg.svd(np.array(vectors).T, full_matrices=False)
+    u = u[:, s > s[0] * 1e-2]  # nearly dependent vectors remove one direction, not two
+    return np.eye(len(names)) - u @ u.T
 
 
 def helper_path():

@@ -464,7 +464,7 @@ def measure_channels(np, mne, rec, wanted):
         rec.bads = rec.bads | {n for n, good in zip(measure.names, measure.good) if not good}
     else:
         rec.meas = list(measure.rows)
-    if getattr(measure, "note", None):
+    if measure.note:
         progress(measure.note)
     # Selections follow the good measuring channels (all of them when every one is bad).
     rec.judged = [k for k, good in enumerate(measure.good) if good] or list(range(len(rec.meas)))
