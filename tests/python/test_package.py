@@ -37,6 +37,9 @@ def test_picture_is_rgb_rows_top_first_left_on_left(arrays):
     name = m.pick(xs.mean(), ys.mean())
     assert pos[m.ch_names.index(name), 0] < 0
     assert m.pick(2, 2) is None and m.pick(-5, 400) is None
+    smooth = cm.Map(data, pos=pos, size=(300, 200), surface="smooth")
+    ys, xs = np.nonzero(warm(smooth.render(time=0.02)))
+    assert pos[m.ch_names.index(smooth.pick(xs.mean(), ys.mean())), 0] < 0
     # Positive at the front: warm in the top rows.
     front = cm.render(np.tanh(pos[:, 1:2] / 0.03) * 1e-13, pos=pos, size=(300, 200))
     assert np.nonzero(warm(front))[0].mean() < 90 < np.nonzero(cool(front))[0].mean()
@@ -192,3 +195,17 @@ def test_png_notebook_picture_and_animations(arrays, tmp_path):
                              str(tmp_path / "a.mp4")], capture_output=True, text=True).stdout
     assert frames.split() == ["122,5"]
     assert sorted(os.listdir(tmp_path)) == ["a.gif", "a.mp4", "map.png"]
+
+
+def test_installed_package_imports_and_draws(tmp_path, request):
+    subprocess.run(["cmake", "--install", request.config.option.build, "--prefix",
+                    str(tmp_path)], check=True, capture_output=True)
+    folder, = tmp_path.glob("lib/python3*/dist-packages")
+    out = subprocess.run(
+        [sys.executable, "-c", "import contourmap3d, numpy as np\n"
+         "print(contourmap3d.__file__)\n"
+         "print(contourmap3d.render(np.ones((2, 3)) * 1e-13, pos=np.eye(2, 3) * 0.1,"
+         " size=(40, 30)).shape)"],
+        cwd=tmp_path, env=dict(os.environ, PYTHONPATH=str(folder)), capture_output=True,
+        text=True, check=True).stdout.split("\n")
+    assert out[0].startswith(str(folder)) and out[1] == "(30, 40, 3)"
