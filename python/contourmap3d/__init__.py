@@ -15,7 +15,15 @@ colour bars and labels, whose text Qt draws one at a time.
 """
 
 from ._convert import ConversionError
-from ._map import Map, animate, render
 
 __all__ = ["Map", "render", "animate", "ConversionError"]
 __version__ = "0.1.0"
+
+
+def __getattr__(name):
+    # The drawing part loads the compiled module on first use, so that the conversion
+    # (contourmap3d._convert) imports from the source tree alone, as tools/mne_export.py can.
+    if name in ("Map", "render", "animate"):
+        from . import _map
+        return getattr(_map, name)
+    raise AttributeError(f"module 'contourmap3d' has no attribute {name!r}")

@@ -34,16 +34,17 @@ def one_line(error):
     return text[:300] if text else type(error).__name__
 
 
-def measuring_type(types, wanted):
-    """The MEG sensor type the maps measure: wanted, or magnetometers when both are there."""
+def measuring_type(types, wanted, option="ch_type"):
+    """The MEG sensor type the maps measure: wanted, or magnetometers when both are there.
+    option names the choice in messages ("--ch-type" on a command line)."""
     present = [t for t in ("mag", "grad") if t in types]
     if not present:
         raise ConversionError("the recording has no MEG channels (magnetometers or "
                               "gradiometers)")
     if wanted is not None and wanted not in TYPE_NAMES:
-        raise ConversionError(f"ch_type must be 'mag' or 'grad', not {wanted!r}")
+        raise ConversionError(f"{option} must be 'mag' or 'grad', not {wanted!r}")
     if wanted and wanted not in present:
-        raise ConversionError(f"the recording has no {TYPE_NAMES[wanted]} (ch_type {wanted!r})")
+        raise ConversionError(f"the recording has no {TYPE_NAMES[wanted]} ({option} {wanted})")
     return wanted or present[0]
 
 
@@ -237,7 +238,7 @@ def lowpass_decimate(mne, data, sfreq, factor, h_freq, stored_lowpass):
 
 
 def spectra(mne, x, sfreq, stored_lowpass, time_frequency=True, fmin=1.0, fmax=None, fstep=2.0,
-            n_cycles=None, tf_window=None):
+            n_cycles=None, tf_window=None, progress=None):
     """The frequency grid and its spacing, the windows' centres and edges (seconds from the
     first sample) and per row of x the (rows, columns) spectral array in x's unit: row 0 the
     amplitude spectral density (Welch, segments of 1/fstep s), rows 1.. the Morlet amplitude
@@ -269,6 +270,8 @@ def spectra(mne, x, sfreq, stored_lowpass, time_frequency=True, fmin=1.0, fmax=N
     cycles = freqs / 2.0 if n_cycles is None else np.full(len(freqs), float(n_cycles))
     # A wavelet spans 10 standard deviations of its envelope; it must fit into the recording.
     fitting = 2.0 * np.pi * freqs * 0.95 * (n_tf - 1) / (10.0 * sfreq_tf)
+    if progress is not None and np.any(cycles > fitting):
+        progress("shortening the Morlet wavelets to fit the recording")
     cycles = np.minimum(cycles, fitting)
     if not np.all(cycles > 0):
         raise ConversionError(f"the recording ({n_times} samples) is too short for a "
@@ -293,9 +296,10 @@ def spectra(mne, x, sfreq, stored_lowpass, time_frequency=True, fmin=1.0, fmax=N
     return freqs, sfreq / n_fft, row_times, edges, np.concatenate([whole, amplitude], axis=1)
 
 
-def add_spectra(rec, time_frequency):
+def add_spectra(rec, time_frequency, **spectrum_options):
     """The measuring channels' spectral arrays (display unit) and the first bin and cell:
-    the column of the largest mean power, the cell of the largest mean amplitude."""
+    the column of the largest mean power, the cell of the largest mean amplitude.
+    spectrum_options go to spectra() (fmin, fmax, fstep, n_cycles, tf_window, progress)."""
     try:
         import mne
     except ImportError as error:
@@ -304,7 +308,8 @@ def add_spectra(rec, time_frequency):
     x = rec.samples[rec.meas] / SCALES[rec.measured]
     x = np.nan_to_num(x)
     freqs, step, row_times, edges, arrays = spectra(mne, x, rec.sfreq, rec.lowpass,
-                                                    time_frequency=time_frequency)
+                                                    time_frequency=time_frequency,
+                                                    **spectrum_options)
     arrays *= SCALES[rec.measured]
     rec.spectra, rec.freqs, rec.freq_step = arrays, freqs, step
     rec.row_times = np.concatenate([[np.nan], row_times + rec.times[0]])
