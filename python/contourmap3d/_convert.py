@@ -190,13 +190,16 @@ def from_mne(inst, ch_type=None, proj=True, remove_dc=True):
 
 
 def from_arrays(data, pos, names=None, sfreq=1000.0, tmin=0.0, ch_type="mag", bads=()):
-    """Plain arrays as the maps' recording: data (channels, times) in tesla (T/m for planar
-    gradiometers), pos (channels, 3) in metres in head coordinates, NaN where unknown."""
+    """Plain arrays as the maps' recording: data (channels, times) or (channels,) in tesla (T/m
+    for planar gradiometers), pos (channels, 3) in metres in head coordinates, NaN where
+    unknown."""
     data = np.asarray(data)
     pos = np.asarray(pos)
     if data.dtype.kind not in "fiu" or pos.dtype.kind not in "fiu":
         raise TypeError("data and pos must be arrays of numbers")
-    data = np.array(data, dtype=float, ndmin=2)
+    data = np.array(data, dtype=float)
+    if data.ndim == 1:  # one value per channel, as plot_topomap takes them
+        data = data[:, np.newaxis]
     if data.ndim != 2:
         raise ConversionError(f"data must have shape (channels, times), not {data.shape}")
     n_channels, n_times = data.shape
@@ -307,9 +310,12 @@ def add_spectra(rec, time_frequency, **spectrum_options):
                               f"({one_line(error)}): apt-get install python3-mne") from None
     x = rec.samples[rec.meas] / SCALES[rec.measured]
     x = np.nan_to_num(x)
-    freqs, step, row_times, edges, arrays = spectra(mne, x, rec.sfreq, rec.lowpass,
-                                                    time_frequency=time_frequency,
-                                                    **spectrum_options)
+    with warnings.catch_warnings():
+        # MNE's notes on short signals would interleave with a notebook's output.
+        warnings.simplefilter("ignore")
+        freqs, step, row_times, edges, arrays = spectra(mne, x, rec.sfreq, rec.lowpass,
+                                                        time_frequency=time_frequency,
+                                                        **spectrum_options)
     arrays *= SCALES[rec.measured]
     rec.spectra, rec.freqs, rec.freq_step = arrays, freqs, step
     rec.row_times = np.concatenate([[np.nan], row_times + rec.times[0]])

@@ -42,8 +42,9 @@ class Map:
     """A rotatable 3-D contour map of one recording, drawn offscreen (no display needed).
 
     inst is an mne.Evoked, mne.io.Raw or mne.Epochs (averaged), or an array of data in tesla
-    (channels, times; T/m for planar gradiometers) with pos= (channels, 3) in metres in head
-    coordinates, and optionally names=, sfreq= (Hz), tmin= (s) and bads=.
+    ((channels, times) or one value per channel; T/m for planar gradiometers) with pos=
+    (channels, 3) in metres in head coordinates, and optionally names=, sfreq= (Hz), tmin= (s)
+    and bads=.
 
     ch_type chooses the sensor type measured ("mag", the default when both are there, or
     "grad"); proj applies the SSP projectors; keep_dc keeps raw channels' offsets. kind is the

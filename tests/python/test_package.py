@@ -41,7 +41,7 @@ def test_picture_is_rgb_rows_top_first_left_on_left(arrays):
     ys, xs = np.nonzero(warm(smooth.render(time=0.02)))
     assert pos[m.ch_names.index(smooth.pick(xs.mean(), ys.mean())), 0] < 0
     # Positive at the front: warm in the top rows.
-    front = cm.render(np.tanh(pos[:, 1:2] / 0.03) * 1e-13, pos=pos, size=(300, 200))
+    front = cm.render(np.tanh(pos[:, 1] / 0.03) * 1e-13, pos=pos, size=(300, 200))
     assert np.nonzero(warm(front))[0].mean() < 90 < np.nonzero(cool(front))[0].mean()
 
 
