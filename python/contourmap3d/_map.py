@@ -71,7 +71,12 @@ class Map:
             raise ValueError(f"distance must be above 0 m, not {distance!r}")
         if isinstance(isolines, bool) or not isinstance(isolines, (int, np.integer)):
             raise ValueError(f"isolines must be a whole number, not {isolines!r}")
-        vmin, vmax = vlim if vlim is not None else (None, None)
+        try:
+            vmin, vmax = (None, None) if vlim is None else vlim
+        except (TypeError, ValueError):
+            raise ValueError(f"vlim must be (vmin, vmax), not {vlim!r}") from None
+        vmin = None if vmin is None else _number("vlim", vmin)
+        vmax = None if vmax is None else _number("vlim", vmax)
 
         if isinstance(inst, (np.ndarray, list)) and pos is not None:
             rec = _convert.from_arrays(inst, pos, names=names, sfreq=sfreq, tmin=tmin,
@@ -88,11 +93,11 @@ class Map:
                               rec.unit, rec.sfreq, float(rec.times[0]), rec.fiducials)
         if rec.spectra is not None:
             core.set_spectra(rec.meas, rec.spectra, rec.freqs, rec.row_times)
+        rec.samples = None  # the library holds its own copy; a long Raw is not kept twice
         self._map = _CoreMap(
             core, kind, surface == "smooth", int(width), int(height), rotate, distance_mm,
             bool(colorbar), bool(labels), int(isolines), colors == "continuous",
-            None if vmin is None else _number("vlim", vmin) * scale,
-            None if vmax is None else _number("vlim", vmax) * scale)
+            None if vmin is None else vmin * scale, None if vmax is None else vmax * scale)
         self.kind = kind
         self.size = (int(width), int(height))
         # The first selection, as the programs choose it.

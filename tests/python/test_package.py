@@ -95,22 +95,24 @@ def test_conversion_matches_the_bridge(tmp_path, evoked, evoked_file, request):
 def test_mne_objects_of_each_kind(evoked):
     import mne
 
-    base = cm.Map(evoked)
-    assert base._rec.spectra is None  # a time-domain map computes no spectra
+    def samples(inst, **options):
+        return _convert.from_mne(inst, **options).samples
+
+    assert cm.Map(evoked)._rec.spectra is None  # a time-domain map computes no spectra
+    base = samples(evoked)
     # Epochs are averaged.
     epochs = mne.EpochsArray(np.repeat(evoked.data[np.newaxis], 3, axis=0), evoked.info,
                              tmin=evoked.times[0], verbose="error")
-    assert np.allclose(cm.Map(epochs)._rec.samples, base._rec.samples)
+    assert np.allclose(samples(epochs), base)
     # Raw offsets are removed unless kept.
     raw = mne.io.RawArray(evoked.data + 1e-12, evoked.info, verbose="error")
-    assert abs(np.nanmean(cm.Map(raw)._rec.samples)) < 1e-6
-    assert np.allclose(cm.Map(raw, keep_dc=True)._rec.samples, base._rec.samples + 1000.0)
+    assert abs(np.nanmean(samples(raw))) < 1e-6
+    assert np.allclose(samples(raw, remove_dc=False), base + 1000.0)
     # Projectors are applied unless proj=False.
     with_proj = evoked.copy().add_proj(mne.compute_proj_evoked(evoked, n_mag=1,
                                                                verbose="error"))
-    assert np.allclose(cm.Map(with_proj, proj=False)._rec.samples, base._rec.samples)
-    expected = with_proj.copy().apply_proj().data * 1e15
-    assert np.allclose(cm.Map(with_proj)._rec.samples, expected)
+    assert np.allclose(samples(with_proj, proj=False), base)
+    assert np.allclose(samples(with_proj), with_proj.copy().apply_proj().data * 1e15)
     assert not with_proj.proj  # the caller's object is left as it was
     for kind, rows in (("frequency", 1), ("spectral", 21)):
         m = cm.Map(raw, kind=kind, size=(160, 120))
