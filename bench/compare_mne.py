@@ -164,7 +164,7 @@ def time_python(path, runs, warmup=2):
     the_map = contourmap3d.Map(data, pos=pos, names=names, sfreq=sfreq, surface="smooth",
                                colors="continuous", size=(800, 800))
     neighbour = sample + 1 if sample + 1 < data.shape[1] else sample - 1
-    renders = []
+    renders, frames = [], []
     for i in range(warmup + runs):
         the_map.render(sample=neighbour)  # untimed: every timed call is a real change
         gc.collect()
@@ -172,6 +172,8 @@ def time_python(path, runs, warmup=2):
         the_map.render(sample=sample)
         if i >= warmup:
             renders.append((time.perf_counter() - t0) * 1000.0)
+            # The same frame as timed inside the library, in the same call.
+            frames.append(the_map._map.frame_ms)
     info = mne.create_info(names, sfreq, "mag")
     for ch, p in zip(info["chs"], pos):
         ch["loc"][:3] = p
@@ -184,24 +186,28 @@ def time_python(path, runs, warmup=2):
         contourmap3d.render(evoked, time=t, surface="smooth")
         if i >= warmup:
             fresh.append((time.perf_counter() - t0) * 1000.0)
-    return renders, fresh
+    return renders, frames, fresh
 
 
-def python_targets(row, renders, fresh):
+def python_targets(row, renders, frames, fresh):
     """The package's three targets, as table lines."""
     render = statistics.median(renders)
     lines = ["| target | measured | limit | met |", "|---|---:|---:|---|"]
     for name, value, limit, text in (
             ("`Map.render`, smooth map, after its first call / MNE-Python's plot_topomap + "
              "draw", render / row["mne_median"], 0.25, "{:.2f}"),
-            ("`Map.render` / the same frame timed in C++", render / row["smooth_median"], 1.15,
-             "{:.2f} x"),
+            ("`Map.render` / the same frame timed in C++ in the same calls",
+             render / statistics.median(frames), 1.15, "{:.2f} x"),
+            ("`Map.render` / the C++ program's frame (`compare-mne-ours smooth`)",
+             render / row["smooth_median"], 1.15, "{:.2f} x"),
             ("`contourmap3d.render(evoked, time=t)`, fresh `Map`, context included (s)",
              statistics.median(fresh) / 1000.0, 0.5, "{:.3f}")):
         lines.append(f"| {name} | {text.format(value)} | {text.format(limit)} | "
                      f"{'yes' if value <= limit else 'NO'} |")
-    lines.append(f"\n`Map.render` {render:.1f} ms, C++ {row['smooth_median']:.1f} ms, "
-                 f"MNE-Python {row['mne_median']:.1f} ms at {row['channels']} channels.")
+    lines.append(f"\n`Map.render` {render:.1f} ms, in C++ in the same calls "
+                 f"{statistics.median(frames):.1f} ms, the C++ program "
+                 f"{row['smooth_median']:.1f} ms, MNE-Python {row['mne_median']:.1f} ms at "
+                 f"{row['channels']} channels.")
     return lines
 
 
