@@ -114,6 +114,15 @@ def test_mne_objects_of_each_kind(evoked):
     assert np.allclose(samples(with_proj, proj=False), base)
     assert np.allclose(samples(with_proj), with_proj.copy().apply_proj().data * 1e15)
     assert not with_proj.proj  # the caller's object is left as it was
+    # With both sensor types, one is measured and the other kept as other channels.
+    grads = mne.EvokedArray(evoked.data * 1e2, mne.create_info(
+        [f"G{n}" for n in evoked.ch_names], evoked.info["sfreq"], "grad"), tmin=evoked.times[0])
+    for ch, source in zip(grads.info["chs"], evoked.info["chs"]):
+        ch["loc"][:] = source["loc"]
+    both = evoked.copy().add_channels([grads], force_update_info=True)
+    rec = _convert.from_mne(both, ch_type="grad")
+    assert (rec.unit, rec.kinds.count("meg"), rec.kinds.count("misc")) == ("fT/cm", 150, 150)
+    assert np.allclose(rec.samples[150:], base * 1e2 * 1e13 / 1e15)
     for kind, rows in (("frequency", 1), ("spectral", 21)):
         m = cm.Map(raw, kind=kind, size=(160, 120))
         assert m._rec.spectra.shape[1] == rows and m.unit == "fT (spectrum)"
