@@ -11,6 +11,11 @@ positions as magnetometer locations in an Info, so plot_topomap projects them it
 the same values, and times plot_topomap and fig.canvas.draw() on an 8 x 8 inch figure at 100 dpi
 (Agg), defaults otherwise. Figure creation and closing are outside the timed span.
 
+With --python (the contourmap3d package's folder), the same run also times the package at the
+306-channel count: Map.render of the smooth map (continuous colours, 800 x 800) after its first
+call, against plot_topomap + draw and against the same frame timed in C++; and
+contourmap3d.render(evoked, time=t) from a fresh Map, OpenGL context included.
+
 Run through bench/compare_mne, which installs and builds what is missing first.
 """
 
@@ -47,6 +52,8 @@ def parse_args(root):
                    help="the document whose marked section receives the table")
     p.add_argument("--no-docs", action="store_true",
                    help="print only; write neither the plot nor the document")
+    p.add_argument("--python", metavar="DIR",
+                   help="the folder holding the contourmap3d package (build/python): time it too")
     args = p.parse_args()
     if args.runs < 7:
         p.error("--runs must be at least 7")
@@ -133,6 +140,77 @@ def time_mne(info, values, runs, warmup=2):
     return times
 
 
+def python_arrays(path):
+    """The recording's MEG sensors as the package takes arrays: data in T, positions in m."""
+    import numpy as np
+
+    with open(path, encoding="utf-8") as f:
+        rec = json.load(f)
+    chans = [c for c in rec["channels"]
+             if c is not None and c["kind"] == "meg" and c.get("coils") and c.get("samples")]
+    data = np.array([[np.nan if v is None else v for v in c["samples"]] for c in chans]) * 1e-15
+    pos = np.array([c["coils"][0] for c in chans]) / 1000.0
+    return data, pos, [c["name"] for c in chans], rec.get("sampling_rate", 1000.0), \
+        rec.get("selection", {}).get("sample", 0)
+
+
+def time_python(path, runs, warmup=2):
+    """Map.render of the smooth map after its first call, and contourmap3d.render(evoked,
+    time=t) from a fresh Map, both in milliseconds."""
+    import contourmap3d
+    import mne
+
+    data, pos, names, sfreq, sample = python_arrays(path)
+    the_map = contourmap3d.Map(data, pos=pos, names=names, sfreq=sfreq, surface="smooth",
+                               colors="continuous", size=(800, 800))
+    neighbour = sample + 1 if sample + 1 < data.shape[1] else sample - 1
+    renders, frames = [], []
+    for i in range(warmup + runs):
+        the_map.render(sample=neighbour)  # untimed: every timed call is a real change
+        gc.collect()
+        t0 = time.perf_counter()
+        the_map.render(sample=sample)
+        if i >= warmup:
+            renders.append((time.perf_counter() - t0) * 1000.0)
+            # The same frame as timed inside the library, in the same call.
+            frames.append(the_map._map.frame_ms)
+    info = mne.create_info(names, sfreq, "mag")
+    for ch, p in zip(info["chs"], pos):
+        ch["loc"][:3] = p
+    evoked = mne.EvokedArray(data, info)
+    t = float(evoked.times[sample])
+    fresh = []
+    for i in range(warmup + runs):
+        gc.collect()
+        t0 = time.perf_counter()
+        contourmap3d.render(evoked, time=t, surface="smooth")
+        if i >= warmup:
+            fresh.append((time.perf_counter() - t0) * 1000.0)
+    return renders, frames, fresh
+
+
+def python_targets(row, renders, frames, fresh):
+    """The package's three targets, as table lines."""
+    render = statistics.median(renders)
+    lines = ["| target | measured | limit | met |", "|---|---:|---:|---|"]
+    for name, value, limit, text in (
+            ("`Map.render`, smooth map, after its first call / MNE-Python's plot_topomap + "
+             "draw", render / row["mne_median"], 0.25, "{:.2f}"),
+            ("`Map.render` / the same frame timed in C++ in the same calls",
+             render / statistics.median(frames), 1.15, "{:.2f} x"),
+            ("`Map.render` / the C++ program's frame (`compare-mne-ours smooth`)",
+             render / row["smooth_median"], 1.15, "{:.2f} x"),
+            ("`contourmap3d.render(evoked, time=t)`, fresh `Map`, context included (s)",
+             statistics.median(fresh) / 1000.0, 0.5, "{:.3f}")):
+        lines.append(f"| {name} | {text.format(value)} | {text.format(limit)} | "
+                     f"{'yes' if value <= limit else 'NO'} |")
+    lines.append(f"\n`Map.render` {render:.1f} ms, in C++ in the same calls "
+                 f"{statistics.median(frames):.1f} ms, the C++ program "
+                 f"{row['smooth_median']:.1f} ms, MNE-Python {row['mne_median']:.1f} ms at "
+                 f"{row['channels']} channels.")
+    return lines
+
+
 def write_plot(path, rows):
     import matplotlib.pyplot as plt
 
@@ -192,8 +270,10 @@ def main():
     import mne
     mne.set_log_level("ERROR")
 
+    if args.python:
+        sys.path.insert(0, args.python)
     host = machine()
-    rows, gl = [], {}
+    rows, gl, python_lines = [], {}, []
     with tempfile.TemporaryDirectory(prefix="cm3d-compare-") as tmp:
         for n in args.channel_counts:
             path = os.path.join(tmp, f"synthetic-{n}.json")
@@ -206,6 +286,8 @@ def main():
             for key in ("ours", "smooth", "mne"):
                 row[key + "_median"] = statistics.median(row[key + "_times"])
             rows.append(row)
+            if args.python and n == 306:
+                python_lines = python_targets(row, *time_python(path, args.runs))
             print(f"{row['channels']:4d} channels: ours {row['ours_median']:7.1f} ms, "
                   f"smooth {row['smooth_median']:7.1f} ms, "
                   f"MNE-Python {row['mne_median']:7.1f} ms, ratios "
@@ -228,6 +310,12 @@ def main():
     ]
     print()
     print("\n".join(lines))
+    if python_lines:
+        print("\nFrom Python (contourmap3d), 306 channels:\n")
+        print("\n".join(python_lines))
+    elif args.python:
+        print("\ncompare_mne: --python times the package at 306 channels; --channels has none",
+              file=sys.stderr)
     if not args.no_docs:
         write_plot(args.plot, rows)
         print(f"\nplot: {os.path.relpath(args.plot, root)}")

@@ -5,31 +5,24 @@
 
 #include "frameencoder.h"
 #include "glpngwrite.h"
+#include "mapframe.h"
 #include "overlay.h"
 #include "recordingsource.h"
 #include "renderoptions.h"
 #include "selectionrule.h"
 
-#include "bscmagsns.h"
 #include "colorscale.h"
 #include "gl4dqv.h"
-#include "glimagetarget.h"
 #include "glofflinecontext.h"
-#include "mdchannel.h"
 #include "mdtrial.h"
 #include "megdata.h"
 #include "show3dcntmap.h"
 #include "smoothfieldmap.h"
-#include "spctmchnl.h"
 #include "spctmtrial.h"
 #include "syntheticrecording.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -46,6 +39,12 @@ int _fail(const std::string& message) {
 
 // Applies the selections asked for and --channel to the recording; false with a message when
 // one lies outside the data.
+// What every picture of a run shares.
+struct SRenderJob {
+    const CRenderOptions& o;
+    SMapFrameJob frame;
+};
+
 bool _applySelection(const CRenderOptions& o, CMEGDataqv& recording, std::string& error) {
     if (!applySelectionRequest(o.selection, recording, error)) {
         return false;
@@ -81,150 +80,6 @@ const char* _mapName(CRenderOptions::EMap nMap) {
     }
 }
 
-// The camera of a frame, read inside it.
-struct SFrameCamera {
-    GLdouble adModel[16];
-    GLdouble adProjection[16];
-    GLint anViewport[4];
-};
-
-bool _project(const SFrameCamera& camera, double x, double y, double z, double& wx, double& wy,
-              double& wz) {
-    return gluProject(x, y, z, camera.adModel, camera.adProjection, camera.anViewport, &wx, &wy,
-                      &wz) == GL_TRUE;
-}
-
-// The names of the sensors the map draws, where their spheres appear; a sensor farther from
-// the camera than the head's centre is hidden behind the head and gets none.
-std::vector<SSensorLabel> _sensorLabels(CShow3DCntMapqv& map, CRenderOptions::EMap nMap,
-                                        const SFrameCamera& camera) {
-    std::vector<SSensorLabel> aLabels;
-    CMDTrialqv* pTrial = map.m_pTrial;
-    CMDChannelqv** ppChannels = pTrial ? pTrial->getAllChannelPt() : nullptr;
-    if (!ppChannels) {
-        return aLabels;
-    }
-    // Positions are drawn in single precision around the centre while autofit place is on.
-    const double dCenterX = static_cast<float>(map.m_dCenterX);
-    const double dCenterY = static_cast<float>(map.m_dCenterY);
-    const double dCenterZ = static_cast<float>(map.m_dCenterZ);
-    double cx = 0.0, cy = 0.0, czDepth = 0.0;
-    if (map.m_bAutofitPlace) {
-        _project(camera, 0.0, 0.0, 0.0, cx, cy, czDepth);
-    } else {
-        _project(camera, dCenterX, dCenterY, dCenterZ, cx, cy, czDepth);
-    }
-    // The camera's x axis in scene coordinates: a sphere's radius along it shows in full.
-    double ax = camera.adModel[0], ay = camera.adModel[4], az = camera.adModel[8];
-    const double dLength = std::sqrt(ax * ax + ay * ay + az * az);
-    if (dLength > 0.0) {
-        ax /= dLength;
-        ay /= dLength;
-        az /= dLength;
-    }
-    const double dHeight = camera.anViewport[1] + camera.anViewport[3];
-    for (int i = 0; i < pTrial->getTotalChannel(); ++i) {
-        CMDChannelqv* pChannel = ppChannels[i];
-        CBscMagSnsqv* pCoil =
-            pChannel && pChannel->isMEGMeasureChannel() ? pChannel->getMEGCoilqv(0) : nullptr;
-        if (!pCoil) {
-            continue;
-        }
-        if (nMap == CRenderOptions::mapSpectral) {
-            // The spectral map leaves out sensors without spectral data.
-            CSpctmChnlqv* pSpctm = pChannel->getSpctmChnl(false, map.m_nSpctmSelector);
-            if (!pSpctm || !pSpctm->getSpctmDataPtr(map.m_nDataSelector, nullptr, nullptr)) {
-                continue;
-            }
-        }
-        double x = 0.0, y = 0.0, z = 0.0;
-        pCoil->getCoilPositionD(x, y, z);
-        if (map.m_bAutofitPlace) {
-            x -= dCenterX;
-            y -= dCenterY;
-            z -= dCenterZ;
-        }
-        double wx = 0.0, wy = 0.0, wz = 0.0, ex = 0.0, ey = 0.0, ez = 0.0;
-        if (!_project(camera, x, y, z, wx, wy, wz) || !(wz <= czDepth) || wz < 0.0) {
-            continue;
-        }
-        const double r = map.m_dSensorSize;
-        _project(camera, x + r * ax, y + r * ay, z + r * az, ex, ey, ez);
-        aLabels.push_back(
-            {wx, dHeight - wy, std::hypot(ex - wx, ey - wy), pChannel->m_strChnlName});
-    }
-    return aLabels;
-}
-
-// What every picture of a run shares.
-struct SRenderJob {
-    const CRenderOptions& o;
-    CGLOfflineContextqv& context;
-    CShow3DCntMapqv& map;
-    int nPanelWidth; // 0 without a colour bar
-    std::string strUnit;
-    CSmoothFieldMap* pSmooth; // null: the map's own surface of fans
-};
-
-// Draws one frame of the map with its labels and colour bar into rgba (nWidth x nHeight).
-bool _renderImage(SRenderJob& job, std::vector<unsigned char>& rgba, int& nWidth, int& nHeight,
-                  std::string& error) {
-    SFrameCamera camera{};
-    int bSmoothDrawn = 1;
-    const int bDrawn = job.context.renderFrame([&]() {
-        glGetDoublev(GL_MODELVIEW_MATRIX, camera.adModel);
-        glGetDoublev(GL_PROJECTION_MATRIX, camera.adProjection);
-        glGetIntegerv(GL_VIEWPORT, camera.anViewport);
-        if (job.pSmooth) {
-            bSmoothDrawn = job.pSmooth->draw(job.map, smoothMapKind(_kind(job.o.nMap)));
-            return;
-        }
-        switch (job.o.nMap) {
-        case CRenderOptions::mapFrequency:
-            job.map.show3DCntMapFrqc();
-            break;
-        case CRenderOptions::mapSpectral:
-            job.map.show3DCntMapSpctm();
-            break;
-        default:
-            job.map.show3DCntMap();
-        }
-    });
-    if (!bSmoothDrawn) {
-        error = std::string("the smooth map cannot be drawn: ") + job.pSmooth->getMessage();
-        return false;
-    }
-    CGLImageTargetqv* pTarget = job.context.target();
-    if (!bDrawn || !pTarget || !pTarget->hasFrame()) {
-        error = "rendering failed: " + job.context.getLastError();
-        return false;
-    }
-    const int nMapWidth = pTarget->getImageWidth();
-    nHeight = pTarget->getImageHeight();
-    nWidth = nMapWidth + job.nPanelWidth;
-    const std::vector<unsigned char>& frame = pTarget->getImage();
-    rgba.assign(static_cast<std::size_t>(nWidth) * nHeight * 4, 0);
-    for (int y = 0; y < nHeight; ++y) {
-        unsigned char* pRow = rgba.data() + static_cast<std::size_t>(y) * nWidth * 4;
-        std::copy_n(frame.data() + static_cast<std::size_t>(y) * nMapWidth * 4, nMapWidth * 4,
-                    pRow);
-        for (int x = nMapWidth; x < nWidth; ++x) {
-            pRow[x * 4 + 3] = 255;
-        }
-    }
-    if (job.o.bLabels || job.nPanelWidth > 0) {
-        const std::vector<SSensorLabel> aLabels = job.o.bLabels
-                                                      ? _sensorLabels(job.map, job.o.nMap, camera)
-                                                      : std::vector<SSensorLabel>();
-        const CColorScale scale =
-            job.pSmooth ? CColorScale::fromSmoothMap(*job.pSmooth, job.map, _kind(job.o.nMap))
-                        : CColorScale::fromMap(job.map, _kind(job.o.nMap));
-        drawOverlays(rgba.data(), nWidth, nHeight, nMapWidth, aLabels,
-                     job.nPanelWidth > 0 ? &scale : nullptr, job.strUnit);
-    }
-    return true;
-}
-
 // Renders the frames of --frames, handing each to the encoder thread.
 int _renderSequence(SRenderJob& job, CMEGDataqv& recording) {
     const CRenderOptions& o = job.o;
@@ -243,9 +98,9 @@ int _renderSequence(SRenderJob& job, CMEGDataqv& recording) {
             error = "sample " + std::to_string(nSample) + " cannot be selected";
             break;
         }
-        checkMapRange(job.map, _kind(o.nMap));
+        checkMapRange(job.frame.map, _kind(o.nMap));
         std::vector<unsigned char> rgba;
-        if (!_renderImage(job, rgba, nWidth, nHeight, error)) {
+        if (!renderMapFrame(job.frame, rgba, nWidth, nHeight, error)) {
             break;
         }
         aFiles.push_back(frameFileName(o.strOut, k + 1));
@@ -381,17 +236,14 @@ int main(int argc, char** argv) {
     smooth.setColorMode(o.bContinuous ? CSmoothFieldMap::colorContinuous
                                       : CSmoothFieldMap::colorThresholds);
     SRenderJob job{o,
-                   context,
-                   map,
-                   0,
-                   scaleUnit(pRecording.get(), _kind(o.nMap)),
-                   o.bSmooth ? &smooth : nullptr};
+                   {_kind(o.nMap), context, map, o.bLabels, 0,
+                    scaleUnit(pRecording.get(), _kind(o.nMap)), o.bSmooth ? &smooth : nullptr}};
     if (o.bColorbar || o.bLabels) {
         pTextDrawing = startTextDrawing();
         if (o.bColorbar) {
-            job.nPanelWidth = colorBarPanelWidthFor(o.nHeight, job.strUnit);
+            job.frame.nPanelWidth = colorBarPanelWidthFor(o.nHeight, job.frame.strUnit);
             // Video encoders for yuv420p want an even width.
-            job.nPanelWidth += (o.nWidth + job.nPanelWidth) % 2;
+            job.frame.nPanelWidth += (o.nWidth + job.frame.nPanelWidth) % 2;
         }
     }
     if (o.bFrames) {
@@ -399,7 +251,7 @@ int main(int argc, char** argv) {
     }
     std::vector<unsigned char> rgba;
     int nWidth = 0, nHeight = 0;
-    if (!_renderImage(job, rgba, nWidth, nHeight, error)) {
+    if (!renderMapFrame(job.frame, rgba, nWidth, nHeight, error)) {
         return _fail(error);
     }
     if (!writeRgbaPng(o.strOut, rgba.data(), nWidth, nHeight, -1, error)) {
