@@ -63,6 +63,20 @@ def make_recording(path, minutes, work):
 
 def timed(command, env=None):
     """Wall seconds and peak resident memory (MiB) of a command, through GNU time."""
+    return timed_output(command, env)[:2]
+
+
+MNE_READ = """import sys, time, mne
+mne.set_log_level("ERROR")
+start = time.monotonic()
+raw = mne.io.read_raw_fif(sys.argv[1], preload=True)
+print(f"preload {time.monotonic() - start:.3f}")
+raw.apply_proj()
+"""
+
+
+def timed_output(command, env=None):
+    """Wall seconds, peak resident memory (MiB) and standard output of a command."""
     start = time.monotonic()
     run = subprocess.run(["/usr/bin/time", "-f", "MAXRSS %M", *command], capture_output=True,
                          text=True, env=env)
@@ -70,13 +84,7 @@ def timed(command, env=None):
     if run.returncode != 0:
         sys.exit(f"bench-raw: {' '.join(command)} failed: {run.stderr.strip()[-500:]}")
     rss = int(re.findall(r"MAXRSS (\d+)", run.stderr)[-1]) / 1024.0
-    return seconds, rss
-
-
-MNE_READ = """import sys, mne
-mne.set_log_level("ERROR")
-mne.io.read_raw_fif(sys.argv[1], preload=True).apply_proj()
-"""
+    return seconds, rss, run.stdout
 
 
 def main():
@@ -84,7 +92,8 @@ def main():
     p.add_argument("minutes", nargs="*", type=float, default=[10, 60])
     p.add_argument("--render", required=True)
     p.add_argument("--bridge", required=True)
-    p.add_argument("--demo", help="contourmap-demo, to time its first map and memory")
+    p.add_argument("--demo", help="bench-raw-demo: the demo window in process, for its first map, "
+                                  "page changes and memory")
     args = p.parse_args()
     rows = []
     with tempfile.TemporaryDirectory(prefix="bench-raw-") as work:
@@ -94,7 +103,8 @@ def main():
             make_recording(path, minutes, work)
             cache = os.path.join(work, "cache")
             env = dict(os.environ, XDG_CACHE_HOME=cache)
-            t_mne, m_mne = timed([sys.executable, "-c", MNE_READ, path])
+            t_mne, m_mne, said = timed_output([sys.executable, "-c", MNE_READ, path])
+            t_preload = float(re.findall(r"preload ([0-9.]+)", said)[0])
             shutil.rmtree(cache, ignore_errors=True)
             t_first, m_first = timed([args.render, "--recording", path, "--time",
                                       str(minutes * 30), "--out", os.devnull], env)
@@ -104,21 +114,29 @@ def main():
             timed([args.render, "--recording", path, "--out", os.devnull], env)
             t_cached, m_cached = timed([args.render, "--recording", path, "--time",
                                         str(minutes * 30), "--out", os.devnull], env)
-            rows.append((minutes, t_mne, m_mne, t_bridge, m_bridge, t_first, m_first, t_cached,
-                         m_cached, os.path.getsize(out[:-5] + ".npy")))
+            demo = "n/a"
+            if args.demo:
+                shutil.rmtree(cache, ignore_errors=True)
+                _, m_demo, said = timed_output([args.demo, path, "30"], env)
+                first = float(re.findall(r"first-map ([0-9.]+)", said)[0])
+                page = re.findall(r"page-change-ms ([0-9.]+) ([0-9.]+)", said)[0]
+                demo = (f"{first:.2f} s to the first map; page change {page[0]} ms (max "
+                        f"{page[1]}); {m_demo:.0f} MiB")
+            rows.append((minutes, t_preload, t_mne, m_mne, t_bridge, m_bridge, t_first, m_first,
+                         t_cached, m_cached, os.path.getsize(out[:-5] + ".npy"), demo))
             for name in os.listdir(work):
                 if name.startswith(("long", "converted")):
                     os.remove(os.path.join(work, name))
             shutil.rmtree(cache, ignore_errors=True)
-    print("| minutes | MNE preload + apply_proj | bridge, whole conversion | ratio | bridge peak "
-          "memory | render --time T, uncached | render from the cache | store on disk |")
-    print("|---|---|---|---|---|---|---|---|")
-    for (minutes, t_mne, m_mne, t_bridge, m_bridge, t_first, m_first, t_cached, m_cached,
-         size) in rows:
-        print(f"| {minutes:g} | {t_mne:.1f} s ({m_mne:.0f} MiB) | {t_bridge:.1f} s | "
-              f"{t_bridge / t_mne:.2f} | {m_bridge:.0f} MiB | {t_first:.2f} s "
-              f"({m_first:.0f} MiB) | {t_cached:.2f} s ({m_cached:.0f} MiB) | "
-              f"{size / 1e9:.2f} GB |")
+    print("| minutes | MNE preload (+ apply_proj) | bridge, whole conversion | ratio | bridge peak "
+          "memory | render --time T, uncached | render from the cache | store on disk | demo |")
+    print("|---|---|---|---|---|---|---|---|---|")
+    for (minutes, t_preload, t_mne, m_mne, t_bridge, m_bridge, t_first, m_first, t_cached,
+         m_cached, size, demo) in rows:
+        print(f"| {minutes:g} | {t_preload:.1f} s ({t_mne:.1f} s, {m_mne:.0f} MiB) | "
+              f"{t_bridge:.1f} s | {t_bridge / t_mne:.2f} | {m_bridge:.0f} MiB | "
+              f"{t_first:.2f} s ({m_first:.0f} MiB) | {t_cached:.2f} s ({m_cached:.0f} MiB) | "
+              f"{size / 1e9:.2f} GB | {demo} |")
 
 
 if __name__ == "__main__":
