@@ -157,7 +157,7 @@ def coil_geometry(mne, chs, dev_head_t):
     (CTF and KIT axial gradiometers are of MNE's type mag too)."""
     from mne.forward._make_forward import _create_meg_coils  # no public road to the coils
     coils = _create_meg_coils(chs, "normal", dev_head_t)
-    magnetometer = mne.io.constants.FWD.COILC_MAG
+    magnetometer = 1  # the coil class of magnetometers in MNE-Python's coil definition file
     return [({"points": c["rmag"].tolist(), "normals": c["cosmag"].tolist(),
               "weights": c["w"].tolist()}, c["coil_class"] == magnetometer) for c in coils]
 
