@@ -149,6 +149,26 @@ int CSmoothFieldMap::SPrivate::fail(const std::string& strWhy) {
     return 0;
 }
 
+bool CSmoothFieldMap::SPrivate::wavesNonNegative(CMDChannelqv** ppChannels) {
+    std::vector<std::pair<const double*, std::int64_t>> aWaves;
+    for (int nSlot : aSlots) {
+        aWaves.emplace_back(ppChannels[nSlot]->getDataWave(), ppChannels[nSlot]->getSampleCount());
+    }
+    if (aWaves == aScannedWaves) {
+        return bWavesNonNegative; // a recording's samples do not change once loaded
+    }
+    aScannedWaves = aWaves;
+    bWavesNonNegative = true;
+    for (const auto& wave : aWaves) {
+        // NaN (a gap) has no sign; a host serving its own array (count 0) cannot be scanned
+        // and its selected value alone decides.
+        for (std::int64_t k = 0; wave.first && k < wave.second && bWavesNonNegative; ++k) {
+            bWavesNonNegative = !(wave.first[k] < 0.0);
+        }
+    }
+    return bWavesNonNegative;
+}
+
 int CSmoothFieldMap::update(const CShow3DCntMapqv& map, int nKind) {
     SPrivate& p = *m_pPriv;
     p.strMessage.clear();
@@ -258,6 +278,9 @@ int CSmoothFieldMap::update(const CShow3DCntMapqv& map, int nKind) {
     for (double d : p.aValues) {
         p.dLimit = std::max(p.dLimit, std::fabs(d));
         p.bSequential = p.bSequential && d >= 0.0;
+    }
+    if (p.bSequential && nKind == kindTime) {
+        p.bSequential = p.wavesNonNegative(ppChannels);
     }
     if (!p.bHasSurface) {
         p.aVertexValues.clear();

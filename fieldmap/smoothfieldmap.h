@@ -79,8 +79,9 @@ public:
     int getValueAt(const double adPoint[3], double& dValue) const;
 
     // The continuous scale runs from -L to +L, L the largest absolute value of the sensors
-    // taking part, or from 0 to L (white to red) when no value is negative, as for merged
-    // gradiometers; 0 without values.
+    // taking part, or from 0 to L (white to red) for data that is never negative, as merged
+    // gradiometers and spectra (time domain: no sample of those channels below 0); 0 without
+    // values.
     int getContinuousRange(double& dMin, double& dMax) const;
     // The isolines' levels, ascending.
     std::vector<double> getIsolineLevels() const;

@@ -7,8 +7,12 @@
 #include "smoothfieldmap.h"
 #include "sphericalspline.h"
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+class CMDChannelqv;
 
 struct CSmoothFieldMap::SPrivate {
     // Settings.
@@ -63,9 +67,13 @@ struct CSmoothFieldMap::SPrivate {
     std::vector<double> aSolvedValues; // the values the coefficients were solved for
     Eigen::VectorXd coefficients;      // for values divided by dLimit
     double dLimit = 0.0;
-    // Every value taking part is 0 or more (merged gradiometers): the continuous scale runs
-    // from 0 to dLimit, white to red.
+    // Non-negative data (merged gradiometers, spectra): the continuous scale runs from 0 to
+    // dLimit, white to red. In the time domain every sample of the channels taking part
+    // decides, so that signed data positive at one sample keeps its two-sided scale.
     bool bSequential = false;
+    // The waves last scanned for a sign (data, count per channel) and whether all were >= 0.
+    std::vector<std::pair<const double*, std::int64_t>> aScannedWaves;
+    bool bWavesNonNegative = false;
     std::vector<double> aVertexValues;
     // Colours come from a one-dimensional texture of the scale over [dTexLow, dTexHigh], read
     // at each vertex's value, so that a threshold or a colour step falls where the
@@ -84,6 +92,9 @@ struct CSmoothFieldMap::SPrivate {
 
     int fail(const std::string& strWhy);
     bool buildLayout();
+    // Whether every sample of the channels taking part (aSlots) is 0 or more; scanned once per
+    // set of waves.
+    bool wavesNonNegative(CMDChannelqv** ppChannels);
     void interpolate();
     void colorVertices();
     // The scale's colours from dTexLow to dTexHigh, nTexels of them.

@@ -157,7 +157,7 @@ def coil_geometry(mne, chs, dev_head_t):
     (CTF and KIT axial gradiometers are of MNE's type mag too)."""
     from mne.forward._make_forward import _create_meg_coils  # no public road to the coils
     coils = _create_meg_coils(chs, "normal", dev_head_t)
-    magnetometer = mne.io.constants.FWD.COILC_MAG
+    magnetometer = 1  # the coil class of magnetometers in MNE-Python's coil definition file
     return [({"points": c["rmag"].tolist(), "normals": c["cosmag"].tolist(),
               "weights": c["w"].tolist()}, c["coil_class"] == magnetometer) for c in coils]
 
@@ -181,7 +181,8 @@ def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
     meg = [i for i, t in enumerate(types) if t in ("mag", "grad") and coil_of(i) is not None]
     sources = [i for i in meg if names[i] not in bads]
     if not sources:
-        raise SensorError("every MEG channel is bad: there is nothing to map (--ch-type meg)")
+        raise SensorError("every MEG channel is bad or has no position: there is nothing to map "
+                          "(--ch-type meg)")
     geometry = coil_geometry(mne, [chs[i] for i in meg], info["dev_head_t"])
     coils = dict(zip(meg, geometry))
     places = [i for i in meg if coils[i][1]]

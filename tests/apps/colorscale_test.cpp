@@ -310,6 +310,26 @@ TEST(ColorScale, NonNegativeValuesTakeASequentialScaleFromZero) {
         nZeroTicks += tick.dValue == 0.0;
     }
     EXPECT_EQ(nZeroTicks, 1);
+
+    // In the time domain the whole recording decides: signed data that is positive at the
+    // selected sample keeps its two-sided scale; waves never below 0 take the sequential one.
+    for (const bool bSigned : {true, false}) {
+        const auto path = testTempDir() / "waves.json";
+        std::ofstream(path) << R"({"selection": {"sample": 1}, "channels": [
+            {"name": "A", "kind": "meg", "coils": [[-40, 0, 90]], "samples": [)"
+                            << (bSigned ? "-3" : "3") << R"(, 30, 0]},
+            {"name": "B", "kind": "meg", "coils": [[40, 0, 90]], "samples": [1, 120, 2]},
+            {"name": "C", "kind": "meg", "coils": [[0, 60, 110]], "samples": [0, 5, 0]}]})";
+        std::string strError;
+        auto pWaves = loadRecordingJson(path.string(), strError);
+        ASSERT_TRUE(pWaves) << strError;
+        CShow3DCntMapqv time;
+        ASSERT_TRUE(loadMapLikeView(time, pWaves.get(), CColorScale::kindTime));
+        ASSERT_TRUE(checkMapRange(time, CColorScale::kindTime));
+        ASSERT_EQ(smooth.update(time, CSmoothFieldMap::kindTime), 1) << smooth.getMessage();
+        ASSERT_EQ(smooth.getContinuousRange(dLow, dHigh), 1);
+        EXPECT_EQ(dLow, bSigned ? -120.0 : 0.0) << bSigned;
+    }
 }
 
 std::vector<CColorScale::STick> ticksOf(const std::vector<CColorScale::ETick>& aKinds) {
