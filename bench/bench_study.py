@@ -78,7 +78,11 @@ def main():
                 if folder.is_dir() and folder.relative_to(runs["1 core"]).parts[0] not in (
                         ".snakemake", "cache"):
                     (loop / folder.relative_to(runs["1 core"])).mkdir(parents=True, exist_ok=True)
-            times["shell loop"].append(timed(["bash", "-e", "-c", "\n".join(commands)], cwd=loop))
+            # One thread per program, as the workflow gives each job.
+            env = dict(os.environ, **{v: "1" for v in ("LP_NUM_THREADS", "OMP_NUM_THREADS",
+                                                        "OPENBLAS_NUM_THREADS", "MKL_NUM_THREADS")})
+            times["shell loop"].append(timed(["bash", "-e", "-c", "\n".join(commands)], cwd=loop,
+                                             env=env))
     median = {name: statistics.median(t) for name, t in times.items()}
     print(f"{n} evoked recordings, {len(commands)} commands, {os.cpu_count()} processors; "
           f"medians of {a.repeat} run(s), seconds")
