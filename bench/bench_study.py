@@ -28,6 +28,8 @@ import make_bids  # noqa: E402
 
 SNAKEFILE = ROOT / "workflows" / "bids" / "Snakefile"
 RULE_ORDER = ["convert", "response", "map", "frames", "movie"]
+# The machine's load average when the runs started: timings of a busy machine say little.
+LOAD = []
 
 
 def snakemake(out, bids, render, *extra):
@@ -63,6 +65,7 @@ def main():
     p.add_argument("--runs", type=int, default=3)
     p.add_argument("--repeat", type=int, default=1)
     a = p.parse_args()
+    LOAD.append(open("/proc/loadavg").read().split()[0])
     times = {"1 core": [], "2 cores": [], "shell loop": []}
     with tempfile.TemporaryDirectory() as tmp:
         tmp = Path(tmp)
@@ -85,7 +88,8 @@ def main():
                                              env=env))
     median = {name: statistics.median(t) for name, t in times.items()}
     print(f"{n} evoked recordings, {len(commands)} commands, {os.cpu_count()} processors; "
-          f"medians of {a.repeat} run(s), seconds")
+          f"medians of {a.repeat} run(s), seconds; load average before and after: "
+          f"{LOAD[0]} and {open('/proc/loadavg').read().split()[0]}")
     for name, t in median.items():
         print(f"  {name:<11} {t:7.1f}")
     speed = median["2 cores"] / median["1 core"]
