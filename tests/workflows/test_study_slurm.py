@@ -33,9 +33,6 @@ ClusterName=cm3dstudy
 SlurmctldHost={host}(127.0.0.1)
 SlurmctldPort={ctld_port}
 SlurmdPort={slurmd_port}
-SlurmUser=root
-SlurmdUser=root
-AuthType=auth/munge
 AuthInfo=socket={d}/munge.socket
 StateSaveLocation={d}/state
 SlurmdSpoolDir={d}/spool
@@ -49,7 +46,6 @@ SelectTypeParameters=CR_Core
 # The node as configured, whatever this machine has; memory is not a consumable, so every job's
 # --mem is accepted and the workflow's own resources are what is submitted.
 SlurmdParameters=config_overrides
-MpiDefault=none
 ReturnToService=2
 NodeName={host} NodeAddr=127.0.0.1 CPUs={cpus} RealMemory=100000 State=UNKNOWN
 PartitionName=study Nodes={host} Default=YES MaxTime=INFINITE State=UP
