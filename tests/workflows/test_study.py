@@ -17,6 +17,9 @@ from pathlib import Path
 
 import make_bids
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "workflows" / "bids" / "scripts"))
+import bidstree  # noqa: E402
+
 SNAKEFILE = RENDER = None
 # A small first look: one view and small pictures keep the suite's time down.
 CONFIG = """
@@ -80,6 +83,25 @@ def check_outputs(test, out, recordings, damaged, pictures, movie_frames):
         test.assertEqual(len(sources), len(subject_recs) * (len(pictures) + 1), sub)
         for src in sources:
             test.assertTrue((page.parent / src).is_file(), src)
+
+
+class Discovery(unittest.TestCase):
+    def test_recordings_are_found_as_bids_names_them(self):
+        with tempfile.TemporaryDirectory() as root:
+            files = ["sub-01/ses-a/meg/sub-01_ses-a_run-1_split-01_meg.fif",
+                     "sub-01/ses-a/meg/sub-01_ses-a_run-1_split-02_meg.fif",
+                     "sub-01/ses-a/meg/sub-01_ses-a_channels.tsv", "sub-01/meg/sub-01_ave.fif",
+                     "sub-02/meg/sub-02_task-rest_meg/c,rfDC", "sub-03/meg/sub-03_meg.ds/x.meg4",
+                     "derivatives/sub-09/meg/sub-09_meg.fif"]
+            for f in files:
+                (Path(root) / f).parent.mkdir(parents=True, exist_ok=True)
+                (Path(root) / f).touch()
+            found = {k: str(Path(v).relative_to(root))
+                     for k, v in bidstree.find_recordings(root).items()}
+        self.assertEqual(found, {"sub-01/meg/sub-01_ave": files[3],
+                                 "sub-01/ses-a/meg/sub-01_ses-a_run-1": files[0],
+                                 "sub-02/meg/sub-02_task-rest": files[4],
+                                 "sub-03/meg/sub-03": "sub-03/meg/sub-03_meg.ds"})
 
 
 class Study(unittest.TestCase):
