@@ -89,6 +89,12 @@ class Cluster:
         self.conf.write_text(SLURM_CONF.format(
             host=self.host, ctld_port=free_port(), slurmd_port=free_port(), d=self.d,
             cpus=os.cpu_count() or 1))
+        # From Slurm 24.05 (Debian 13) slurmd would confine jobs with cgroups, which this
+        # temporary node does not set up; Debian 12's 22.05 knows no such setting.
+        release = subprocess.run(["/usr/sbin/slurmd", "-V"], capture_output=True,
+                                 text=True).stdout.split()[-1].split(".")
+        if [int(x) for x in release[:2]] >= [24, 5]:
+            (self.d / "cgroup.conf").write_text("CgroupPlugin=disabled\n")
         self._spawn("/usr/sbin/munged", "--foreground", "--force", f"--socket={self.d}/munge.socket",
                     f"--key-file={key}", f"--pid-file={self.d}/munged.pid",
                     f"--log-file={self.d}/munged.log", f"--seed-file={self.d}/munge.seed")
