@@ -64,9 +64,10 @@ def loop(runs, commands, layout):
     for folder in layout.rglob("*"):
         if folder.is_dir() and folder.relative_to(layout).parts[0] not in (".snakemake", "cache"):
             (out / folder.relative_to(layout)).mkdir(parents=True, exist_ok=True)
-    # One thread per program, as the workflow gives each job.
-    env = dict(os.environ, **{v: "1" for v in ("LP_NUM_THREADS", "OMP_NUM_THREADS",
-                                                "OPENBLAS_NUM_THREADS", "MKL_NUM_THREADS")})
+    # One thread per program and one shader cache, as the workflow gives each job.
+    env = dict(os.environ, MESA_SHADER_CACHE_DIR=str(out / "cache" / "mesa"),
+               **{v: "1" for v in ("LP_NUM_THREADS", "OMP_NUM_THREADS", "OPENBLAS_NUM_THREADS",
+                                   "MKL_NUM_THREADS")})
     return timed(["bash", "-e", "-c", "\n".join(commands)], cwd=out, env=env)
 
 
