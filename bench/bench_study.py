@@ -28,6 +28,8 @@ import make_bids  # noqa: E402
 
 SNAKEFILE = ROOT / "workflows" / "bids" / "Snakefile"
 RULE_ORDER = ["convert", "response", "map", "frames", "movie"]
+# The machine's load average when the runs started: timings of a busy machine say little.
+LOAD = []
 
 
 def snakemake(out, bids, render, *extra):
@@ -56,6 +58,19 @@ def shell_loop(out, bids, render):
     return [cmd for _, cmd in jobs]
 
 
+def loop(runs, commands, layout):
+    """Times the commands one after another in an empty folder with the workflow's layout."""
+    out = runs["shell loop"]
+    for folder in layout.rglob("*"):
+        if folder.is_dir() and folder.relative_to(layout).parts[0] not in (".snakemake", "cache"):
+            (out / folder.relative_to(layout)).mkdir(parents=True, exist_ok=True)
+    # One thread per program and one shader cache, as the workflow gives each job.
+    env = dict(os.environ, MESA_SHADER_CACHE_DIR=str(out / "cache" / "mesa"),
+               **{v: "1" for v in ("LP_NUM_THREADS", "OMP_NUM_THREADS", "OPENBLAS_NUM_THREADS",
+                                   "MKL_NUM_THREADS")})
+    return timed(["bash", "-e", "-c", "\n".join(commands)], cwd=out, env=env)
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     p.add_argument("--render", default=str(ROOT / "build/apps/render/contourmap-render"))
@@ -63,25 +78,32 @@ def main():
     p.add_argument("--runs", type=int, default=3)
     p.add_argument("--repeat", type=int, default=1)
     a = p.parse_args()
+    LOAD.append(open("/proc/loadavg").read().split()[0])
     times = {"1 core": [], "2 cores": [], "shell loop": []}
     with tempfile.TemporaryDirectory() as tmp:
         tmp = Path(tmp)
         bids = tmp / "bids"
         n = len(make_bids.make_tree(bids, a.subjects, a.runs, kind="evoked"))
+        commands = None
         for k in range(a.repeat):
             runs = {name: tmp / f"{k}-{name.replace(' ', '-')}" for name in times}
-            for name, cores in (("1 core", "1"), ("2 cores", "2")):
-                times[name].append(timed(snakemake(runs[name], bids, a.render, "--cores", cores)))
-            commands = shell_loop(runs["1 core"], bids, a.render)
-            loop = runs["shell loop"]
-            for folder in runs["1 core"].rglob("*"):
-                if folder.is_dir() and folder.relative_to(runs["1 core"]).parts[0] not in (
-                        ".snakemake", "cache"):
-                    (loop / folder.relative_to(runs["1 core"])).mkdir(parents=True, exist_ok=True)
-            times["shell loop"].append(timed(["bash", "-e", "-c", "\n".join(commands)], cwd=loop))
+            # Every other repeat the shell loop goes first, so that a change in the machine's
+            # load during a repeat does not always favour the same side.
+            order = ["1 core", "2 cores", "shell loop"]
+            if k % 2 and commands:
+                order.reverse()
+            for name in order:
+                if name == "shell loop":
+                    times[name].append(loop(runs, commands, tmp / "0-1-core"))
+                    continue
+                times[name].append(timed(snakemake(runs[name], bids, a.render, "--cores",
+                                                   name.split()[0])))
+                if commands is None and name == "1 core":
+                    commands = shell_loop(runs[name], bids, a.render)
     median = {name: statistics.median(t) for name, t in times.items()}
     print(f"{n} evoked recordings, {len(commands)} commands, {os.cpu_count()} processors; "
-          f"medians of {a.repeat} run(s), seconds")
+          f"medians of {a.repeat} run(s), seconds; load average before and after: "
+          f"{LOAD[0]} and {open('/proc/loadavg').read().split()[0]}")
     for name, t in median.items():
         print(f"  {name:<11} {t:7.1f}")
     speed = median["2 cores"] / median["1 core"]

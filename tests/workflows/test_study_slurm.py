@@ -33,9 +33,6 @@ ClusterName=cm3dstudy
 SlurmctldHost={host}(127.0.0.1)
 SlurmctldPort={ctld_port}
 SlurmdPort={slurmd_port}
-SlurmUser=root
-SlurmdUser=root
-AuthType=auth/munge
 AuthInfo=socket={d}/munge.socket
 StateSaveLocation={d}/state
 SlurmdSpoolDir={d}/spool
@@ -49,7 +46,6 @@ SelectTypeParameters=CR_Core
 # The node as configured, whatever this machine has; memory is not a consumable, so every job's
 # --mem is accepted and the workflow's own resources are what is submitted.
 SlurmdParameters=config_overrides
-MpiDefault=none
 ReturnToService=2
 NodeName={host} NodeAddr=127.0.0.1 CPUs={cpus} RealMemory=100000 State=UNKNOWN
 PartitionName=study Nodes={host} Default=YES MaxTime=INFINITE State=UP
@@ -93,6 +89,12 @@ class Cluster:
         self.conf.write_text(SLURM_CONF.format(
             host=self.host, ctld_port=free_port(), slurmd_port=free_port(), d=self.d,
             cpus=os.cpu_count() or 1))
+        # From Slurm 24.05 (Debian 13) slurmd would confine jobs with cgroups, which this
+        # temporary node does not set up; Debian 12's 22.05 knows no such setting.
+        release = subprocess.run(["/usr/sbin/slurmd", "-V"], capture_output=True,
+                                 text=True).stdout.split()[-1].split(".")
+        if [int(x) for x in release[:2]] >= [24, 5]:
+            (self.d / "cgroup.conf").write_text("CgroupPlugin=disabled\n")
         self._spawn("/usr/sbin/munged", "--foreground", "--force", f"--socket={self.d}/munge.socket",
                     f"--key-file={key}", f"--pid-file={self.d}/munged.pid",
                     f"--log-file={self.d}/munged.log", f"--seed-file={self.d}/munge.seed")

@@ -33,4 +33,4 @@ def find_recordings(root):
                 path = data[0]
             suffix = "" if m["suffix"] == "meg" else "_" + m["suffix"]
             found[str(meg.relative_to(root) / (m["stem"] + suffix))] = str(path)
-    return found
+    return dict(sorted(found.items()))

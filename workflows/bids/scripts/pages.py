@@ -20,7 +20,7 @@ th { background: #f0f0f0; }
 .pictures { display: flex; flex-wrap: wrap; gap: 0.8em; }
 figure { margin: 0; }
 figcaption { font-size: 0.85em; color: #555; }
-img.thumb { width: 140px; }
+img.thumb { width: 180px; }
 section { margin-bottom: 2.5em; }
 """
 
@@ -68,6 +68,16 @@ def events(info):
     if info.get("kind") == "epochs":
         return f"{info.get('epochs')} epochs"
     return "?"
+
+
+def describe_settings(settings):
+    sensor = {"auto": "magnetometers where present", "mag": "magnetometers",
+              "grad": "planar gradiometers"}[settings["ch_type"]]
+    time = "the global field power's peak" if settings["time"] is None else f"{settings['time']} s"
+    freq = "the largest mean power" if settings["freq"] is None else f"{settings['freq']} Hz"
+    proj = "applied" if settings["projectors"] else "not applied"
+    return (f"Sensor type: {sensor}; SSP projectors {proj}; time-domain maps at {time}, "
+            f"frequency maps at {freq}; pictures {settings['size']}.")
 
 
 def page(title, body):
@@ -131,7 +141,7 @@ def dataset_page(out, recordings, pictures, movie, root, settings):
              f"<p>{len(recordings)} recordings of {len(subjects)} subjects: "
              f"{len(recordings) - len(failed)} shown, {len(failed)} failed. "
              f"<code>{esc(root)}</code></p>",
-             "<p>Settings: " + esc(", ".join(f"{k} {v}" for k, v in settings.items())) + "</p>"]
+             f"<p>{esc(describe_settings(settings))}</p>"]
     if failed:
         parts.append("<h2 class=\"failed\">Recordings that failed</h2><table>"
                      "<tr><th>recording</th><th>reason</th></tr>")
@@ -145,6 +155,8 @@ def dataset_page(out, recordings, pictures, movie, root, settings):
         sub = rec.split("/")[0]
         link = f"{sub}/index.html"
         shots, film = outputs(rec, info, pictures, movie)
+        # The smooth time-domain map where there is one: it reads best at this size.
+        shots.sort(key=lambda shot: ", smooth," not in shot[0])
         thumb = (f"<a href=\"{esc(link)}#{esc(os.path.basename(rec))}\"><img class=\"thumb\" "
                  f"src=\"{esc(shots[0][1])}\" alt=\"{esc(shots[0][0])}\"></a>" if shots else "")
         if info["ok"]:
