@@ -216,6 +216,9 @@ CSmoothMapWindow::CSmoothMapWindow(QWidget* pParent) : QWidget(pParent, Qt::Wind
     pRow->addWidget(new QLabel("Colours", this));
     m_pColorBox = new QComboBox(this);
     m_pColorBox->addItems({"Thresholds", "Continuous"});
+    // The smooth map is there to show the whole field; on the thresholds most of a real field is
+    // one grey band.
+    m_pColorBox->setCurrentIndex(1);
     pRow->addWidget(m_pColorBox);
     pRow->addSpacing(12);
     pRow->addWidget(new QLabel("Isolines", this));
@@ -229,6 +232,7 @@ CSmoothMapWindow::CSmoothMapWindow(QWidget* pParent) : QWidget(pParent, Qt::Wind
     pLayout->addWidget(m_pPicture, 1);
 
     m_smooth.setIsolineCount(CSmoothFieldMap::nDefaultIsolines);
+    m_smooth.setColorMode(CSmoothFieldMap::colorContinuous);
     connect(m_pKindBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this](int) { _reload(); });
     connect(m_pColorBox, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int nIndex) {

@@ -64,9 +64,9 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         "isolines", "smooth map: number of isolines, 0 for none",
         cxxopts::value<std::string>()->default_value("10"))(
         "colors",
-        "smooth map: thresholds (the map's colour tables and thresholds) or continuous "
-        "(blue-white-red, symmetric about zero)",
-        cxxopts::value<std::string>()->default_value("thresholds"))(
+        "smooth map: continuous (blue-white-red, symmetric about zero; white to red from 0 "
+        "for values never negative) or thresholds (the map's colour tables and thresholds)",
+        cxxopts::value<std::string>()->default_value("continuous"))(
         "frames",
         "a numbered picture for every STEP-th sample from FROM to TO (time-domain map), "
         "named from --out: out.png gives out-0001.png, out-0002.png, ...",

@@ -296,6 +296,10 @@ TEST_F(RenderApp, SmoothSurfaceWithIsolinesAndEitherColourScale) {
     const SImage continuous = render("--surface smooth --colors continuous --colorbar", "cont.png");
     ASSERT_EQ(plain.nWidth, 240);
     EXPECT_NE(fans.rgba, plain.rgba);
+    EXPECT_EQ(render("--surface smooth --isolines 0 --colors continuous", "c0.png").rgba,
+              plain.rgba) << "the smooth map opens on the continuous scale";
+    EXPECT_NE(render("--surface smooth --isolines 0 --colors thresholds", "t0.png").rgba,
+              plain.rgba);
     // Isolines are dark lines across the coloured surface.
     const auto dark = [](const SImage& image) {
         int n = 0;

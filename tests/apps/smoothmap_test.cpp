@@ -117,8 +117,11 @@ TEST_F(SmoothMapWindow, OpensBesideTheMainWindowWithItsBarAndFollowsTheSelection
     const CSmoothFieldMap& smooth = pSmooth->getSmoothMap();
     const CShow3DCntMapqv& renderer = pSmooth->getRenderer();
     EXPECT_EQ(smooth.getSensorCount(), 59) << "the 60 channels but the bad one";
+    EXPECT_EQ(pSmooth->getColorBox()->currentIndex(), 1) << "it opens on the continuous scale";
 
     // Thresholds mode: the bar is the renderer's, fitted to the evoked peak.
+    pSmooth->getColorBox()->setCurrentIndex(0);
+    pump();
     ASSERT_TRUE(bars().hasBar(CColorBarPanel::barSmooth));
     EXPECT_EQ(CColorBarPanel::title(CColorBarPanel::barSmooth), "Smooth field map");
     EXPECT_EQ(bars().getUnit(CColorBarPanel::barSmooth), "fT");
@@ -161,6 +164,8 @@ TEST_F(SmoothMapWindow, OpensBesideTheMainWindowWithItsBarAndFollowsTheSelection
 TEST_F(SmoothMapWindow, TheContinuousScaleReplacesTheBarAndThePicture) {
     CSmoothMapWindow* pSmooth = open();
     ASSERT_NE(pSmooth, nullptr);
+    pSmooth->getColorBox()->setCurrentIndex(0);
+    pump();
     const QImage thresholds = pSmooth->getPicture()->grab().toImage();
     pSmooth->getColorBox()->setCurrentIndex(1);
     pump();
@@ -329,6 +334,7 @@ TEST_F(SmoothMapWindow, AContextThatCannotBeMadeIsSaidAndTheReopenedWindowDraws)
     const SGL4dObserver* pBefore = setGL4dObserver(&s_refuseContexts);
     CSmoothMapWindow* pSmooth = open();
     ASSERT_NE(pSmooth, nullptr);
+    pSmooth->getColorBox()->setCurrentIndex(0); // the renderer's own bar, to compare with
     CSmoothMapPicture* pPicture = pSmooth->getPicture();
     pPicture->grab();
     setGL4dObserver(pBefore);
