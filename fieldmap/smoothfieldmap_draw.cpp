@@ -250,7 +250,8 @@ int CSmoothFieldMap::draw(const CShow3DCntMapqv& map, int nKind) {
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LIGHTING_BIT | GL_LINE_BIT | GL_POINT_BIT |
                  GL_POLYGON_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_TRANSFORM_BIT |
                  GL_TEXTURE_BIT);
-    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    // The texture upload sets the unpack alignment, which is client state too.
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT | GL_CLIENT_PIXEL_STORE_BIT);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glTranslated(-p.adShift[0], -p.adShift[1], -p.adShift[2]);

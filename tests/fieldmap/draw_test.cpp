@@ -129,7 +129,8 @@ TEST_F(SmoothDraw, LeavesTheGlStateAsItFoundIt) {
         glEnable(GL_LIGHTING);
         glLineWidth(3.0f);
         glEnableClientState(GL_NORMAL_ARRAY);
-        GLint anBefore[5], anAfter[5];
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        GLint anBefore[6], anAfter[6];
         auto state = [](GLint* pn) {
             pn[0] = glIsEnabled(GL_LIGHTING) + 2 * glIsEnabled(GL_BLEND) +
                     4 * glIsEnabled(GL_POLYGON_OFFSET_FILL) + 8 * glIsEnabled(GL_NORMAL_ARRAY) +
@@ -140,13 +141,14 @@ TEST_F(SmoothDraw, LeavesTheGlStateAsItFoundIt) {
             GLfloat f = 0.0f;
             glGetFloatv(GL_LINE_WIDTH, &f);
             pn[4] = static_cast<GLint>(f * 10.0f);
+            glGetIntegerv(GL_UNPACK_ALIGNMENT, &pn[5]);
         };
         state(anBefore);
         for (int nKind : {0, 1, 2}) {
             EXPECT_EQ(m_smooth.draw(m_map, nKind), 1);
             state(anAfter);
-            EXPECT_EQ(std::vector<GLint>(anBefore, anBefore + 5),
-                      std::vector<GLint>(anAfter, anAfter + 5));
+            EXPECT_EQ(std::vector<GLint>(anBefore, anBefore + 6),
+                      std::vector<GLint>(anAfter, anAfter + 6));
         }
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     });
