@@ -42,30 +42,32 @@ const GLfloat fMarkDotSize = 12.0f;
 // values a surface takes.
 const int nTexturePoints = 4096;
 
-// Levels strictly inside (-dLimit, dLimit), evenly spaced, and zero; on a sequential scale
-// strictly inside (0, dLimit), where zero is the scale's end and no line of its own.
+// The isolines' step: the smallest round number (1, 2, 2.5 or 5 times a power of ten, as
+// contour plots choose their levels) at least dRaw, so that the levels read as round values.
+double _roundStep(double dRaw) {
+    const double dPower = std::pow(10.0, std::floor(std::log10(dRaw)));
+    for (double dMantissa : {1.0, 2.0, 2.5, 5.0}) {
+        if (dMantissa * dPower >= dRaw * (1.0 - 1e-12)) {
+            return dMantissa * dPower;
+        }
+    }
+    return 10.0 * dPower;
+}
+
+// Whole multiples of one round step strictly inside (-dLimit, dLimit), zero among them, about
+// nCount of them; on a sequential scale strictly inside (0, dLimit), where zero is the scale's
+// end and no line of its own.
 std::vector<double> _levels(double dLimit, int nCount, bool bSequential) {
     std::vector<double> aLevels;
     if (nCount < 1 || !(dLimit > 0.0) || !std::isfinite(dLimit)) {
         return aLevels;
     }
-    if (bSequential) {
-        for (int k = 1; k <= nCount; ++k) {
-            aLevels.push_back(dLimit * k / (nCount + 1));
-        }
-        return aLevels;
+    const double dSpan = bSequential ? dLimit : 2.0 * dLimit;
+    const double dStep = _roundStep(dSpan / (nCount + 1));
+    const auto nLast = static_cast<long long>(std::ceil(dLimit / dStep)) - 1;
+    for (long long k = bSequential ? 1 : -nLast; k <= nLast; ++k) {
+        aLevels.push_back(static_cast<double>(k) * dStep);
     }
-    for (int k = 1; k <= nCount; ++k) {
-        // Weighted, not stepped, so that no level can overflow.
-        const double t = static_cast<double>(k) / (nCount + 1);
-        aLevels.push_back(-dLimit * (1.0 - t) + dLimit * t);
-    }
-    if (nCount % 2 == 0) {
-        aLevels.push_back(0.0);
-    } else {
-        aLevels[nCount / 2] = 0.0; // the middle one, exactly
-    }
-    std::sort(aLevels.begin(), aLevels.end());
     return aLevels;
 }
 
