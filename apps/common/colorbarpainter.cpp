@@ -11,6 +11,7 @@ namespace {
 
 const int nBarLeft = 12;
 const int nTickLength = 5;
+const int nLevelMark = 4;
 const int nLabelGap = 5;
 const int nRightMargin = 8;
 
@@ -71,6 +72,14 @@ void paintColorBar(QPainter& painter, const QRect& panel, const CColorScale& sca
     for (int nRow = 0; nRow < nRows; ++nRow) {
         const CColorScale::SRgb rgb = scale.rgbAt(scale.valueAtRow(nRow, nRows));
         painter.fillRect(bar.left(), bar.top() + nRow, bar.width(), 1, QColor(rgb.r, rgb.g, rgb.b));
+    }
+
+    // The isolines' levels: a short dark mark across the bar's edge for each, as the lines
+    // cross the map.
+    painter.setPen(style.text);
+    for (double dLevel : scale.levels()) {
+        const int nRow = bar.top() + static_cast<int>(std::lround(scale.rowOf(dLevel, nRows)));
+        painter.drawLine(bar.right() - nLevelMark + 1, nRow, bar.right(), nRow);
     }
 
     const std::vector<CColorScale::STick> aTicks = scale.ticks();

@@ -86,6 +86,7 @@ CColorScale CColorScale::fromSmoothMap(const CSmoothFieldMap& smooth, const CSho
     const auto extremes = std::minmax_element(aValues.begin(), aValues.end());
     CColorScale scale = continuous(dMax, *extremes.first, *extremes.second, true);
     scale.m_dColorMin = dMin; // 0 on the sequential scale of non-negative values
+    scale.m_aLevels = smooth.getIsolineLevels();
     return scale;
 }
 

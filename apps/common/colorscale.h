@@ -78,6 +78,8 @@ public:
 
     // Thresholds and (when known) extremes, finite ones only, from the top down.
     std::vector<STick> ticks() const;
+    // The smooth map's isoline levels on its continuous scale, marked on the bar without labels.
+    const std::vector<double>& levels() const { return m_aLevels; }
 
 private:
     void _barSpan(double& dTop, double& dBottom) const;
@@ -90,6 +92,7 @@ private:
     double m_dDataMax = 0.0;
     bool m_bHasExtremes = false;
     bool m_bContinuous = false;
+    std::vector<double> m_aLevels;
     CIndex2ColorOpenGLqv m_tables;
 };
 

@@ -177,6 +177,17 @@ TEST_F(SmoothMapWindow, TheContinuousScaleReplacesTheBarAndThePicture) {
     EXPECT_EQ(dMin, -dMax);
     auto [painted, expected] = topOfBar(bars());
     EXPECT_EQ(painted, expected);
+    // Each isoline's level is marked at the bar's edge, the bar's own colour beside the mark.
+    const QImage image = bars().grab().toImage();
+    const QRect rect = bars().barRect(CColorBarPanel::barSmooth);
+    ASSERT_EQ(bar().levels(), pSmooth->getSmoothMap().getIsolineLevels());
+    ASSERT_FALSE(bar().levels().empty());
+    for (double dLevel : bar().levels()) {
+        const int nRow =
+            rect.top() + static_cast<int>(std::lround(bar().rowOf(dLevel, rect.height())));
+        EXPECT_LT(image.pixelColor(rect.right(), nRow).lightness(), 60) << dLevel;
+        EXPECT_GT(image.pixelColor(rect.left(), nRow).lightness(), 60) << dLevel;
+    }
     EXPECT_NE(pSmooth->getPicture()->grab().toImage(), thresholds);
 
     // It follows a selection as well, and back in thresholds mode the renderer's scale returns.
