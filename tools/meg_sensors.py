@@ -93,11 +93,12 @@ class Measured:
             return np.sqrt((first ** 2 + second ** 2) / 2.0)
         return self.matrix @ block[self.sources]
 
-    def spectral_rows(self, np, block):
-        """The rows whose spectra make the measuring channels' spectra."""
+    def spectral_rows(self, np, block, applied=None):
+        """The rows whose spectra make the measuring channels' spectra; applied is
+        apply(np, block) when the caller has it already (a mapping is costly)."""
         if self.pairs is not None:
             return block[self.pairs.ravel()]
-        return self.apply(np, block)
+        return self.apply(np, block) if applied is None else applied
 
     def combine_spectra(self, np, arrays):
         """A pair's amplitude spectrum is the root mean square of its two: the spectrum of the

@@ -218,8 +218,11 @@ def _convert(np, mne, args, inst, rec, bridge, store, first_page, blocks, block,
         n = data.shape[1]
         if args.remove_dc:
             data[data_rows] -= baseline.offsets(first, n)[data_rows]
+        measured = rec.measure.apply(np, data)
+        if spectra is not None:
+            spectra.add(first, rec.measure.spectral_rows(np, data, measured))
         if rec.measure.derived:
-            data = np.concatenate([data, rec.measure.apply(np, data)])
+            data = np.concatenate([data, measured])
         data *= scales[:, None]
         with np.errstate(all="ignore"):
             gfp = np.sqrt(np.nanmean(data[meas_judged] ** 2, axis=0))
@@ -256,8 +259,6 @@ def _convert(np, mne, args, inst, rec, bridge, store, first_page, blocks, block,
         done = 0
         for k in blocks:
             first, data = read(k)
-            if spectra is not None:
-                spectra.add(first, rec.measure.spectral_rows(np, data))
             if args.remove_dc and whole:
                 baseline.add(first, data)
             pending.append((first, data))
