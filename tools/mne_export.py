@@ -5,6 +5,7 @@
 # first on PATH (a virtual environment, pyenv) would not see it.
 
 import argparse
+import importlib
 import json
 import math
 import os
@@ -502,8 +503,14 @@ def raw_projector(np, mne, info, proj):
     applied when the file was written and change nothing when applied again."""
     if not proj or not info["projs"]:
         return None
-    _, n_vectors, basis = mne.io.proj.make_projector(info["projs"], info["ch_names"],
-                                                    info["bads"])
+    # The function has no public home: mne.io.proj until MNE-Python 1.5, mne._fiff.proj since.
+    for module in ("mne._fiff.proj", "mne.io.proj"):
+        try:
+            make_projector = importlib.import_module(module).make_projector
+            break
+        except (ImportError, AttributeError):
+            continue
+    _, n_vectors, basis = make_projector(info["projs"], info["ch_names"], info["bads"])
     return basis if n_vectors else None
 
 
