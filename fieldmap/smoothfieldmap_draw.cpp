@@ -45,6 +45,9 @@ const int nTexturePoints = 4096;
 // The isolines' step: the smallest round number (1, 2, 2.5 or 5 times a power of ten, as
 // contour plots choose their levels) at least dRaw, so that the levels read as round values.
 double _roundStep(double dRaw) {
+    if (!std::isfinite(dRaw) || !(dRaw > 0.0)) {
+        return dRaw;
+    }
     const double dPower = std::pow(10.0, std::floor(std::log10(dRaw)));
     for (double dMantissa : {1.0, 2.0, 2.5, 5.0}) {
         if (dMantissa * dPower >= dRaw * (1.0 - 1e-12)) {
@@ -62,9 +65,15 @@ std::vector<double> _levels(double dLimit, int nCount, bool bSequential) {
     if (nCount < 1 || !(dLimit > 0.0) || !std::isfinite(dLimit)) {
         return aLevels;
     }
-    const double dSpan = bSequential ? dLimit : 2.0 * dLimit;
-    const double dStep = _roundStep(dSpan / (nCount + 1));
-    const auto nLast = static_cast<long long>(std::ceil(dLimit / dStep)) - 1;
+    // Divided before doubled, so that no limit overflows; a step the doubles cannot hold (a
+    // limit near the largest or smallest of them) leaves the map without isolines.
+    const double dStep = _roundStep((bSequential ? 1.0 : 2.0) * (dLimit / (nCount + 1)));
+    const double dSteps = std::ceil(dLimit / dStep) - 1.0;
+    if (!std::isfinite(dStep) || !(dStep > 0.0) || !(dSteps >= 0.0) ||
+        dSteps > 2.0 * CSmoothFieldMap::nMaxIsolines) {
+        return aLevels;
+    }
+    const auto nLast = static_cast<long long>(dSteps);
     for (long long k = bSequential ? 1 : -nLast; k <= nLast; ++k) {
         aLevels.push_back(static_cast<double>(k) * dStep);
     }
