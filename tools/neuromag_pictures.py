@@ -18,19 +18,17 @@ up. Nothing is downloaded.
 import argparse
 import json
 import os
-import subprocess
 import sys
 import tempfile
+
+import smooth_pictures  # beside this file: its step runner
 
 TOOLS = os.path.dirname(os.path.abspath(__file__))
 SIZE = 560
 
 
 def run(command):
-    done = subprocess.run(command, capture_output=True, text=True)
-    if done.returncode != 0:
-        sys.exit(f"neuromag_pictures: {' '.join(command)} failed: "
-                 f"{(done.stderr or done.stdout).strip().splitlines()[-1:]}")
+    smooth_pictures.run(command, "neuromag_pictures")
 
 
 def main(argv=None):

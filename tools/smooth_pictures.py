@@ -23,10 +23,11 @@ TOOLS = os.path.dirname(os.path.abspath(__file__))
 SIZE = 640
 
 
-def run(command):
+def run(command, prog="smooth_pictures"):
+    """Runs a step of a picture tool; a failure ends the tool with the step's last line."""
     done = subprocess.run(command, capture_output=True, text=True)
     if done.returncode != 0:
-        sys.exit(f"smooth_pictures: {' '.join(command)} failed: "
+        sys.exit(f"{prog}: {' '.join(command)} failed: "
                  f"{(done.stderr or done.stdout).strip().splitlines()[-1:]}")
 
 
