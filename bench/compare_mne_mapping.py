@@ -42,11 +42,10 @@ def main():
     p.add_argument("--doc", default=os.path.join(ROOT, "docs", "performance.md"))
     p.add_argument("--no-docs", action="store_true", help="print only")
     args = p.parse_args()
-    sys.path[0:0] = [os.path.join(ROOT, "tools")]
+    sys.path[0:0] = [os.path.join(ROOT, "tools"), os.path.join(ROOT, "python")]
     os.environ["CONTOURMAP_FIELDMAP"] = args.fieldmap
     import mne
-    import numpy as np
-    import meg_sensors
+    from contourmap3d import _sensors
     import neuromag_example
     from mne.forward._field_interpolation import _map_meg_or_eeg_channels
     mne.set_log_level("ERROR")
@@ -58,8 +57,8 @@ def main():
     mags = mne.pick_info(info, mne.pick_types(info, meg="mag"))
     with open("/proc/loadavg", encoding="utf-8") as f:
         load_before = " ".join(f.read().split()[:3])
-    ours = median_ms(lambda: meg_sensors.field_mapping(
-        np, mne, info, types, lambda i: info["chs"][i]["loc"][:3], neuromag_example.DEV_HEAD,
+    ours = median_ms(lambda: _sensors.field_mapping(
+        mne, info, types, lambda i: info["chs"][i]["loc"][:3], neuromag_example.DEV_HEAD,
         None), args.runs)
     channels = median_ms(lambda: _map_meg_or_eeg_channels(meg, mags, "fast", (0.0, 0.0, 0.04)),
                          args.runs)

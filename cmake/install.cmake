@@ -76,9 +76,11 @@ install(TARGETS contourmap-render contourmap-demo contourmap-fieldmap
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/mne_export.py
     DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME contourmap-mne-export)
-# The bridge's modules, where the installed bridge looks for them (share/contourmap3d/python).
-install(FILES ${PROJECT_SOURCE_DIR}/tools/paged_export.py ${PROJECT_SOURCE_DIR}/tools/meg_sensors.py
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/contourmap3d/python)
+# The package's conversion, where the installed bridge looks for it (share/contourmap3d/python):
+# the bridge needs neither the compiled module nor the interpreter's package folder.
+set(modules __init__.py _convert.py _export.py _sensors.py)
+list(TRANSFORM modules PREPEND ${PROJECT_SOURCE_DIR}/python/contourmap3d/)
+install(FILES ${modules} DESTINATION ${CMAKE_INSTALL_DATADIR}/contourmap3d/python/contourmap3d)
 
 # A static build hands its libraries' own dependencies on to the host's link.
 set(CM3D_STATIC_LIBRARIES OFF)

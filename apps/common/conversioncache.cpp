@@ -41,14 +41,16 @@ qint64 _folderBytes(const QString& strFolder) {
     return nBytes;
 }
 
-// The bridge's own modules: beside it in the sources, in ../share/contourmap3d/python when
-// installed. A changed module may convert differently, as a changed bridge may.
+// The conversion the bridge runs, the contourmap3d package's: in ../python in the sources, in
+// ../share/contourmap3d/python when installed. A changed module may convert differently, as a
+// changed bridge may.
 QString _moduleIdentity(const QString& strBridge) {
     const QString strDir = QFileInfo(strBridge).absolutePath();
     QString strText;
-    for (const char* pszModule : {"meg_sensors.py", "paged_export.py"}) {
-        strText += _identity(QFileInfo(strDir + "/" + pszModule)) +
-                   _identity(QFileInfo(strDir + "/../share/contourmap3d/python/" + pszModule));
+    for (const char* pszModule : {"__init__.py", "_convert.py", "_export.py", "_sensors.py"}) {
+        for (const char* pszFolder : {"/../python/", "/../share/contourmap3d/python/"}) {
+            strText += _identity(QFileInfo(strDir + pszFolder + "contourmap3d/" + pszModule));
+        }
     }
     return strText;
 }

@@ -8,7 +8,7 @@ import tempfile
 
 import numpy as np
 
-from . import _convert, _png
+from . import _convert, _png, _sensors
 from ._core import Map as _CoreMap
 from ._core import Recording as _CoreRecording
 
@@ -46,8 +46,10 @@ class Map:
     (channels, 3) in metres in head coordinates, and optionally names=, sfreq= (Hz), tmin= (s)
     and bads=.
 
-    ch_type chooses the sensor type measured ("mag", the default when both are there, or
-    "grad"); proj applies the SSP projectors; keep_dc keeps raw channels' offsets. kind is the
+    ch_type chooses what the map measures, as tools/mne_export.py's --ch-type: "mag", "grad"
+    (Neuromag planar pairs merged), "planar1", "planar2", or "meg" (every MEG channel mapped onto
+    virtual magnetometers, the default when both sensor types are there); arrays take "mag" or
+    "grad". proj applies the SSP projectors; keep_dc keeps raw channels' offsets. kind is the
     map: "time" (a sample), "frequency" (a frequency bin) or "spectral" (a time-frequency cell);
     only what the kind shows is computed. surface "fans" joins the sensors with triangle fans,
     "smooth" interpolates on a helmet with isolines (colors "thresholds" or "continuous").
@@ -84,10 +86,9 @@ class Map:
         elif isinstance(inst, np.ndarray):
             raise TypeError("an array of data needs pos=, the sensors' positions in metres")
         else:
-            rec = _convert.from_mne(inst, ch_type=ch_type, proj=proj, remove_dc=not keep_dc)
-        if kind != "time":
-            _convert.add_spectra(rec, time_frequency=kind == "spectral")
-        scale = _convert.SCALES[rec.measured]
+            rec = _convert.from_mne(inst, ch_type=ch_type, proj=proj, remove_dc=not keep_dc,
+                                    time_frequency=None if kind == "time" else kind == "spectral")
+        scale = _convert.SCALES[_sensors.SCALE_TYPES[rec.measured]]
         self._rec = rec
         core = _CoreRecording(rec.names, rec.kinds, rec.good, rec.positions, rec.samples,
                               rec.unit, rec.sfreq, float(rec.times[0]), rec.fiducials)

@@ -12,6 +12,8 @@ from PIL import Image
 import contourmap3d as cm
 from contourmap3d import _convert
 
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
 
 def warm(img):
     return (img[..., 0] > 150) & (img[..., 2] < 100)
@@ -71,24 +73,50 @@ def test_same_pixels_as_the_render_command(tmp_path, options, arrays, args, requ
     assert np.array_equal(ours, png_pixels(str(tmp_path / "cmd.png")))
 
 
-def test_conversion_matches_the_bridge(tmp_path, evoked, evoked_file, request):
-    subprocess.run([sys.executable, request.config.option.bridge, evoked_file, "--out",
-                    str(tmp_path / "b.json")], check=True)
-    with open(tmp_path / "b.json") as f:
-        bridge = json.load(f)
-    rec = _convert.add_spectra(_convert.from_mne(evoked), time_frequency=True)
-    channels = bridge["channels"]
-    assert rec.names == [c["name"] for c in channels]
-    assert rec.kinds == [c["kind"] for c in channels]
-    assert rec.good == [c.get("good", True) for c in channels]
-    assert np.allclose(rec.positions, [c["coils"][0] for c in channels], atol=1e-5)
-    assert np.allclose(rec.samples, [c["samples"] for c in channels], rtol=1e-5, atol=1e-6)
-    assert np.allclose(rec.fiducials, bridge["fiducials"], atol=1e-5)
-    assert np.allclose(rec.spectra.reshape(len(channels), -1),
-                       [c["spectrum"]["data"] for c in channels], rtol=1e-4, atol=1e-6)
-    selection = bridge["selection"]
-    assert (rec.sample, rec.bin, rec.cell) == \
-        (selection["sample"], selection["bin"], (selection["row"], selection["column"]))
+def test_conversion_matches_the_bridge(tmp_path, evoked, evoked_file, request, monkeypatch):
+    import mne
+    sys.path.insert(0, os.path.join(ROOT, "tools"))
+    import neuromag_example
+    # 306 channels, one gradiometer bad; as a raw recording long enough (2412 samples) for the
+    # bridge to store it block by block.
+    evoked_306 = neuromag_example.evoked_response()
+    evoked_306.info["bads"] = ["MEG0113"]
+    raw_306 = mne.io.RawArray(np.tile(evoked_306.data, 12) + 1e-12, evoked_306.info)
+    raw_306.save(tmp_path / "nm_raw.fif", fmt="double")
+    short_raw = raw_306.copy().crop(0, 0.5)  # converted whole, offsets removed before merging
+    short_raw.save(tmp_path / "short_raw.fif", fmt="double")
+    monkeypatch.setenv("XDG_CACHE_HOME", str(tmp_path / "cache"))
+    monkeypatch.setenv("CONTOURMAP_FIELDMAP", os.path.join(
+        request.config.option.build, "fieldmap", "megmapping", "contourmap-fieldmap"))
+    for inst, path, ch_type in ((evoked, evoked_file, None), (evoked_306, None, "grad"),
+                                (raw_306, tmp_path / "nm_raw.fif", "meg"),
+                                (short_raw, tmp_path / "short_raw.fif", "grad")):
+        if path is None:
+            path = tmp_path / "nm-ave.fif"
+            inst.save(path)
+        subprocess.run([sys.executable, request.config.option.bridge, path, "--out",
+                        str(tmp_path / "b.json")] + (["--ch-type", ch_type] if ch_type else []),
+                       check=True)
+        with open(tmp_path / "b.json") as f:
+            bridge = json.load(f)
+        rec = _convert.from_mne(inst, ch_type=ch_type, time_frequency=True)
+        channels = bridge["channels"]
+        samples = np.load(tmp_path / "b.npy").T if "store" in bridge else \
+            [c["samples"] for c in channels]
+        assert rec.names == [c["name"] for c in channels]
+        assert rec.kinds == [c["kind"] for c in channels]
+        assert rec.good == [c.get("good", True) for c in channels]
+        assert np.allclose(rec.positions, [c["coils"][0] for c in channels], atol=1e-5)
+        assert np.allclose(rec.samples, samples, rtol=1e-5, atol=1e-6)
+        if rec.fiducials is not None or "fiducials" in bridge:
+            assert np.allclose(rec.fiducials, bridge["fiducials"], atol=1e-5)
+        measured = [c["spectrum"]["data"] for c in channels if c["kind"] == "meg"]
+        assert np.allclose(rec.spectra.reshape(len(measured), -1), measured, rtol=1e-4,
+                           atol=1e-6)
+        selection = bridge["selection"]
+        assert (rec.sample, rec.bin, rec.cell) == \
+            (selection["sample"], selection["bin"], (selection["row"], selection["column"]))
+    rec = _convert.from_mne(evoked)
     assert abs(rec.times[rec.sample] - 0.1) < 0.01  # the response's peak
 
 

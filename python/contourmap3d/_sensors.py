@@ -1,13 +1,15 @@
-"""MEG sensor handling for the bridge (tools/mne_export.py): which channels a map measures, the
-planar gradiometer pairs of Neuromag-type systems, and the field mapping of every MEG channel
-onto virtual magnetometers, whose matrix contourmap-fieldmap computes from the coils' geometry."""
+"""Which MEG channels a map measures: one sensor type, the planar gradiometer pairs of
+Neuromag-type systems, or every MEG channel mapped onto virtual magnetometers, whose matrix
+contourmap-fieldmap computes from the coils' geometry."""
 
 import hashlib
 import json
 import os
+import shutil
 import subprocess
-import sys
 import tempfile
+
+import numpy as np
 
 # What --ch-type accepts. mag, grad: one sensor type (planar gradiometers merged pair by pair);
 # planar1, planar2: one gradiometer of each pair, signed; meg: every MEG channel mapped onto
@@ -35,16 +37,12 @@ HELPER = "contourmap-fieldmap"
 HELPER_VARIABLE = "CONTOURMAP_FIELDMAP"
 
 
-class SensorError(Exception):
-    """A problem with the sensors the user asked for, in one line."""
-
-
 def planar(mne, ch):
     """Planar gradiometers measure in T/m; axial ones (CTF, KIT) in T like magnetometers."""
     return ch["unit"] == mne.io.constants.FIFF.FIFF_UNIT_T_M
 
 
-def planar_pairs(np, mne, info, types):
+def planar_pairs(mne, info, types):
     """The planar gradiometer pairs, (first, second) channel indices in the recording's order,
     paired by their common position, and the planar gradiometers left without a partner."""
     places = {}
@@ -68,6 +66,15 @@ def default_type(present):
     return present[0]
 
 
+class ConversionError(ValueError):
+    """A recording that cannot be converted as asked, in one line. path, when set, is the file
+    the message concerns (the bridge names the input otherwise)."""
+
+    def __init__(self, message, path=None):
+        super().__init__(message)
+        self.path = path
+
+
 class Measured:
     """The measuring channels of a map and how their values come from the recording's rows:
     rows taken as they are, planar pairs merged into their root mean square, or every MEG
@@ -85,7 +92,7 @@ class Measured:
         """Values made from other channels, written as channels of their own."""
         return self.rows is None
 
-    def apply(self, np, block):
+    def apply(self, block):
         if self.rows is not None:
             return block[self.rows]
         if self.pairs is not None:
@@ -93,14 +100,14 @@ class Measured:
             return np.sqrt((first ** 2 + second ** 2) / 2.0)
         return self.matrix @ block[self.sources]
 
-    def spectral_rows(self, np, block, applied=None):
+    def spectral_rows(self, block, applied=None):
         """The rows whose spectra make the measuring channels' spectra; applied is
-        apply(np, block) when the caller has it already (a mapping is costly)."""
+        apply(block) when the caller has it already (a mapping is costly)."""
         if self.pairs is not None:
             return block[self.pairs.ravel()]
-        return self.apply(np, block) if applied is None else applied
+        return self.apply(block) if applied is None else applied
 
-    def combine_spectra(self, np, arrays):
+    def combine_spectra(self, arrays):
         """A pair's amplitude spectrum is the root mean square of its two: the spectrum of the
         merged time series would hold the squaring's harmonics instead."""
         if self.pairs is None:
@@ -108,27 +115,30 @@ class Measured:
         return np.sqrt((arrays[0::2] ** 2 + arrays[1::2] ** 2) / 2.0)
 
 
-def measuring(np, mne, info, types, wanted, coil_of, dev_head, cache_dir):
-    """The measuring channels for --ch-type WANTED (None: the default), or SensorError."""
+def measuring(mne, info, types, wanted, coil_of, dev_head, cache_dir):
+    """The measuring channels for --ch-type WANTED (None: the default), or ConversionError."""
+    if wanted is not None and wanted not in CHOICES:
+        raise ConversionError(f"ch_type must be one of {', '.join(CHOICES)}, not {wanted!r}")
     present = [t for t in ("mag", "grad") if t in types]
     if not present:
-        raise SensorError("the recording has no MEG channels (magnetometers or gradiometers)")
+        raise ConversionError("the recording has no MEG channels (magnetometers or "
+                              "gradiometers)")
     names, bads = info["ch_names"], set(info["bads"])
-    pairs, lone = planar_pairs(np, mne, info, types)
+    pairs, lone = planar_pairs(mne, info, types)
     mode = wanted or default_type(present)
     if mode in ("mag", "grad") and mode not in present:
-        raise SensorError(f"the recording has no {NAMES[mode]} (--ch-type {mode})")
+        raise ConversionError(f"the recording has no {NAMES[mode]} (--ch-type {mode})")
     if mode in ("planar1", "planar2") and not pairs:
-        raise SensorError(f"the recording has no planar gradiometer pairs (--ch-type {mode}): "
-                          "use --ch-type grad")
+        raise ConversionError(f"the recording has no planar gradiometer pairs (--ch-type "
+                              f"{mode}): use --ch-type grad")
     if mode == "grad" and pairs:
-        return merged_pairs(np, names, bads, pairs, lone, coil_of)
+        return merged_pairs(names, bads, pairs, lone, coil_of)
     if mode in ("planar1", "planar2"):
         rows = [pair[0 if mode == "planar1" else 1] for pair in pairs]
         return Measured(mode, [names[i] for i in rows], [coil_of(i) for i in rows],
                         [names[i] not in bads for i in rows], rows=rows)
     if mode == "meg":
-        return field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir)
+        return field_mapping(mne, info, types, coil_of, dev_head, cache_dir)
     # Magnetometers, axial gradiometers, and planar ones of a file without pairs (one per place):
     # nothing to merge, so each is measured as it is.
     rows = [i for i, t in enumerate(types) if t == mode]
@@ -136,7 +146,7 @@ def measuring(np, mne, info, types, wanted, coil_of, dev_head, cache_dir):
                     [names[i] not in bads for i in rows], rows=rows)
 
 
-def merged_pairs(np, names, bads, pairs, lone, coil_of):
+def merged_pairs(names, bads, pairs, lone, coil_of):
     """One channel per pair, at the pair's place, named as MNE-Python's topographic maps name it
     (the first name with an x for its last character: MEG0112 and MEG0113 make MEG011x). A pair
     with a bad member is bad: half a pair is no merged value. Gradiometers without a partner
@@ -163,7 +173,7 @@ def coil_geometry(mne, chs, dev_head_t):
               "weights": c["w"].tolist()}, c["coil_class"] == magnetometer) for c in coils]
 
 
-def point_magnetometer(np, ch, dev_head):
+def point_magnetometer(ch, dev_head):
     """A virtual magnetometer of one point at a sensor's place, along its normal (head
     coordinates, m), for systems without magnetometers of their own."""
     loc = np.asarray(ch["loc"], float)
@@ -172,7 +182,7 @@ def point_magnetometer(np, ch, dev_head):
             "normals": [(normal / np.linalg.norm(normal)).tolist()], "weights": [1.0]}
 
 
-def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
+def field_mapping(mne, info, types, coil_of, dev_head, cache_dir):
     """Every good MEG channel mapped onto virtual magnetometers: the magnetometers' own coils
     where the system has magnetometers (Neuromag, 4D), else a point magnetometer at each
     sensor's place (CTF, KIT). The magnetometers' places keep the map comparable with
@@ -182,15 +192,15 @@ def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
     meg = [i for i, t in enumerate(types) if t in ("mag", "grad") and coil_of(i) is not None]
     sources = [i for i in meg if names[i] not in bads]
     if not sources:
-        raise SensorError("every MEG channel is bad or has no position: there is nothing to map "
-                          "(--ch-type meg)")
+        raise ConversionError("every MEG channel is bad or has no position: there is nothing to "
+                              "map (--ch-type meg)")
     geometry = coil_geometry(mne, [chs[i] for i in meg], info["dev_head_t"])
     coils = dict(zip(meg, geometry))
     places = [i for i in meg if coils[i][1]]
     targets = [coils[i][0] for i in places]
     if not places:
         places = meg
-        targets = [point_magnetometer(np, chs[i], dev_head) for i in meg]
+        targets = [point_magnetometer(chs[i], dev_head) for i in meg]
     request = {
         "origin": list(ORIGIN), "radius": INTEGRATION_RADIUS, "terms": LEGENDRE_TERMS,
         "miss": MISS, "noise": [NOISE[types[i]] for i in sources],
@@ -198,11 +208,11 @@ def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
     }
     # The SSP projection the data had applied (active projectors) applies to the lead fields
     # too, or the mapping would read the removed field as missing signal.
-    projector = ssp_projector(np, [p for p in info["projs"] if p["active"]],
+    projector = ssp_projector([p for p in info["projs"] if p["active"]],
                               [names[i] for i in sources])
     if projector is not None:
         request["projector"] = projector.tolist()
-    matrix = mapping_matrix(np, request, cache_dir)
+    matrix = mapping_matrix(request, cache_dir)
     where = "magnetometers" if coils[places[0]][1] else "sensors"
     return Measured("meg", [names[i] + "_v" for i in places], [coil_of(i) for i in places],
                     [True] * len(places), matrix=matrix, sources=np.asarray(sources, int),
@@ -210,7 +220,7 @@ def field_mapping(np, mne, info, types, coil_of, dev_head, cache_dir):
                          f"magnetometers at the {where}' places")
 
 
-def ssp_projector(np, projs, names):
+def ssp_projector(projs, names):
     """I - U U' over the channels named, U an orthonormal basis of the projectors' vectors
     restricted to them (as SSP is applied); None when no vector touches them."""
     vectors = []
@@ -228,23 +238,33 @@ def ssp_projector(np, projs, names):
 
 
 def helper_path():
-    """contourmap-fieldmap: named by CONTOURMAP_FIELDMAP, installed beside the bridge (the
-    program running), or built in the source tree's build folder."""
+    """contourmap-fieldmap: named by CONTOURMAP_FIELDMAP, in the bin folder of the prefix this
+    package is installed under, in the build folder the package was assembled in or the source
+    tree's build folder, or on PATH."""
     named = os.environ.get(HELPER_VARIABLE)
     if named:
         return named
-    bridge = os.path.dirname(os.path.abspath(sys.argv[0] or "."))
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    build = os.environ.get("CM3D_BUILD_DIR") or os.path.join(root, "build")
-    for candidate in (os.path.join(bridge, HELPER),
-                      os.path.join(build, "fieldmap", "megmapping", HELPER)):
+    here = os.path.dirname(os.path.abspath(__file__))
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
+    candidates = [os.path.join(os.environ.get("CM3D_BUILD_DIR") or os.path.join(root, "build"),
+                               "fieldmap", "megmapping", HELPER)]
+    while os.path.dirname(here) != here:
+        here = os.path.dirname(here)
+        candidates += [os.path.join(here, "bin", HELPER),
+                       os.path.join(here, "fieldmap", "megmapping", HELPER)]
+    for candidate in candidates + [shutil.which(HELPER) or ""]:
         if os.access(candidate, os.X_OK):
             return candidate
-    raise SensorError(f"the field mapping program {HELPER} is not found: build ContourMap3D "
-                      f"(./run build) or name it in {HELPER_VARIABLE}")
+    raise ConversionError(f"the field mapping program {HELPER} is not found: build ContourMap3D "
+                          f"(./run build) or name it in {HELPER_VARIABLE}")
 
 
-def mapping_matrix(np, request, cache_dir):
+def cache_folder():
+    base = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
+    return os.path.join(base, "contourmap3d")
+
+
+def mapping_matrix(request, cache_dir):
     """The mapping for this layout, from the cache when it was made before: it depends only on
     the coils, the origin and the bad channels, so every conversion of a session's files (and a
     long recording's every page) shares one."""
@@ -264,10 +284,10 @@ def mapping_matrix(np, request, cache_dir):
             done = subprocess.run([helper_path(), layout, out], capture_output=True, text=True,
                                   timeout=600)
         except OSError as error:
-            raise SensorError(f"cannot run {HELPER}: {error.strerror or error}")
+            raise ConversionError(f"cannot run {HELPER}: {error.strerror or error}")
         if done.returncode != 0:
             lines = done.stderr.strip().splitlines() or [f"status {done.returncode}"]
-            raise SensorError(f"the field mapping failed: {lines[-1]}")
+            raise ConversionError(f"the field mapping failed: {lines[-1]}")
         matrix = np.load(out)
         if cached:
             try:
