@@ -1,6 +1,5 @@
 #include "colorentry.h"
 #include "show3dcntmap.h"
-#include "show3dcntmap_p.h"
 #include "smoothfieldmap.h"
 #include "smoothfieldmap_p.h"
 
