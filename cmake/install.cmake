@@ -39,6 +39,7 @@ set(CM3D_PUBLIC_HEADERS_contourmap3d_core
     platform/core/afxmsgbox.h
     platform/core/cm3d_export.h
     renderer/colorentry.h
+    renderer/mapkind.h
     renderer/show3dcntmap.h)
 set(CM3D_PUBLIC_HEADERS_contourmap3d
     facade/3drenddlgfaceqv.h)

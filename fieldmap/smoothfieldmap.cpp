@@ -7,8 +7,6 @@
 #include "show3dcntmap.h"
 #include "show3dcntmap_p.h"
 #include "smoothfieldmap_p.h"
-#include "spctmchnl.h"
-#include "spctmtrial.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,66 +21,6 @@ const char* const pszPrefix = "Smooth field map: ";
 const double dRadiusSlack = 0.2;
 // Sensor dots sit this share of the radius outside the surface.
 const double dDotLift = 0.005;
-
-// The value the renderer's drawing would read, checked against the arrays' sizes first (the
-// renderer trusts them); false for a channel without one or with a value that is not finite.
-bool _readValue(CMDChannelqv* pChannel, const SMapValueSource& src, double& dValue) {
-    if (src.nKind == SMapValueSource::kindSample) {
-        if (!pChannel->getDataWave() || src.nIndex < 0) {
-            return false;
-        }
-        // A count of 0 with samples means a host serving its own array; its selection holds.
-        const std::int64_t nCount = pChannel->getSampleCount();
-        if (nCount > 0 && src.nIndex >= nCount) {
-            return false;
-        }
-    } else {
-        CSpctmChnlqv* pSpctm = pChannel->getSpctmChnl(false, src.nSpctmSelector);
-        if (!pSpctm) {
-            return false;
-        }
-        std::int64_t nRows = 0, nRowLength = 0;
-        if (!pSpctm->getSpctmDataPtr(src.nDataSelector, &nRows, &nRowLength) || nRows < 1 ||
-            nRowLength < 1) {
-            return false;
-        }
-        const bool bInside =
-            src.nKind == SMapValueSource::kindFreqBin
-                ? src.nIndex >= 0 && src.nIndex / nRowLength < nRows
-                : src.nRow >= 0 && src.nRow < nRows && src.nColumn >= 0 && src.nColumn < nRowLength;
-        if (!bInside) {
-            return false;
-        }
-    }
-    return src.value(pChannel, dValue) && std::isfinite(dValue);
-}
-
-// Where the renderer's drawing of the map kind reads its values from; 0 with the reason.
-int _mapInput(const CShow3DCntMapqv& map, int nKind, SMapValueSource& src, std::string& strWhy) {
-    if (!map.m_pTrial || (nKind == CSmoothFieldMap::kindTime && !map.m_pMEGData)) {
-        strWhy = "no recording is loaded";
-        return 0;
-    }
-    if (nKind == CSmoothFieldMap::kindTime) {
-        std::int64_t nSample = 0, nSampleEnd = 0;
-        map.m_pMEGData->getSelect(nSample, nSampleEnd);
-        src = SMapValueSource::sample(nSample);
-        return 1;
-    }
-    CSpctmTrialqv* pSpctm = map.m_pTrial->getSpctmTrial(false, map.m_nSpctmSelector);
-    if (!pSpctm) {
-        strWhy = "the recording has no spectral results";
-        return 0;
-    }
-    if (nKind == CSmoothFieldMap::kindFrequency) {
-        src = SMapValueSource::freqBin(pSpctm->m_nSelectFreqBin, map.m_nSpctmSelector,
-                                       map.m_nDataSelector);
-    } else {
-        src = SMapValueSource::cell(pSpctm->m_nSelectRow, pSpctm->m_nSelectColumn,
-                                    map.m_nSpctmSelector, map.m_nDataSelector);
-    }
-    return 1;
-}
 
 // A sensor at the sphere's very centre, or so far out that its distance is not a number, has no
 // direction and stays out of the fit.
@@ -106,6 +44,8 @@ void _pushDot(std::vector<float>& aDots, const double adPos[3], const fieldmap::
 CSmoothFieldMap::CSmoothFieldMap() : m_pPriv(new SPrivate) {}
 
 CSmoothFieldMap::~CSmoothFieldMap() {
+    // The texture goes with its context when that is not current now.
+    m_pPriv->releaseTexture(true);
     delete m_pPriv;
     m_pPriv = nullptr;
 }
@@ -197,13 +137,14 @@ int CSmoothFieldMap::update(const CShow3DCntMapqv& map, int nKind) {
     p.dStepMax = map.m_dColorStepMax;
     p.tables = map.m_Index2Color;
 
-    SMapValueSource src;
-    std::string strWhy;
-    CMDChannelqv** ppChannels = nullptr;
-    if (!_mapInput(map, nKind, src, strWhy) || !(ppChannels = map.m_pTrial->getAllChannelPt())) {
-        return p.fail(strWhy.empty() ? "the trial has no channels" : strWhy);
+    // The renderer's own input and value read; a value that is not finite has no place in the
+    // spline.
+    const SMapInput in = map.getMapInput(static_cast<EMapKind>(nKind));
+    if (!in) {
+        return p.fail(in.pszMissing);
     }
-    const int nSlots = map.m_pTrial->getTotalChannel();
+    CMDChannelqv** ppChannels = in.ppChannels;
+    const int nSlots = in.nSlots;
     p.nMarkedSlot = -1;
     if (nKind == kindTime && map.m_pMarkSelection && *map.m_pMarkSelection) {
         p.nMarkedSlot = map.m_pTrial->getCurntChnlIndx();
@@ -230,7 +171,7 @@ int CSmoothFieldMap::update(const CShow3DCntMapqv& map, int nKind) {
         }
         const bool bGood = !map.m_pMEGData || map.m_pMEGData->isGoodChnl4Alltrials(i);
         double dValue = 0.0;
-        if (bGood && _readValue(pChannel, src, dValue)) {
+        if (bGood && in.src.value(pChannel, dValue) && std::isfinite(dValue)) {
             aLayout.push_back(sensor);
             aValues.push_back(dValue);
         } else {

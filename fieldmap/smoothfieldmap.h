@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cm3d_export.h"
+#include "mapkind.h"
 
 #include <vector>
 
@@ -21,11 +22,11 @@ class CShow3DCntMapqv;
 //     smooth.setColorMode(CSmoothFieldMap::colorContinuous);
 //     smooth.draw(renderer, CSmoothFieldMap::kindTime);   // inside the frame, as show3DCntMap
 //     int nSlot = smooth.pickSensorInLastFrame(x, y);    // a click, in client pixels
-class CM3D_API CSmoothFieldMap {
+class CM3D_API CSmoothFieldMap : public SMapKinds {
 public:
-    // Where the values come from: the selected sample, frequency bin or time-frequency cell,
-    // as the renderer's time-domain, frequency and spectral drawings read them.
-    enum EMapKind { kindTime = 0, kindFrequency = 1, kindSpectral = 2 };
+    // The map kinds (kindTime, kindFrequency, kindSpectral) are SMapKinds': the values come
+    // from the selected sample, frequency bin or time-frequency cell, as the renderer's
+    // time-domain, frequency and spectral drawings read them.
     // Colours: the renderer's tables and thresholds (its colour bar holds for both maps), or a
     // continuous blue-white-red scale symmetric about zero (white-red from zero when no value
     // is negative).
@@ -57,6 +58,11 @@ public:
     // state it changes is restored. The matrices it drew with are kept for picking.
     // 1 when the surface was drawn; 0 without a context or a surface.
     int draw(const CShow3DCntMapqv& map, int nKind);
+    // draw without the update: what the last update took from the renderer, seen through the
+    // current matrices (a turned or zoomed camera, a repaint), the fiducials still read from the
+    // map. The colour texture is kept in the current context between draws until the colours
+    // change, and is made again in a new context.
+    int drawUpdated(const CShow3DCntMapqv& map);
 
     // Why the last update found nothing to draw; empty after a successful one.
     const char* getMessage() const;

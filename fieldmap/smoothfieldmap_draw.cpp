@@ -1,9 +1,9 @@
 #include "colorentry.h"
 #include "show3dcntmap.h"
-#include "show3dcntmap_p.h"
 #include "smoothfieldmap.h"
 #include "smoothfieldmap_p.h"
 
+#include <EGL/egl.h>
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -80,13 +80,6 @@ std::vector<double> _levels(double dLimit, int nCount, bool bSequential) {
     return aLevels;
 }
 
-// A copy of the renderer that may call its fiducial pass.
-class CFiducialPass : public CShow3DCntMapqv {
-public:
-    explicit CFiducialPass(const CShow3DCntMapqv& map) : CShow3DCntMapqv(map) {}
-    int draw() { return drawFiducial(); }
-};
-
 } // namespace
 
 void CSmoothFieldMap::SPrivate::thresholdColor(double dValue, float afRgba[4]) const {
@@ -151,6 +144,68 @@ std::vector<unsigned char> CSmoothFieldMap::SPrivate::textureTexels(int nTexels)
         }
     }
     return aTexels;
+}
+
+bool CSmoothFieldMap::SPrivate::STextureKey::operator==(const STextureKey& o) const {
+    return nColorMode == o.nColorMode && nTexels == o.nTexels &&
+           std::equal(adRange, adRange + 7, o.adRange) &&
+           std::equal(tables.m_pColorTableMax,
+                      tables.m_pColorTableMax + CIndex2ColorOpenGLqv::nColorEntries,
+                      o.tables.m_pColorTableMax) &&
+           std::equal(tables.m_pColorTableMin,
+                      tables.m_pColorTableMin + CIndex2ColorOpenGLqv::nColorEntries,
+                      o.tables.m_pColorTableMin);
+}
+
+void CSmoothFieldMap::SPrivate::bindTexture() {
+    GLint nMaxTexels = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &nMaxTexels);
+    STextureKey key;
+    key.nColorMode = nColorMode;
+    key.nTexels = std::clamp(static_cast<int>(nMaxTexels), 64, nTexturePoints);
+    const double adRange[7] = {dTexLow, dTexHigh, dLimit, dColorMin, dColorMax, dStepMin, dStepMax};
+    std::copy(adRange, adRange + 7, key.adRange);
+    key.tables = tables;
+    // Texture names belong to a context: one made in another (perhaps gone) is not ours to
+    // bind or delete here. The project's contexts are EGL's; any other gets a texture per paint.
+    const void* pContext = eglGetCurrentContext();
+    if (nTexture != 0 &&
+        (pContext == EGL_NO_CONTEXT || pContext != pTextureContext || !glIsTexture(nTexture))) {
+        nTexture = 0;
+    }
+    pTextureContext = pContext;
+    if (nTexture != 0 && key == textureKey) {
+        glBindTexture(GL_TEXTURE_1D, nTexture);
+        return;
+    }
+    if (nTexture == 0) {
+        GLuint nName = 0;
+        glGenTextures(1, &nName);
+        nTexture = nName;
+    }
+    textureKey = key;
+    // The scale as a texture the shade modulates; steps (the thresholds' tables) stay sharp, the
+    // continuous scale is interpolated between its texels.
+    const std::vector<unsigned char> aTexels = textureTexels(key.nTexels);
+    glBindTexture(GL_TEXTURE_1D, nTexture);
+    const GLint nFilter = nColorMode == colorContinuous ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, nFilter);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, nFilter);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage1D(GL_TEXTURE_1D, 0, GL_RGBA8, key.nTexels, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 aTexels.data());
+}
+
+void CSmoothFieldMap::SPrivate::releaseTexture(bool bAlways) {
+    if (nTexture == 0 || !(bAlways || pTextureContext == EGL_NO_CONTEXT)) {
+        return;
+    }
+    if (eglGetCurrentContext() == pTextureContext && glGetString(GL_VERSION)) {
+        const GLuint nName = nTexture;
+        glDeleteTextures(1, &nName);
+    }
+    nTexture = 0;
 }
 
 // Marching triangles: each level crosses a triangle along one segment between the two edges
@@ -225,12 +280,17 @@ int CSmoothFieldMap::getColorOf(double dValue, float afRgba[4]) const {
 }
 
 int CSmoothFieldMap::draw(const CShow3DCntMapqv& map, int nKind) {
-    const int bSurface = update(map, nKind);
+    update(map, nKind);
+    return drawUpdated(map);
+}
+
+int CSmoothFieldMap::drawUpdated(const CShow3DCntMapqv& map) {
+    SPrivate& p = *m_pPriv;
+    const int bSurface = p.bReady ? 1 : 0;
     // Works for any context the host made current: without one, glGetString answers null.
     if (!glGetString(GL_VERSION)) {
         return 0;
     }
-    SPrivate& p = *m_pPriv;
     glGetDoublev(GL_MODELVIEW_MATRIX, p.adModelview);
     glGetDoublev(GL_PROJECTION_MATRIX, p.adProjection);
     glGetIntegerv(GL_VIEWPORT, p.anViewport);
@@ -278,22 +338,7 @@ int CSmoothFieldMap::draw(const CShow3DCntMapqv& map, int nKind) {
     glEnableClientState(GL_VERTEX_ARRAY);
 
     if (bSurface && !p.aTriangles.empty() && p.aTexCoords.size() == nVertices) {
-        // The scale as a texture the shade modulates; steps (the thresholds' tables) stay
-        // sharp, the continuous scale is interpolated between its texels.
-        GLint nMaxTexels = 0;
-        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &nMaxTexels);
-        const int nTexels = std::clamp(static_cast<int>(nMaxTexels), 64, nTexturePoints);
-        const std::vector<unsigned char> aTexels = p.textureTexels(nTexels);
-        GLuint nTexture = 0;
-        glGenTextures(1, &nTexture);
-        glBindTexture(GL_TEXTURE_1D, nTexture);
-        const GLint nFilter = p.nColorMode == colorContinuous ? GL_LINEAR : GL_NEAREST;
-        glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, nFilter);
-        glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, nFilter);
-        glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-        glTexImage1D(GL_TEXTURE_1D, 0, GL_RGBA8, nTexels, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     aTexels.data());
+        p.bindTexture();
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
         glEnable(GL_TEXTURE_1D);
 
@@ -314,7 +359,7 @@ int CSmoothFieldMap::draw(const CShow3DCntMapqv& map, int nKind) {
         glDisable(GL_POLYGON_OFFSET_FILL);
         glDisable(GL_TEXTURE_1D);
         glBindTexture(GL_TEXTURE_1D, 0);
-        glDeleteTextures(1, &nTexture);
+        p.releaseTexture(false);
 
         // Plain lines: the driver's smoothed ones break up into dots on short segments.
         glColor4f(0.1f, 0.1f, 0.1f, 1.0f);
@@ -364,7 +409,7 @@ int CSmoothFieldMap::draw(const CShow3DCntMapqv& map, int nKind) {
     if (p.bShowFiducials) {
         // As the time-domain map draws them: lit spheres, never shifted by the centre.
         glPushAttrib(GL_CURRENT_BIT | GL_LIGHTING_BIT | GL_ENABLE_BIT);
-        CFiducialPass(map).draw();
+        map.drawFiducialPass();
         glPopAttrib();
     }
     return bSurface;

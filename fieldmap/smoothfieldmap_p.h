@@ -2,9 +2,10 @@
 
 // Internal to the smooth field map: what one CSmoothFieldMap keeps between calls.
 
-#include "helmetsurface.h"
+#include "capmesh.h"
 #include "index2color.h"
 #include "smoothfieldmap.h"
+#include "spherefit.h"
 #include "sphericalspline.h"
 
 #include <cstdint>
@@ -80,6 +81,19 @@ struct CSmoothFieldMap::SPrivate {
     // interpolated value crosses it inside a triangle, not along the triangles' edges.
     std::vector<float> aTexCoords;
     double dTexLow = 0.0, dTexHigh = 1.0;
+    // The texture itself is kept in the context it was made in until the colours change: what
+    // its texels depend on, and the context (null for one this library cannot name, which gets
+    // a texture per paint).
+    struct STextureKey {
+        int nColorMode = -1;
+        int nTexels = 0;
+        double adRange[7] = {}; // dTexLow, dTexHigh, dLimit, thresholds and steps
+        CIndex2ColorOpenGLqv tables;
+        bool operator==(const STextureKey& o) const;
+    };
+    unsigned nTexture = 0;
+    const void* pTextureContext = nullptr;
+    STextureKey textureKey;
     std::vector<unsigned char> aShades; // grey RGBA per vertex: the surface's facing
     std::vector<float> aIsolines;       // segment end points
     std::vector<float> aZeroLine;
@@ -99,6 +113,11 @@ struct CSmoothFieldMap::SPrivate {
     void colorVertices();
     // The scale's colours from dTexLow to dTexHigh, nTexels of them.
     std::vector<unsigned char> textureTexels(int nTexels) const;
+    // Binds the colour texture of the current colours in the current context, made or filled
+    // again only when either changed; after the paint, releaseTexture(false) lets go of a
+    // texture kept for no context, releaseTexture(true) of any texture of the current context.
+    void bindTexture();
+    void releaseTexture(bool bAlways);
     void traceIsolines();
     void thresholdColor(double dValue, float afRgba[4]) const;
 };

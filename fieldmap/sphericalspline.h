@@ -1,30 +1,17 @@
 #pragma once
 
-// Internal to the smooth field map: the sphere fitted to the sensors and spherical-spline
-// interpolation on it (Perrin F, Pernier J, Bertrand O, Echallier JF, 1989, Electroencephalogr
-// Clin Neurophysiol 72:184-187).
+// Internal to the smooth field map: spherical-spline interpolation of values given at
+// directions on a sphere (Perrin F, Pernier J, Bertrand O, Echallier JF, 1989,
+// Electroencephalogr Clin Neurophysiol 72:184-187).
+
+#include "sensordirections.h"
 
 #include <Eigen/Core>
-#include <Eigen/Geometry>
 #include <Eigen/LU>
 
-#include <string>
 #include <vector>
 
 namespace fieldmap {
-
-using Vec3 = Eigen::Vector3d;
-
-struct SSphere {
-    Vec3 centre = Vec3::Zero();
-    double dRadius = 0.0;
-};
-
-// Least-squares sphere through the points. Sets that are nearly flat, or too few to define a
-// sphere, get one of about their own width whose centre lies on the side of the coordinate
-// origin (the head frame's origin sits inside the head). False, with the reason, for points
-// that all lie on one line or at one place.
-bool fitSensorSphere(const std::vector<Vec3>& aPoints, SSphere& sphere, std::string& strWhy);
 
 // The spline's kernel without its constant factor 1/(4 pi): the Legendre series
 // sum over n >= 1 of (2n + 1) / (n (n + 1))^m P_n(x) with stiffness m = 4, for x the cosine of

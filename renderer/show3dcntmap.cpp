@@ -35,26 +35,36 @@ void CShow3DCntMap::_sensorPosition(CMDChannelqv* pChannel, double& x, double& y
 }
 
 SMapInput CShow3DCntMap::_mapInput(int nKind, ECellCount eCell) {
+    return _readInput(nKind, eCell);
+}
+
+SMapInput CShow3DCntMap::getMapInput(SMapKinds::EMapKind nKind) const {
+    return _readInput(nKind, cellFromZero);
+}
+
+SMapInput CShow3DCntMap::_readInput(int nKind, ECellCount eCell) const {
     SMapInput in;
-    if (!m_pTrial || (nKind == SMapValueSource::kindSample && !m_pMEGData)) {
+    if (!m_pTrial || (nKind == SMapKinds::kindTime && !m_pMEGData)) {
         return in;
     }
     in.nSlots = m_pTrial->getTotalChannel();
-    if (nKind == SMapValueSource::kindSample) {
+    if (nKind == SMapKinds::kindTime) {
         std::int64_t nSample = 0, nSampleEnd = 0;
         m_pMEGData->getSelect(nSample, nSampleEnd);
         in.src = SMapValueSource::sample(nSample);
     } else {
         CSpctmTrialqv* pSpctm = m_pTrial->getSpctmTrial(false, m_nSpctmSelector);
         if (!pSpctm) {
+            in.pszMissing = "the recording has no spectral results";
             return in;
         }
-        if (nKind == SMapValueSource::kindFreqBin) {
+        if (nKind == SMapKinds::kindFrequency) {
             in.src = SMapValueSource::freqBin(pSpctm->m_nSelectFreqBin, m_nSpctmSelector,
                                               m_nDataSelector);
         } else {
             const int nFirst = eCell == cellFromOne ? 1 : 0;
             if (pSpctm->m_nSelectRow < nFirst || pSpctm->m_nSelectColumn < nFirst) {
+                in.pszMissing = "no time-frequency cell is selected";
                 return in;
             }
             in.src = SMapValueSource::cell(pSpctm->m_nSelectRow - nFirst,
@@ -63,19 +73,20 @@ SMapInput CShow3DCntMap::_mapInput(int nKind, ECellCount eCell) {
         }
     }
     in.ppChannels = m_pTrial->getAllChannelPt();
+    in.pszMissing = in.ppChannels ? "" : "the trial has no channels";
     return in;
 }
 
 SMapValueSource SMapValueSource::sample(std::int64_t nSample) {
     SMapValueSource src;
-    src.nKind = kindSample;
+    src.nKind = kindTime;
     src.nIndex = nSample;
     return src;
 }
 
 SMapValueSource SMapValueSource::freqBin(std::int64_t nBin, int nSpctmSelector, int nDataSelector) {
     SMapValueSource src;
-    src.nKind = kindFreqBin;
+    src.nKind = kindFrequency;
     src.nIndex = nBin;
     src.nSpctmSelector = nSpctmSelector;
     src.nDataSelector = nDataSelector;
@@ -85,7 +96,7 @@ SMapValueSource SMapValueSource::freqBin(std::int64_t nBin, int nSpctmSelector, 
 SMapValueSource SMapValueSource::cell(std::int64_t nRow, std::int64_t nColumn, int nSpctmSelector,
                                       int nDataSelector) {
     SMapValueSource src;
-    src.nKind = kindCell;
+    src.nKind = kindSpectral;
     src.nRow = nRow;
     src.nColumn = nColumn;
     src.nSpctmSelector = nSpctmSelector;
@@ -96,7 +107,7 @@ SMapValueSource SMapValueSource::cell(std::int64_t nRow, std::int64_t nColumn, i
 bool SMapValueSource::value(CMDChannelqv* pChannel, double& dValue) const {
     // A selection a host set outside the channel's arrays leaves the channel without a value,
     // as a missing array does, rather than reading past them.
-    if (nKind == kindSample) {
+    if (nKind == kindTime) {
         const double* pWave = pChannel->getDataWave();
         if (!pWave || nIndex < 0 || nIndex >= pChannel->getSampleCount()) {
             return false;
@@ -110,13 +121,17 @@ bool SMapValueSource::value(CMDChannelqv* pChannel, double& dValue) const {
     }
     std::int64_t nRows = 0, nRowLength = 0;
     const double* pData = pSpctm->getSpctmDataPtr(nDataSelector, &nRows, &nRowLength);
-    const std::int64_t nElement = nKind == kindFreqBin ? nIndex : nRow * nRowLength + nColumn;
-    const bool bInside = nKind == kindFreqBin
-                             ? nIndex >= 0 && nIndex < nRows * nRowLength
-                             : nRow >= 0 && nRow < nRows && nColumn >= 0 && nColumn < nRowLength;
-    if (!pData || !bInside) {
+    if (!pData || nRows < 1 || nRowLength < 1) {
         return false;
     }
+    // A bin is checked by its row, so that no product of sizes can overflow.
+    const bool bInside = nKind == kindFrequency
+                             ? nIndex >= 0 && nIndex / nRowLength < nRows
+                             : nRow >= 0 && nRow < nRows && nColumn >= 0 && nColumn < nRowLength;
+    if (!bInside) {
+        return false;
+    }
+    const std::int64_t nElement = nKind == kindFrequency ? nIndex : nRow * nRowLength + nColumn;
     dValue = pData[nElement];
     return true;
 }

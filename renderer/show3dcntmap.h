@@ -4,6 +4,7 @@
 #include "glmaterial.h"
 #include "glpoint.h"
 #include "index2color.h"
+#include "mapkind.h"
 
 class CMEGDataqv;
 class CMDTrialqv;
@@ -54,6 +55,15 @@ public:
     // Draws every pickable sensor's sphere under its slot index; call inside a selection pass.
     int pickSensor();
 
+    // For drawings that follow this renderer's rules (the smooth field map, colour bars). What a
+    // drawing of nKind reads: the trial's channel slots and where each value comes from (read
+    // them with SMapInput::src.value); empty, with the reason, when there is nothing to read.
+    SMapInput getMapInput(SMapKinds::EMapKind nKind) const;
+    // The extremes of the values the range check of nKind finds, in single precision as it
+    // keeps them, whether or not it fits the colours to them; 0 when it has nothing to check or
+    // no channel has a value.
+    int getDataExtremes(SMapKinds::EMapKind nKind, double& dMin, double& dMax) const;
+
 protected:
     // Material and colour for one value: 2 upper table, 1 lower table, 0 neutral band.
     int _setColor(float fValue);
@@ -80,9 +90,10 @@ protected:
     enum EValueless { drawValueless, skipValueless };
     enum ESelectionMark { withoutMark, withMark };
 
-    // What a walk reads, for nKind one of SMapValueSource's kinds; false when there is nothing
-    // to read from.
+    // What a walk reads, for nKind one of SMapKinds' kinds; false when there is nothing to read
+    // from.
     SMapInput _mapInput(int nKind, ECellCount eCell = cellFromZero);
+    SMapInput _readInput(int nKind, ECellCount eCell) const;
     int _fitToChannels(const SMapInput& in);
     int _drawTriFans(const SMapInput& in, ERimChannels eRim, EDistancePrecision eDistance);
     int _drawSensorPass(const SMapInput& in, EValueless eValueless, ESelectionMark eMark);
@@ -107,6 +118,11 @@ public:
     int setShowFiducialPts(bool bShow);
     double getShowFiducialPtsSize();
     int setShowFiducialPtsSize(double dSize);
+
+    // The fiducials as the time-domain map draws them (lit spheres in the landmark set's own
+    // place, never shifted by the sensors' centre), whatever the switch that shows them says;
+    // 0 without a landmark set. For drawings of their own that show them alike.
+    int drawFiducialPass() const;
 
 protected:
     int drawFiducial();

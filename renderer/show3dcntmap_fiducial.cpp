@@ -2,6 +2,7 @@
 
 #include "fiducial.h"
 #include "megdata.h"
+#include "show3dcntmap_p.h"
 
 #include <cmath>
 #include <limits>
@@ -58,8 +59,12 @@ int CShow3DCntMap03Sensor::setShowFiducialPtsSize(double dSize) {
     return static_cast<int>(dSize);
 }
 
-// Fiducials are drawn where the landmark set puts them, never shifted by the sensors' centre.
 int CShow3DCntMap03Sensor::drawFiducial() {
+    return drawFiducialPass();
+}
+
+// Fiducials are drawn where the landmark set puts them, never shifted by the sensors' centre.
+int CShow3DCntMap03Sensor::drawFiducialPass() const {
     if (!m_pMEGData) {
         return 0;
     }
@@ -68,9 +73,15 @@ int CShow3DCntMap03Sensor::drawFiducial() {
         return 0;
     }
     const double dSize = static_cast<float>(m_dFiducialPtsSize);
-    m_Material.initMaterial();
+    // The material keeps no state of its own: any one sets the same.
+    CGLmaterialqv1Face material;
+    material.initMaterial();
     for (const SFiducialStyle& style : aFiducialStyles) {
-        drawFiduciaryPt3D(&pFiducials->m_FiduciaryPt[style.nIndex], style.nColorRef, dSize);
+        const CFiduciaryPtqv& point = pFiducials->m_FiduciaryPt[style.nIndex];
+        if (point.m_bSet) {
+            material.setCurrentColorAmbt(style.nColorRef & 0xFFFFFFUL);
+            cm3dDrawSphere(point.m_dX, point.m_dY, point.m_dZ, dSize);
+        }
     }
     return 1;
 }

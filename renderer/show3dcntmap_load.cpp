@@ -41,8 +41,8 @@ void _takeRawExtremes(CShow3DCntMapqv& map, int nSlots, CMDChannelqv** ppChannel
 }
 
 // The frequency and spectral loaders share everything but the element they read (nKind is
-// SMapValueSource::kindFreqBin or kindCell).
-int _loadSpectral(CShow3DCntMapqv& map, CMEGDataqv* pData, SMapValueSource::EKind nKind) {
+// SMapKinds::kindFrequency or kindSpectral).
+int _loadSpectral(CShow3DCntMapqv& map, CMEGDataqv* pData, SMapKinds::EMapKind nKind) {
     if (!pData) {
         map.m_pMEGData = nullptr;
         map.m_pTrial = nullptr;
@@ -59,7 +59,7 @@ int _loadSpectral(CShow3DCntMapqv& map, CMEGDataqv* pData, SMapValueSource::EKin
         return 0;
     }
     SMapValueSource src;
-    if (nKind == SMapValueSource::kindCell) {
+    if (nKind == SMapKinds::kindSpectral) {
         src = SMapValueSource::cell(pSpctm->m_nSelectRow, pSpctm->m_nSelectColumn,
                                     map.m_nSpctmSelector, map.m_nDataSelector);
     } else {
@@ -120,9 +120,9 @@ int CShow3DCntMapqv::setMegData(CMEGDataqv* pData) {
 }
 
 int CShow3DCntMapqv::setMegDataFrqc(CMEGDataqv* pData) {
-    return _loadSpectral(*this, pData, SMapValueSource::kindFreqBin);
+    return _loadSpectral(*this, pData, SMapKinds::kindFrequency);
 }
 
 int CShow3DCntMapqv::setMegDataSpctm(CMEGDataqv* pData) {
-    return _loadSpectral(*this, pData, SMapValueSource::kindCell);
+    return _loadSpectral(*this, pData, SMapKinds::kindSpectral);
 }

@@ -56,23 +56,28 @@ int CShow3DCntMap::_drawSensorPass(const SMapInput& in, EValueless eValueless,
 
 // Only the time-domain markers show the selection mark.
 int CShow3DCntMap::drawSensors() {
-    const SMapInput in = _mapInput(SMapValueSource::kindSample);
+    const SMapInput in = _mapInput(SMapKinds::kindTime);
     return in ? _drawSensorPass(in, drawValueless, withMark) : 0;
 }
 
 // A channel without spectral data is still drawn, uncoloured.
 int CShow3DCntMap::drawSensorsFrqc() {
-    const SMapInput in = _mapInput(SMapValueSource::kindFreqBin);
+    const SMapInput in = _mapInput(SMapKinds::kindFrequency);
     return in ? _drawSensorPass(in, drawValueless, withoutMark) : 0;
 }
 
 // A channel without spectral data is left out.
 int CShow3DCntMap::drawSensorsSpctm() {
-    const SMapInput in = _mapInput(SMapValueSource::kindCell);
+    const SMapInput in = _mapInput(SMapKinds::kindSpectral);
     return in ? _drawSensorPass(in, skipValueless, withoutMark) : 0;
 }
 
 int CShow3DCntMap::_drawSphere(double x, double y, double z, double dRadius) {
+    cm3dDrawSphere(x, y, z, dRadius);
+    return 1;
+}
+
+void cm3dDrawSphere(double x, double y, double z, double dRadius) {
     glPushMatrix();
     glShadeModel(GL_SMOOTH);
     glTranslated(x, y, z);
@@ -83,7 +88,6 @@ int CShow3DCntMap::_drawSphere(double x, double y, double z, double dRadius) {
         gluDeleteQuadric(pQuadric);
     }
     glPopMatrix();
-    return 1;
 }
 
 // A white wire cube of half edge h around the current channel's sphere: four loops trace all

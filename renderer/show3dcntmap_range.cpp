@@ -47,14 +47,8 @@ double _fittedStep(double dExtreme) {
     return dStep == 0.0 ? dZeroStepReplacement : dStep;
 }
 
-} // namespace
-
-// One pass over the channels: positions' bounding box and, with colour autofit, the thresholds
-// and steps that put the data extremes on colour-table entry 380.
-int CShow3DCntMap::_fitToChannels(const SMapInput& in) {
-    if (!m_bAutofitColor && !m_bAutofitPlace) {
-        return 1;
-    }
+// One pass over the channels taking part: their shown values and their positions.
+SExtremes _scanChannels(const SMapInput& in) {
     SExtremes ext;
     for (int i = 0; i < in.nSlots; ++i) {
         CMDChannelqv* pChannel = in.ppChannels[i];
@@ -72,6 +66,18 @@ int CShow3DCntMap::_fitToChannels(const SMapInput& in) {
         pCoil->getCoilPositionD(adNumber[1], adNumber[2], adNumber[3]);
         ext.take(adNumber);
     }
+    return ext;
+}
+
+} // namespace
+
+// The positions' bounding box and, with colour autofit, the thresholds and steps that put the
+// data extremes on colour-table entry 380.
+int CShow3DCntMap::_fitToChannels(const SMapInput& in) {
+    if (!m_bAutofitColor && !m_bAutofitPlace) {
+        return 1;
+    }
+    const SExtremes ext = _scanChannels(in);
     if (m_bAutofitColor) {
         const double dMin = ext.afMin[0];
         const double dMax = ext.afMax[0];
@@ -90,19 +96,34 @@ int CShow3DCntMap::_fitToChannels(const SMapInput& in) {
 }
 
 int CShow3DCntMap::_checkSensorPosVlm() {
-    const SMapInput in = _mapInput(SMapValueSource::kindSample);
+    const SMapInput in = _mapInput(SMapKinds::kindTime);
     return in ? _fitToChannels(in) : 0;
 }
 
 int CShow3DCntMap::_checkSensorPosVlmFrqc() {
-    const SMapInput in = _mapInput(SMapValueSource::kindFreqBin);
+    const SMapInput in = _mapInput(SMapKinds::kindFrequency);
     return in ? _fitToChannels(in) : 0;
 }
 
 // The spectral check counts the selected row and column from 1 (the drawing does not).
 int CShow3DCntMap::_checkSensorPosVlmSpctm() {
-    const SMapInput in = _mapInput(SMapValueSource::kindCell, cellFromOne);
+    const SMapInput in = _mapInput(SMapKinds::kindSpectral, cellFromOne);
     return in ? _fitToChannels(in) : 0;
+}
+
+int CShow3DCntMap::getDataExtremes(SMapKinds::EMapKind nKind, double& dMin, double& dMax) const {
+    const SMapInput in =
+        _readInput(nKind, nKind == SMapKinds::kindSpectral ? cellFromOne : cellFromZero);
+    if (!in) {
+        return 0;
+    }
+    const SExtremes ext = _scanChannels(in);
+    if (!ext.bFound) {
+        return 0;
+    }
+    dMin = ext.afMin[0];
+    dMax = ext.afMax[0];
+    return 1;
 }
 
 int CShow3DCntMap::_setColor(float fValue) {

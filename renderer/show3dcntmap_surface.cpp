@@ -97,17 +97,17 @@ int CShow3DCntMap::_drawTriFans(const SMapInput& in, ERimChannels eRim,
 
 // Only the time-domain surface leaves out neighbours that are not good for all trials.
 int CShow3DCntMap::drawSensorMapTriFan() {
-    const SMapInput in = _mapInput(SMapValueSource::kindSample);
+    const SMapInput in = _mapInput(SMapKinds::kindTime);
     return in ? _drawTriFans(in, goodRimOnly, singleDistance) : 0;
 }
 
 // The frequency surface compares distances in double precision.
 int CShow3DCntMap::drawSensorMapTriFanFrqc() {
-    const SMapInput in = _mapInput(SMapValueSource::kindFreqBin);
+    const SMapInput in = _mapInput(SMapKinds::kindFrequency);
     return in ? _drawTriFans(in, anyRim, doubleDistance) : 0;
 }
 
 int CShow3DCntMap::drawSensorMapTriFanSpctm() {
-    const SMapInput in = _mapInput(SMapValueSource::kindCell);
+    const SMapInput in = _mapInput(SMapKinds::kindSpectral);
     return in ? _drawTriFans(in, anyRim, singleDistance) : 0;
 }

@@ -27,17 +27,6 @@ CColorScale::CColorScale(double dColorMin, double dColorMax, double dStepMin, do
     : m_dColorMin(dColorMin), m_dColorMax(dColorMax), m_dStepMin(dStepMin), m_dStepMax(dStepMax),
       m_dDataMin(dDataMin), m_dDataMax(dDataMax), m_bHasExtremes(bHasExtremes) {}
 
-CSmoothFieldMap::EMapKind smoothMapKind(CColorScale::EMapKind nKind) {
-    switch (nKind) {
-    case CColorScale::kindFrequency:
-        return CSmoothFieldMap::kindFrequency;
-    case CColorScale::kindSpectral:
-        return CSmoothFieldMap::kindSpectral;
-    default:
-        return CSmoothFieldMap::kindTime;
-    }
-}
-
 int loadMapLikeView(CShow3DCntMapqv& map, CMEGDataqv* pRecording, CColorScale::EMapKind nKind) {
     // The spectral view loads with the time-domain loader.
     return nKind == CColorScale::kindFrequency ? map.setMegDataFrqc(pRecording)
@@ -58,13 +47,7 @@ int checkMapRange(CShow3DCntMapqv& map, CColorScale::EMapKind nKind) {
 CColorScale CColorScale::fromMap(const CShow3DCntMapqv& map, EMapKind nKind) {
     CColorScale scale(map.m_dColorMin, map.m_dColorMax, map.m_dColorStepMin, map.m_dColorStepMax,
                       0.0, 0.0, false);
-    CShow3DCntMapqv fitted(map);
-    fitted.m_bAutofitColor = 1;
-    if (checkMapRange(fitted, nKind)) {
-        scale.m_dDataMin = 2.0 * fitted.m_dColorMin;
-        scale.m_dDataMax = 2.0 * fitted.m_dColorMax;
-        scale.m_bHasExtremes = true;
-    }
+    scale.m_bHasExtremes = map.getDataExtremes(nKind, scale.m_dDataMin, scale.m_dDataMax) != 0;
     return scale;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "index2color.h"
+#include "mapkind.h"
 #include "smoothfieldmap.h"
 
 #include <string>
@@ -13,9 +14,8 @@ class CShow3DCntMapqv;
 // thresholds, the steps per colour entry), or the smooth field map's continuous one (blue
 // through white to red, from -L to +L); the data extremes and the colour of any value. No window
 // system and no OpenGL context is needed.
-class CColorScale {
+class CColorScale : public SMapKinds {
 public:
-    enum EMapKind { kindTime, kindFrequency, kindSpectral };
     // The same numbers the renderer's colour call returns for the three cases.
     enum EBand { bandNeutral = 0, bandLower = 1, bandUpper = 2 };
     // A continuous scale has its ends (-L, +L, or 0 and L for non-negative data) as thresholds
@@ -39,9 +39,8 @@ public:
     CColorScale(double dColorMin, double dColorMax, double dStepMin, double dStepMax,
                 double dDataMin, double dDataMax, bool bHasExtremes);
 
-    // The scale a renderer uses after its range check. The data extremes come from a copy run
-    // through the range check of nKind with colour autofit, which puts the thresholds at half
-    // the extremes; without shown values they stay unknown.
+    // The scale a renderer uses after its range check, with the data extremes that check of
+    // nKind finds (with typed thresholds too); without shown values they stay unknown.
     static CColorScale fromMap(const CShow3DCntMapqv& map, EMapKind nKind);
     // The smooth field map's continuous scale from -dLimit to +dLimit (dLimit > 0).
     static CColorScale continuous(double dLimit, double dDataMin, double dDataMax,
@@ -95,9 +94,6 @@ private:
     std::vector<double> m_aLevels;
     CIndex2ColorOpenGLqv m_tables;
 };
-
-// The smooth field map's name for the same kind of map.
-CSmoothFieldMap::EMapKind smoothMapKind(CColorScale::EMapKind nKind);
 
 // Load and range check of a map as its view does them (the spectral view loads with the
 // time-domain loader); the renderer's results.

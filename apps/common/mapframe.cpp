@@ -105,7 +105,7 @@ bool renderMapFrame(SMapFrameJob& job, std::vector<unsigned char>& rgba, int& nW
         glGetDoublev(GL_PROJECTION_MATRIX, camera.adProjection);
         glGetIntegerv(GL_VIEWPORT, camera.anViewport);
         if (job.pSmooth) {
-            bSmoothDrawn = job.pSmooth->draw(job.map, smoothMapKind(job.nKind));
+            bSmoothDrawn = job.pSmooth->draw(job.map, job.nKind);
             return;
         }
         switch (job.nKind) {

@@ -116,7 +116,7 @@ void CDemoWindow::_createActions() {
     const char* const apszNames[nMaps] = {"&Time-domain map", "&Frequency map", "&Spectral map",
                                           "&Modeling", "S&mooth field map"};
     for (int k = 0; k < nMaps; ++k) {
-        const auto nMap = static_cast<EMap>(k);
+        const auto nMap = static_cast<EMapWindow>(k);
         m_apMapAction[k] = pMaps->addAction(apszNames[k], this, [this, nMap] { openMap(nMap); });
         pToolBar->addAction(m_apMapAction[k]);
     }
@@ -250,19 +250,20 @@ void CDemoWindow::setRecording(std::unique_ptr<CMEGDataqv> pRecording, const QSt
     _updateSelectors();
     // Showing a map that is already shown does not repaint it; the update call does. Hidden
     // maps let go of the old recording and are handed the current one when shown again.
-    for (EMap nMap : {mapTime, mapFrequency, mapSpectral}) {
-        if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible()) {
-            openMap(nMap);
-            _updateMap(nMap);
+    for (SMapKinds::EMapKind nKind :
+         {SMapKinds::kindTime, SMapKinds::kindFrequency, SMapKinds::kindSpectral}) {
+        if (m_apMapWindow[nKind] && m_apMapWindow[nKind]->isVisible()) {
+            openMap(static_cast<EMapWindow>(nKind));
+            _updateMap(nKind);
             continue;
         }
-        if (nMap == mapTime && m_face.m_pDlgTimeDomain)
+        if (nKind == SMapKinds::kindTime && m_face.m_pDlgTimeDomain)
             m_face.m_pDlgTimeDomain->m_staticContMap.setViewMegData(nullptr);
-        if (nMap == mapFrequency && m_face.m_pDlgFrqc)
+        if (nKind == SMapKinds::kindFrequency && m_face.m_pDlgFrqc)
             m_face.m_pDlgFrqc->m_staticContMap.setViewMegData(nullptr);
-        if (nMap == mapSpectral && m_face.m_pDlgSpctm)
+        if (nKind == SMapKinds::kindSpectral && m_face.m_pDlgSpctm)
             m_face.m_pDlgSpctm->m_staticContMap.setViewMegData(nullptr);
-        loadMapLikeView(m_aBarMap[nMap], nullptr, _kindOf(nMap));
+        loadMapLikeView(m_aBarMap[nKind], nullptr, nKind);
     }
     // Before the old recording goes: the smooth map holds no recording of its own.
     if (m_pSmoothWindow)
@@ -510,7 +511,7 @@ bool CDemoWindow::selectSample(std::int64_t nSample) {
         m_pSampleSpin->setValue(static_cast<int>(std::min<std::int64_t>(nSample, INT_MAX)));
     }
     m_pSampleLabel->setText(sampleLabel(*m_pRecording, nSample));
-    _updateMap(mapTime);
+    _updateMap(SMapKinds::kindTime);
     return true;
 }
 
@@ -560,7 +561,7 @@ bool CDemoWindow::setPageSeconds(double dSeconds) {
     }
     pPaged->selectSample(nSelected, error);
     _followPage(true);
-    _updateMap(mapTime);
+    _updateMap(SMapKinds::kindTime);
     m_pPageBox->setCurrentIndex(_nearestChoice(*m_pPageBox, dSeconds));
     return true;
 }
@@ -607,7 +608,7 @@ bool CDemoWindow::selectFreqBin(int nBin) {
         m_pBinSpin->setValue(nBin);
     }
     m_pBinLabel->setText(binLabel(*m_pRecording, nBin));
-    _updateMap(mapFrequency);
+    _updateMap(SMapKinds::kindFrequency);
     return true;
 }
 
@@ -620,30 +621,28 @@ bool CDemoWindow::selectCell(int nRow, int nColumn) {
         m_pColumnSpin->setValue(nColumn);
     }
     m_pCellLabel->setText(cellLabel(*m_pRecording, nRow, nColumn));
-    _updateMap(mapSpectral);
+    _updateMap(SMapKinds::kindSpectral);
     return true;
 }
 
-void CDemoWindow::_updateMap(EMap nMap) {
-    switch (nMap) {
-    case mapTime:
+void CDemoWindow::_updateMap(SMapKinds::EMapKind nKind) {
+    switch (nKind) {
+    case SMapKinds::kindTime:
         m_face.updateContourMap();
         break;
-    case mapFrequency:
+    case SMapKinds::kindFrequency:
         m_face.updateContourMapFrqc();
         break;
-    case mapSpectral:
+    case SMapKinds::kindSpectral:
         m_face.updateContourMapSpctm(nullptr);
         break;
-    default:
-        return;
     }
-    _checkColorBar(nMap);
+    _checkColorBar(nKind);
     if (m_pSmoothWindow)
-        m_pSmoothWindow->selectionChanged(_kindOf(nMap));
+        m_pSmoothWindow->selectionChanged(nKind);
 }
 
-void CDemoWindow::openMap(EMap nMap) {
+void CDemoWindow::openMap(EMapWindow nMap) {
     if (!m_pRecording)
         return;
     if (nMap == mapSmooth) {
@@ -666,64 +665,54 @@ void CDemoWindow::openMap(EMap nMap) {
         break;
     }
     _adoptMapWindow(nMap, before);
-    _loadColorBar(nMap);
+    if (nMap != mapModeling)
+        _loadColorBar(static_cast<SMapKinds::EMapKind>(nMap)); // numbered as its kind
 }
 
-CColorScale::EMapKind CDemoWindow::_kindOf(EMap nMap) {
-    switch (nMap) {
-    case mapFrequency:
-        return CColorScale::kindFrequency;
-    case mapSpectral:
-        return CColorScale::kindSpectral;
-    default:
-        return CColorScale::kindTime;
-    }
+void CDemoWindow::_loadColorBar(SMapKinds::EMapKind nKind) {
+    loadMapLikeView(m_aBarMap[nKind], m_pRecording.get(), nKind);
+    checkMapRange(m_aBarMap[nKind], nKind);
+    _showColorBar(nKind);
 }
 
-void CDemoWindow::_loadColorBar(EMap nMap) {
-    if (nMap == mapModeling)
-        return;
-    const CColorScale::EMapKind nKind = _kindOf(nMap);
-    loadMapLikeView(m_aBarMap[nMap], m_pRecording.get(), nKind);
-    checkMapRange(m_aBarMap[nMap], nKind);
-    _showColorBar(nMap);
+void CDemoWindow::_checkColorBar(SMapKinds::EMapKind nKind) {
+    if (m_apMapWindow[nKind] && m_apMapWindow[nKind]->isVisible())
+        checkMapRange(m_aBarMap[nKind], nKind);
+    _showColorBar(nKind);
 }
 
-void CDemoWindow::_checkColorBar(EMap nMap) {
-    if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible())
-        checkMapRange(m_aBarMap[nMap], _kindOf(nMap));
-    _showColorBar(nMap);
-}
-
-void CDemoWindow::_showColorBar(EMap nMap) {
-    if (nMap == mapSmooth) {
-        CColorScale scale;
-        std::string strUnit;
-        if (m_pSmoothWindow && m_pSmoothWindow->getColorBar(scale, strUnit))
-            m_pColorBars->setBar(CColorBarPanel::barSmooth, scale, strUnit);
-        else
-            m_pColorBars->clearBar(CColorBarPanel::barSmooth);
-        return;
-    }
-    const CColorScale::EMapKind nKind = _kindOf(nMap);
-    if (m_apMapWindow[nMap] && m_apMapWindow[nMap]->isVisible() && m_aBarMap[nMap].m_pTrial)
-        m_pColorBars->setBar(nKind, CColorScale::fromMap(m_aBarMap[nMap], nKind),
+void CDemoWindow::_showColorBar(SMapKinds::EMapKind nKind) {
+    if (m_apMapWindow[nKind] && m_apMapWindow[nKind]->isVisible() && m_aBarMap[nKind].m_pTrial)
+        m_pColorBars->setBar(nKind, CColorScale::fromMap(m_aBarMap[nKind], nKind),
                              scaleUnit(m_pRecording.get(), nKind));
     else
         m_pColorBars->clearBar(nKind);
 }
 
+void CDemoWindow::_showSmoothColorBar() {
+    CColorScale scale;
+    std::string strUnit;
+    if (m_pSmoothWindow && m_pSmoothWindow->getColorBar(scale, strUnit))
+        m_pColorBars->setBar(CColorBarPanel::barSmooth, scale, strUnit);
+    else
+        m_pColorBars->clearBar(CColorBarPanel::barSmooth);
+}
+
 bool CDemoWindow::eventFilter(QObject* pWatched, QEvent* pEvent) {
-    if (pEvent->type() == QEvent::Hide)
-        for (EMap nMap : {mapTime, mapFrequency, mapSpectral, mapSmooth})
-            if (pWatched == m_apMapWindow[nMap])
-                _showColorBar(nMap);
+    if (pEvent->type() == QEvent::Hide) {
+        for (SMapKinds::EMapKind nKind :
+             {SMapKinds::kindTime, SMapKinds::kindFrequency, SMapKinds::kindSpectral})
+            if (pWatched == m_apMapWindow[nKind])
+                _showColorBar(nKind);
+        if (pWatched == m_apMapWindow[mapSmooth])
+            _showSmoothColorBar();
+    }
     return QMainWindow::eventFilter(pWatched, pEvent);
 }
 
 // The facade hands out no window handles a host could move, so the map's window is recognised
 // as the top-level window that its first opening added.
-void CDemoWindow::_adoptMapWindow(EMap nMap, const QList<QWidget*>& before) {
+void CDemoWindow::_adoptMapWindow(EMapWindow nMap, const QList<QWidget*>& before) {
     if (m_apMapWindow[nMap])
         return;
     for (QWidget* pWidget : QApplication::topLevelWidgets()) {
@@ -736,7 +725,7 @@ void CDemoWindow::_adoptMapWindow(EMap nMap, const QList<QWidget*>& before) {
     }
 }
 
-void CDemoWindow::_placeMapWindow(EMap nMap, QWidget* pWindow) {
+void CDemoWindow::_placeMapWindow(EMapWindow nMap, QWidget* pWindow) {
     m_apMapWindow[nMap] = pWindow;
     pWindow->installEventFilter(this);
     const int nStep = 36 * m_nPlacedMaps++;
@@ -750,7 +739,7 @@ void CDemoWindow::_openSmoothMap() {
         connect(m_pSmoothWindow.get(), &CSmoothMapWindow::sensorPicked, this,
                 &CDemoWindow::pickChannel);
         connect(m_pSmoothWindow.get(), &CSmoothMapWindow::colorBarChanged, this,
-                [this] { _showColorBar(mapSmooth); });
+                [this] { _showSmoothColorBar(); });
         _placeMapWindow(mapSmooth, m_pSmoothWindow.get());
     }
     m_pSmoothWindow->show();

@@ -40,7 +40,16 @@ class QSpinBox;
 class CDemoWindow : public QMainWindow {
     Q_OBJECT
 public:
-    enum EMap { mapTime, mapFrequency, mapSpectral, mapModeling, mapSmooth, nMaps };
+    // The map windows, not map kinds: one window per kind, numbered as its kind so that a kind
+    // names its window, then the modeling map and the smooth field map, which have no kind.
+    enum EMapWindow {
+        mapTime = SMapKinds::kindTime,
+        mapFrequency = SMapKinds::kindFrequency,
+        mapSpectral = SMapKinds::kindSpectral,
+        mapModeling,
+        mapSmooth,
+        nMaps
+    };
     // Samples the Play button advances per tick of 40 ms; a long recording plays by the clock
     // instead, at the chosen speed.
     enum { nPlayStep = 4, nPlayIntervalMs = 40 };
@@ -87,10 +96,10 @@ public:
     double getPlaySpeed() const { return m_dPlaySpeed; }
 
     // As the Maps menu does: opens (or raises) the map, placed beside this window the first time.
-    void openMap(EMap nMap);
-    QAction* getMapAction(EMap nMap) const { return m_apMapAction[nMap]; }
+    void openMap(EMapWindow nMap);
+    QAction* getMapAction(EMapWindow nMap) const { return m_apMapAction[nMap]; }
     // The top-level window of an opened map, null before it was opened.
-    QWidget* getMapWindow(EMap nMap) const { return m_apMapWindow[nMap]; }
+    QWidget* getMapWindow(EMapWindow nMap) const { return m_apMapWindow[nMap]; }
 
     void setPlaying(bool bPlay);
     bool isPlaying() const { return m_timerPlay.isActive(); }
@@ -135,24 +144,23 @@ private:
     void _followPage(bool bReread);
     void _conversionFailed(const QString& strLine);
     void _setBusy(bool bBusy);
-    // The map kind of each map that has one.
-    static CColorScale::EMapKind _kindOf(EMap nMap);
     void _playTick();
     // Ranges, values and labels of the selectors from the recording, without feedback.
     void _updateSelectors();
     void _updateLabels();
-    void _adoptMapWindow(EMap nMap, const QList<QWidget*>& before);
+    void _adoptMapWindow(EMapWindow nMap, const QList<QWidget*>& before);
     // Beside this window, each further map a step down and to the right.
-    void _placeMapWindow(EMap nMap, QWidget* pWindow);
+    void _placeMapWindow(EMapWindow nMap, QWidget* pWindow);
     void _openSmoothMap();
     // The facade's update call of the map (a range check and a repaint while it is shown),
     // followed by its colour bar.
-    void _updateMap(EMap nMap);
+    void _updateMap(SMapKinds::EMapKind nKind);
     // The bars follow the maps through renderers of their own, loaded when a map opens and range
     // checked on every selection change as the facade does with the map's renderer.
-    void _loadColorBar(EMap nMap);
-    void _checkColorBar(EMap nMap);
-    void _showColorBar(EMap nMap);
+    void _loadColorBar(SMapKinds::EMapKind nKind);
+    void _checkColorBar(SMapKinds::EMapKind nKind);
+    void _showColorBar(SMapKinds::EMapKind nKind);
+    void _showSmoothColorBar();
 
     std::unique_ptr<CMEGDataqv> m_pRecording;
     // Declared after the recordings: its dialogs close before the data they show goes away.
@@ -160,7 +168,7 @@ private:
     // Made when first opened; told of every new recording at once, so it keeps none of its own.
     std::unique_ptr<CSmoothMapWindow> m_pSmoothWindow;
 
-    CShow3DCntMapqv m_aBarMap[mapModeling];
+    CShow3DCntMapqv m_aBarMap[SMapKinds::nMapKinds]; // by kind
 
     CButterflyPlot* m_pPlot = nullptr;
     CColorBarPanel* m_pColorBars = nullptr;

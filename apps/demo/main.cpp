@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     window.setConversionOptions(o.conversion);
     window.setRecording(std::move(pRecording), strName);
     window.show();
-    const std::pair<bool, CDemoWindow::EMap> maps[] = {
+    const std::pair<bool, CDemoWindow::EMapWindow> maps[] = {
         {o.bOpenTime, CDemoWindow::mapTime},
         {o.bOpenFrequency, CDemoWindow::mapFrequency},
         {o.bOpenSpectral, CDemoWindow::mapSpectral},

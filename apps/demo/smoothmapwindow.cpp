@@ -18,10 +18,10 @@
 namespace {
 
 // The map kinds the window offers, in the order of its choice box.
-const std::pair<const char*, CColorScale::EMapKind> aKindChoices[] = {
-    {"Time-domain", CColorScale::kindTime},
-    {"Frequency", CColorScale::kindFrequency},
-    {"Spectral", CColorScale::kindSpectral}};
+const std::pair<const char*, SMapKinds::EMapKind> aKindChoices[] = {
+    {"Time-domain", SMapKinds::kindTime},
+    {"Frequency", SMapKinds::kindFrequency},
+    {"Spectral", SMapKinds::kindSpectral}};
 
 } // namespace
 
@@ -34,8 +34,7 @@ CSmoothMapPicture::CSmoothMapPicture(CShow3DCntMapqv& map, CSmoothFieldMap& smoo
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void CSmoothMapPicture::setKind(CSmoothFieldMap::EMapKind nKind, bool bLoaded) {
-    m_nKind = nKind;
+void CSmoothMapPicture::setLoaded(bool bLoaded) {
     m_bLoaded = bLoaded;
     update();
 }
@@ -80,8 +79,9 @@ void CSmoothMapPicture::paintEvent(QPaintEvent* /*pEvent*/) {
         m_strMessage = "Smooth field map: no recording to draw.";
     } else if (_prepareContext()) {
         int bDrawn = 0;
+        // The window updated the smooth map when the renderer changed; a paint only draws it.
         const int bFrame =
-            m_context.renderFrame([this, &bDrawn] { bDrawn = m_smooth.draw(m_map, m_nKind); });
+            m_context.renderFrame([this, &bDrawn] { bDrawn = m_smooth.drawUpdated(m_map); });
         CGLImageTargetqv* pTarget = m_context.target();
         if (!bFrame || !pTarget->hasFrame()) {
             m_strMessage = QString("Smooth field map: the frame could not be drawn (%1).")
@@ -248,7 +248,7 @@ CSmoothMapWindow::CSmoothMapWindow(QWidget* pParent) : QWidget(pParent, Qt::Wind
     resize(520, 580);
 }
 
-CColorScale::EMapKind CSmoothMapWindow::getKind() const {
+SMapKinds::EMapKind CSmoothMapWindow::getKind() const {
     const int nIndex = std::clamp(m_pKindBox->currentIndex(), 0, 2);
     return aKindChoices[nIndex].second;
 }
@@ -265,7 +265,7 @@ void CSmoothMapWindow::setRecording(CMEGDataqv* pRecording) {
     m_bHasSurface = false;
 }
 
-void CSmoothMapWindow::selectionChanged(CColorScale::EMapKind nKind) {
+void CSmoothMapWindow::selectionChanged(SMapKinds::EMapKind nKind) {
     if (!isVisible() || nKind != getKind() || !m_bLoaded)
         return;
     checkMapRange(m_map, nKind);
@@ -273,22 +273,27 @@ void CSmoothMapWindow::selectionChanged(CColorScale::EMapKind nKind) {
 }
 
 void CSmoothMapWindow::currentChannelChanged() {
-    if (isVisible())
-        m_pPicture->update();
+    if (!isVisible())
+        return;
+    _update(); // the mark moves
+    m_pPicture->update();
 }
 
 void CSmoothMapWindow::_reload() {
-    const CColorScale::EMapKind nKind = getKind();
+    const SMapKinds::EMapKind nKind = getKind();
     m_bLoaded = m_pRecording && loadMapLikeView(m_map, m_pRecording, nKind) && m_map.m_pTrial;
     if (m_bLoaded)
         checkMapRange(m_map, nKind);
     _refresh();
 }
 
+void CSmoothMapWindow::_update() {
+    m_bHasSurface = m_bLoaded && m_smooth.update(m_map, getKind());
+}
+
 void CSmoothMapWindow::_refresh() {
-    const CSmoothFieldMap::EMapKind nKind = smoothMapKind(getKind());
-    m_bHasSurface = m_bLoaded && m_smooth.update(m_map, nKind);
-    m_pPicture->setKind(nKind, m_bLoaded);
+    _update();
+    m_pPicture->setLoaded(m_bLoaded);
     emit colorBarChanged();
 }
 

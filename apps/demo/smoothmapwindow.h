@@ -30,9 +30,9 @@ public:
 
     CSmoothMapPicture(CShow3DCntMapqv& map, CSmoothFieldMap& smooth, QWidget* pParent = nullptr);
 
-    // What the picture draws: the map kind of the renderer, or none (a recording the renderer
-    // could not load).
-    void setKind(CSmoothFieldMap::EMapKind nKind, bool bLoaded);
+    // Whether the picture draws the smooth map as the window last updated it, or nothing (a
+    // recording the renderer could not load).
+    void setLoaded(bool bLoaded);
 
     // Null before the first paint, and when no context could be made.
     CGL4dqv* getViewport() { return m_context.viewport(); }
@@ -62,7 +62,6 @@ private:
 
     CShow3DCntMapqv& m_map;
     CSmoothFieldMap& m_smooth;
-    CSmoothFieldMap::EMapKind m_nKind = CSmoothFieldMap::kindTime;
     bool m_bLoaded = false;
     CGLOfflineContextqv m_context;
     // Why no context could be made. It is tried again when the picture is shown again, not on
@@ -91,11 +90,11 @@ public:
     void setRecording(CMEGDataqv* pRecording);
     // A selection of nKind changed in the recording: while shown with that kind, range check and
     // repaint.
-    void selectionChanged(CColorScale::EMapKind nKind);
+    void selectionChanged(SMapKinds::EMapKind nKind);
     // The current channel changed: its mark moves.
     void currentChannelChanged();
 
-    CColorScale::EMapKind getKind() const;
+    SMapKinds::EMapKind getKind() const;
     // The scale the map is drawn in and its unit; false while nothing is drawn.
     bool getColorBar(CColorScale& scale, std::string& strUnit) const;
 
@@ -118,7 +117,10 @@ protected:
 private:
     // Load and range check for the chosen kind, then _refresh.
     void _reload();
-    // The smooth map's values from the renderer, the colour bar and the picture.
+    // The smooth map's values from the renderer, once per change of the renderer: the picture's
+    // paints draw what this took.
+    void _update();
+    // _update, then the colour bar and the picture.
     void _refresh();
 
     CMEGDataqv* m_pRecording = nullptr;

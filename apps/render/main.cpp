@@ -58,22 +58,11 @@ bool _applySelection(const CRenderOptions& o, CMEGDataqv& recording, std::string
     return true;
 }
 
-CColorScale::EMapKind _kind(CRenderOptions::EMap nMap) {
-    switch (nMap) {
-    case CRenderOptions::mapFrequency:
-        return CColorScale::kindFrequency;
-    case CRenderOptions::mapSpectral:
-        return CColorScale::kindSpectral;
-    default:
-        return CColorScale::kindTime;
-    }
-}
-
-const char* _mapName(CRenderOptions::EMap nMap) {
-    switch (nMap) {
-    case CRenderOptions::mapFrequency:
+const char* _mapName(SMapKinds::EMapKind nKind) {
+    switch (nKind) {
+    case SMapKinds::kindFrequency:
         return "frequency";
-    case CRenderOptions::mapSpectral:
+    case SMapKinds::kindSpectral:
         return "spectral";
     default:
         return "time-domain";
@@ -98,7 +87,7 @@ int _renderSequence(SRenderJob& job, CMEGDataqv& recording) {
             error = "sample " + std::to_string(nSample) + " cannot be selected";
             break;
         }
-        checkMapRange(job.frame.map, _kind(o.nMap));
+        checkMapRange(job.frame.map, o.nKind);
         std::vector<unsigned char> rgba;
         if (!renderMapFrame(job.frame, rgba, nWidth, nHeight, error)) {
             break;
@@ -130,8 +119,8 @@ int _renderSequence(SRenderJob& job, CMEGDataqv& recording) {
     std::fprintf(stderr,
                  "contourmap-render: %s map, %lld frames of %dx%d (samples %lld to %lld, step "
                  "%lld) -> %s ... %s\n",
-                 _mapName(o.nMap), nFrames, nWidth, nHeight, o.nFrameFrom, o.nFrameTo, o.nFrameStep,
-                 aFiles.front().c_str(), aFiles.back().c_str());
+                 _mapName(o.nKind), nFrames, nWidth, nHeight, o.nFrameFrom, o.nFrameTo,
+                 o.nFrameStep, aFiles.front().c_str(), aFiles.back().c_str());
     return 0;
 }
 
@@ -159,7 +148,7 @@ int main(int argc, char** argv) {
     } else {
         // A time-domain map at one time needs only the page that holds it.
         const bool bOnePage =
-            o.nMap == CRenderOptions::mapTime && o.selection.dTime.has_value() && !o.bFrames;
+            o.nKind == SMapKinds::kindTime && o.selection.dTime.has_value() && !o.bFrames;
         pRecording = openRecordingFile(o.strRecording, o.conversion, error,
                                        conversionNotesOnStderr("contourmap-render", o.strRecording),
                                        bOnePage ? &*o.selection.dTime : nullptr);
@@ -183,10 +172,10 @@ int main(int argc, char** argv) {
     // Load as the map views do; the spectral view loads with the time-domain loader.
     CShow3DCntMapqv map;
     int bMarkSelection = o.bMarkSelection ? 1 : 0;
-    if (o.nMap == CRenderOptions::mapTime) {
+    if (o.nKind == SMapKinds::kindTime) {
         map.m_pMarkSelection = &bMarkSelection;
     }
-    loadMapLikeView(map, pRecording.get(), _kind(o.nMap));
+    loadMapLikeView(map, pRecording.get(), o.nKind);
     map.m_bSensors = o.bSensors;
     map.m_bSensorAct = o.bSensorColor;
     map.m_bContourMap = o.bSurface;
@@ -195,12 +184,12 @@ int main(int argc, char** argv) {
     map.setShowFiducialPts(o.bFiducials);
     // A typed range works as in the dialogs: the fit sets the steps per colour entry, then the
     // thresholds are replaced and colour autofit is switched off.
-    if (!checkMapRange(map, _kind(o.nMap))) {
-        if (o.nMap == CRenderOptions::mapSpectral) {
+    if (!checkMapRange(map, o.nKind)) {
+        if (o.nKind == SMapKinds::kindSpectral) {
             return _fail("the spectral map cannot fit its range: it needs spectral data and a "
                          "selected cell with row and column of at least 1");
         }
-        return _fail(std::string("the recording has nothing to draw for the ") + _mapName(o.nMap) +
+        return _fail(std::string("the recording has nothing to draw for the ") + _mapName(o.nKind) +
                      " map");
     }
     if (o.bMin || o.bMax) {
@@ -211,7 +200,7 @@ int main(int argc, char** argv) {
         if (o.bMax) {
             map.m_dColorMax = o.dMax;
         }
-        checkMapRange(map, _kind(o.nMap));
+        checkMapRange(map, o.nKind);
     }
 
     CGLOfflineContextqv context;
@@ -236,8 +225,8 @@ int main(int argc, char** argv) {
     smooth.setColorMode(o.bContinuous ? CSmoothFieldMap::colorContinuous
                                       : CSmoothFieldMap::colorThresholds);
     SRenderJob job{o,
-                   {_kind(o.nMap), context, map, o.bLabels, 0,
-                    scaleUnit(pRecording.get(), _kind(o.nMap)), o.bSmooth ? &smooth : nullptr}};
+                   {o.nKind, context, map, o.bLabels, 0, scaleUnit(pRecording.get(), o.nKind),
+                    o.bSmooth ? &smooth : nullptr}};
     if (o.bColorbar || o.bLabels) {
         pTextDrawing = startTextDrawing();
         if (o.bColorbar) {
@@ -263,7 +252,7 @@ int main(int argc, char** argv) {
         smooth.getContinuousRange(dRangeMin, dRangeMax);
     }
     std::fprintf(stderr, "contourmap-render: %s map%s, %dx%d, colour range %.4g .. %.4g -> %s\n",
-                 _mapName(o.nMap), o.bSmooth ? " (smooth)" : "", nWidth, nHeight, dRangeMin,
+                 _mapName(o.nKind), o.bSmooth ? " (smooth)" : "", nWidth, nHeight, dRangeMin,
                  dRangeMax, o.strOut.c_str());
     return 0;
 }

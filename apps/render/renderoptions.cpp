@@ -98,11 +98,11 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
         }
         const std::string strMap = r["map"].as<std::string>();
         if (strMap == "time") {
-            o.nMap = CRenderOptions::mapTime;
+            o.nKind = SMapKinds::kindTime;
         } else if (strMap == "frequency") {
-            o.nMap = CRenderOptions::mapFrequency;
+            o.nKind = SMapKinds::kindFrequency;
         } else if (strMap == "spectral") {
-            o.nMap = CRenderOptions::mapSpectral;
+            o.nKind = SMapKinds::kindSpectral;
         } else {
             error = "--map must be time, frequency or spectral, not '" + strMap + "'";
             return false;
@@ -198,7 +198,7 @@ bool parseRenderOptions(int argc, char** argv, CRenderOptions& o, std::string& e
                         "STEP >= 1, e.g. 0:999:4";
                 return false;
             }
-            if (o.nMap != CRenderOptions::mapTime) {
+            if (o.nKind != SMapKinds::kindTime) {
                 error = "--frames steps through samples and works with --map time only";
                 return false;
             }

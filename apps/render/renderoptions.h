@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mapkind.h"
 #include "recordingsource.h"
 #include "selectionrule.h"
 
@@ -7,12 +8,10 @@
 
 // What the user asked contourmap-render for.
 struct CRenderOptions {
-    enum EMap { mapTime, mapFrequency, mapSpectral };
-
     std::string strRecording; // empty: the built-in synthetic recording
     SConversionOptions conversion;
     int nSyntheticChannels = 275;
-    EMap nMap = mapTime;
+    SMapKinds::EMapKind nKind = SMapKinds::kindTime;
     SSelectionRequest selection; // what is not asked for keeps the recording's selection
     int nChannel = -2;           // -2: keep the recording's current channel
     int nWidth = 800;

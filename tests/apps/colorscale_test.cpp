@@ -154,11 +154,16 @@ TEST(ColorScale, TakesTheDataExtremesOfEachMapFromTheFit) {
         EXPECT_EQ(map.m_dColorMax, 2.0);
     }
 
-    // The spectral map cannot fit a cell counted from 0: no extremes to show.
-    pRecording->getTrialqv(-1)->getSpctmTrial(false, 0)->m_nSelectRow = 0;
-    CShow3DCntMapqv map;
-    loadMapLikeView(map, pRecording.get(), CColorScale::kindSpectral);
-    EXPECT_FALSE(CColorScale::fromMap(map, CColorScale::kindSpectral).hasExtremes());
+    // The spectral map cannot fit a cell counted from 0, nor any map a selection past every
+    // channel's arrays: no extremes to show.
+    CSpctmTrialqv* pSpctm = pRecording->getTrialqv(-1)->getSpctmTrial(false, 0);
+    pSpctm->m_nSelectRow = 0;
+    pSpctm->m_nSelectFreqBin = 6;
+    for (CColorScale::EMapKind nKind : {CColorScale::kindSpectral, CColorScale::kindFrequency}) {
+        CShow3DCntMapqv map;
+        loadMapLikeView(map, pRecording.get(), nKind);
+        EXPECT_FALSE(CColorScale::fromMap(map, nKind).hasExtremes()) << nKind;
+    }
 }
 
 TEST(ColorScale, BarSpansTheDataAndTheThresholdsWithTicksFromTheTopDown) {

@@ -163,6 +163,56 @@ TEST_F(SmoothDraw, LeavesTheGlStateAsItFoundIt) {
     m_map.m_pMarkSelection = nullptr;
 }
 
+TEST_F(SmoothDraw, ItsColourTextureLivesUntilTheColoursChangeInEachContext) {
+    m_map.m_bSensors = 0;
+    m_smooth.setIsolineCount(0);
+    const SClientPoint p = onView(m_aSensors[extreme(1)]);
+    const auto warm = [](SRGB c) { return c.r > c.b + 60; };
+    ASSERT_TRUE(warm(pixel(p)));
+    // Blackened behind its back, the kept texture shows black until the colours change.
+    m_context.renderFrame([] {
+        std::vector<GLuint> aLive;
+        for (GLuint n = 1; n < 64; ++n) {
+            if (glIsTexture(n)) {
+                aLive.push_back(n);
+            }
+        }
+        ASSERT_EQ(aLive.size(), 1u);
+        glBindTexture(GL_TEXTURE_1D, aLive[0]);
+        GLint nWidth = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_1D, 0, GL_TEXTURE_WIDTH, &nWidth);
+        const std::vector<unsigned char> aBlack(4 * static_cast<std::size_t>(nWidth), 0);
+        glTexSubImage1D(GL_TEXTURE_1D, 0, 0, nWidth, GL_RGBA, GL_UNSIGNED_BYTE, aBlack.data());
+        glBindTexture(GL_TEXTURE_1D, 0);
+    });
+    EXPECT_LT(pixel(onView(m_aSensors[extreme(1)])).r, 20) << "an update with the same colours";
+    // New thresholds: a repaint without an update keeps the last colours, an update takes them.
+    m_map.m_bAutofitColor = 0;
+    m_map.m_dColorMax *= 0.5;
+    m_context.renderFrame([&] { EXPECT_EQ(m_smooth.drawUpdated(m_map), 1); });
+    EXPECT_LT(pixel(p).r, 20);
+    EXPECT_TRUE(warm(pixel(onView(m_aSensors[extreme(1)]))));
+
+    // A context of its own gets a texture of its own, and so does the first one again.
+    CGLOfflineContextqv other;
+    std::string error;
+    ASSERT_TRUE(other.open(m_nWidth, m_nHeight, error)) << error;
+    other.renderFrame([&] {
+        // The host's own texture there may have the name the first context's has.
+        GLuint nHosts = 0;
+        glGenTextures(1, &nHosts);
+        glBindTexture(GL_TEXTURE_1D, nHosts);
+        const unsigned char aBlack[4] = {0, 0, 0, 255};
+        glTexImage1D(GL_TEXTURE_1D, 0, GL_RGBA8, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, aBlack);
+        glBindTexture(GL_TEXTURE_1D, 0);
+        m_smooth.drawUpdated(m_map);
+    });
+    unsigned char rgba[4] = {0, 0, 0, 0};
+    other.target()->getPixel(static_cast<int>(p.x), static_cast<int>(p.y), rgba);
+    EXPECT_TRUE(warm({rgba[0], rgba[1], rgba[2]}));
+    EXPECT_TRUE(warm(pixel(onView(m_aSensors[extreme(1)]))));
+}
+
 TEST_F(SmoothDraw, FiducialsAsTheTimeDomainMapDrawsThem) {
     // Unshifted by the centre, like the renderer's; only with the time-domain kind.
     m_pData->createFidWorkMeg()->m_FiduciaryPt[1].setPoint(0.0, 130.0, 0.0); // green

@@ -3,7 +3,7 @@
 // Internal to the smooth field map: the triangle mesh over the sensors, as unit directions from
 // the fitted sphere's centre (the caller gives each vertex its radius).
 
-#include "sphericalspline.h"
+#include "sensordirections.h"
 
 #include <array>
 #include <vector>
@@ -15,14 +15,6 @@ struct SCapMesh {
     std::vector<std::array<int, 3>> aTriangles; // counter-clockwise seen from outside
     int nLevel = 0;                             // icosahedron subdivisions
 };
-
-// Indices of the directions that are not within a hair of an earlier one.
-std::vector<int> distinctDirections(const std::vector<Vec3>& aDirections);
-
-// Angle from each direction to its nearest neighbour, coinciding ones aside (0 without one).
-std::vector<double> nearestAngles(const std::vector<Vec3>& aDirections);
-// Their median; 0 for fewer than two distinct directions.
-double angularSpacing(const std::vector<Vec3>& aDirections);
 
 // The part of a subdivided icosahedron within about one spacing of a sensor (its own distance
 // to its nearest neighbour where that is larger), with every hole it would have filled. The

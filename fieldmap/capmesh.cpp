@@ -1,4 +1,4 @@
-#include "helmetsurface.h"
+#include "capmesh.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,8 +15,6 @@ const double dPi = 3.14159265358979323846;
 const double dIcosahedronEdge = 1.1071487177940904;
 // Subdivided edges are up to this much longer than the halved angle.
 const double dEdgeSlack = 1.25;
-// Directions closer than this (radians) are one place: the sensors of one location.
-const double dCoincident = 1e-6;
 const double dEdgesPerSpacing = 2.0;
 // Small or sparse sets still get enough vertices for round isolines.
 const double dMinVertices = 1500.0;
@@ -32,10 +30,6 @@ const int nMaxLevel = 7;
 const double dMaxKernelEntries = 4e6;
 
 using Triangle = std::array<int, 3>;
-
-double _angle(const Vec3& a, const Vec3& b) {
-    return std::acos(std::clamp(a.dot(b), -1.0, 1.0));
-}
 
 double _edgeAngle(int nLevel) {
     return dIcosahedronEdge / std::pow(2.0, nLevel) * dEdgeSlack;
@@ -73,7 +67,7 @@ void _subdivide(std::vector<Vec3>& aVertices, std::vector<Triangle>& aTriangles,
                 double dReach, double dEdge) {
     std::vector<double> aAngles(aVertices.size());
     for (std::size_t i = 0; i < aVertices.size(); ++i) {
-        aAngles[i] = _angle(aVertices[i], axis);
+        aAngles[i] = angleBetween(aVertices[i], axis);
     }
     std::unordered_map<std::uint64_t, int> midpoints;
     auto midpoint = [&](int a, int b) {
@@ -104,53 +98,6 @@ void _subdivide(std::vector<Vec3>& aVertices, std::vector<Triangle>& aTriangles,
 
 } // namespace
 
-std::vector<int> distinctDirections(const std::vector<Vec3>& aDirections) {
-    const double dSame = std::cos(dCoincident);
-    std::vector<int> aDistinct;
-    for (int i = 0; i < static_cast<int>(aDirections.size()); ++i) {
-        bool bSeen = false;
-        for (int j : aDistinct) {
-            if (aDirections[i].dot(aDirections[j]) > dSame) {
-                bSeen = true;
-                break;
-            }
-        }
-        if (!bSeen) {
-            aDistinct.push_back(i);
-        }
-    }
-    return aDistinct;
-}
-
-std::vector<double> nearestAngles(const std::vector<Vec3>& aDirections) {
-    const double dSame = std::cos(dCoincident);
-    std::vector<double> aNearest(aDirections.size(), 0.0);
-    for (std::size_t i = 0; i < aDirections.size(); ++i) {
-        double dBest = -2.0;
-        for (std::size_t j = 0; j < aDirections.size(); ++j) {
-            const double d = aDirections[i].dot(aDirections[j]);
-            if (j != i && d <= dSame && d > dBest) {
-                dBest = d;
-            }
-        }
-        if (dBest > -2.0) {
-            aNearest[i] = std::acos(std::clamp(dBest, -1.0, 1.0));
-        }
-    }
-    return aNearest;
-}
-
-double angularSpacing(const std::vector<Vec3>& aDirections) {
-    std::vector<double> aNearest = nearestAngles(aDirections);
-    aNearest.erase(std::remove(aNearest.begin(), aNearest.end(), 0.0), aNearest.end());
-    if (aNearest.empty()) {
-        return 0.0;
-    }
-    auto mid = aNearest.begin() + static_cast<std::ptrdiff_t>(aNearest.size() / 2);
-    std::nth_element(aNearest.begin(), mid, aNearest.end());
-    return *mid;
-}
-
 SCapMesh buildCapMesh(const std::vector<Vec3>& aSensors, double dSpacing, int nKernelColumns) {
     SCapMesh mesh;
     if (aSensors.empty() || !(dSpacing > 0.0)) {
@@ -166,7 +113,7 @@ SCapMesh buildCapMesh(const std::vector<Vec3>& aSensors, double dSpacing, int nK
         axis.normalize();
         dCap = 0.0;
         for (const Vec3& u : aSensors) {
-            dCap = std::max(dCap, _angle(axis, u));
+            dCap = std::max(dCap, angleBetween(axis, u));
         }
     } else {
         axis = Vec3::UnitZ();
