@@ -52,7 +52,8 @@ def run(command, **kw):
 
 def failed_test(output):
     """The first test CTest reports as failed, or None when all passed."""
-    match = re.search(r"Test +#\d+: (\S+) \.*\**(Failed|Timeout|Exception|Subprocess)", output)
+    # Names of typed tests hold spaces; CTest's closing list names each failure once.
+    match = re.search(r"^\s*\d+ - (.+) \([^()]+\)$", output.partition("tests FAILED:")[2], re.M)
     if match:
         return match.group(1)
     return "ctest" if "tests failed out of" in output else None
