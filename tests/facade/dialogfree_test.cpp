@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -20,28 +20,18 @@ int _litPixels(CGLOfflineContextqv& context, C3DRendDlgFace& face, int& nResult)
     return nLit;
 }
 
-TEST(DialogFreeFacade, RendererIsCreatedOnFirstNeedOnly) {
-    C3DRendDlgFace face;
-    EXPECT_EQ(face.getShow3DCntMapqv(false), nullptr);
-    CShow3DCntMapqv* pMap = face.getShow3DCntMapqv(true);
-    ASSERT_NE(pMap, nullptr);
-    EXPECT_EQ(face.getShow3DCntMapqv(true), pMap);
-    EXPECT_EQ(face.getShow3DCntMapqv(false), pMap);
-}
-
 TEST(DialogFreeFacade, SettingDataSwitchesOffFittingAndValueColours) {
     auto pData = makeTestRecording({at(0, 0, 0, 2.0), at(30, 0, 0, -3.0)});
     C3DRendDlgFace face;
+    EXPECT_EQ(face.getShow3DCntMapqv(false), nullptr) << "the renderer comes with the first need";
     EXPECT_EQ(face.setMslMEGData(pData.get()), 1);
     CShow3DCntMapqv* pMap = face.getShow3DCntMapqv(false);
-    ASSERT_NE(pMap, nullptr);
+    ASSERT_TRUE(pMap != nullptr && face.getShow3DCntMapqv(true) == pMap);
     EXPECT_EQ(pMap->m_pMEGData, pData.get());
-    EXPECT_EQ(pMap->m_bAutofitColor, 0);
-    EXPECT_EQ(pMap->m_bAutofitPlace, 0);
-    EXPECT_EQ(pMap->m_bSensorAct, 0);
-    EXPECT_EQ(pMap->m_bContourAct, 0);
-    EXPECT_EQ(pMap->m_bSensors, 1);
-    EXPECT_EQ(pMap->m_bContourMap, 1);
+    // Autofit colour and place, sensor and contour colours off; sensors and map on; no mark.
+    EXPECT_EQ(std::make_tuple(pMap->m_bAutofitColor, pMap->m_bAutofitPlace, pMap->m_bSensorAct,
+                              pMap->m_bContourAct, pMap->m_bSensors, pMap->m_bContourMap),
+              std::make_tuple(0, 0, 0, 0, 1, 1));
     EXPECT_EQ(pMap->m_pMarkSelection, nullptr);
     // No range check runs: the thresholds are the raw extremes of the load.
     EXPECT_EQ(pMap->m_dColorMax, 2.0);
