@@ -212,16 +212,9 @@ TEST(RecordingJson, FileProblemsAreReportedAndKeepTheOldFile) {
     EXPECT_EQ(saveRecordingJson(data, path, error), 0);
     EXPECT_EQ(error, path + ": cannot save: channel 1: has 2 samples but channel 0 has 3");
     EXPECT_EQ(readFile(path), "previous contents");
+    // A save checks with the reader's rules, whose messages the table above goes through.
     pTrial->clearChannel(1);
-    pTrial->getAllChannelPt()[0]->getSpctmChnl(true, 0)->setSpctmData(0, 2, 3, {1, 2, 3, 4, 5, 6});
-    ASSERT_EQ(data.setSpctmAxes({0.0, 1.0}, {}), 1);
-    EXPECT_EQ(saveRecordingJson(data, path, error), 0);
-    EXPECT_EQ(error,
-              path + ": cannot save: 'frequencies' has 2 entries but the spectra have 3 columns");
-    EXPECT_EQ(readFile(path), "previous contents");
-
     const std::string unwritable = tempPath("no-such-folder/out.json");
-    ASSERT_EQ(data.setSpctmAxes({0.0, 1.0, 2.0}, {}), 1);
     EXPECT_EQ(saveRecordingJson(data, unwritable, error), 0);
     EXPECT_EQ(error.rfind(unwritable + ": cannot write file", 0), 0u) << error;
 }
