@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 // Counts the pixels of a frame that are not background.
@@ -18,8 +20,8 @@ int _litPixels(CGLOfflineContextqv& context, C3DRendDlgFace& face, int& nResult)
     return nLit;
 }
 
-// What it draws of a recording, with which switches and thresholds, is in the facade's GL stream
-// reference; here, that it reaches the host's context and leaves the host's own switches alone.
+// What it draws of a recording is in the facade's GL stream reference; here, that it reaches the
+// host's context, which switches it sets, and that it leaves the host's own switches alone.
 TEST(DialogFreeFacade, DrawsIntoTheHostsContextAndKeepsTheHostsSwitches) {
     CGLOfflineContextqv context;
     std::string error;
@@ -43,9 +45,18 @@ TEST(DialogFreeFacade, DrawsIntoTheHostsContextAndKeepsTheHostsSwitches) {
     EXPECT_TRUE(messages.texts().empty());
     CShow3DCntMapqv* pMap = face.getShow3DCntMapqv(false);
     ASSERT_TRUE(pMap != nullptr && face.getShow3DCntMapqv(true) == pMap);
+    EXPECT_EQ(std::make_tuple(pMap->m_bAutofitColor, pMap->m_bAutofitPlace, pMap->m_bSensorAct,
+                              pMap->m_bContourAct),
+              std::make_tuple(0, 0, 0, 0))
+        << "fitting and value colours off";
     pMap->m_bSensors = 0;
     face.setMslMEGData(pData.get());
     EXPECT_EQ(pMap->m_bSensors, 0);
+    // No range check runs: on a first load the thresholds are the raw extremes.
+    C3DRendDlgFace fresh;
+    fresh.setMslMEGData(pData.get());
+    pMap = fresh.getShow3DCntMapqv(false);
+    EXPECT_EQ(std::make_pair(pMap->m_dColorMin, pMap->m_dColorMax), std::make_pair(-3.0, 2.0));
 }
 
 } // namespace
