@@ -22,41 +22,22 @@ SWindowCalls& windowCalls() {
 
 namespace {
 
-int _recordMessage(const char* pszText, unsigned int /*nType*/) {
-    recordedMessages().push_back(pszText);
-    return IDOK;
-}
-
-void _recordText(int x, int y, const wchar_t* lpszString, int nCount) {
-    if (lpszString != nullptr && nCount > 0)
-        windowCalls().texts.push_back(
-            {x, y, std::wstring(lpszString, static_cast<size_t>(nCount))});
-}
-
-int _releasedDC(int nResult) {
-    return windowCalls().bFailReleaseDC ? 0 : nResult;
-}
-
-int _contextWanted() {
-    ++windowCalls().nContextAttempts;
-    return windowCalls().bFailContexts ? 0 : 1;
-}
-
-void _contextCreated(int nResult) {
-    windowCalls().nContextsMade += nResult ? 1 : 0;
-}
-
-void _reshape(int nWidth, int nHeight) {
-    windowCalls().reshapes.emplace_back(nWidth, nHeight);
-}
-
-void _contextKilled() {
-    ++windowCalls().nContextsKilled;
-}
-
-// Static: windows may still go after main returns.
-const SWndObserver s_wndObserver = {_recordText, _releasedDC};
-const SGL4dObserver s_gl4dObserver = {_contextWanted, _contextCreated, _reshape, _contextKilled};
+// Each observer call lands in windowCalls(); static, since windows may still go after main returns.
+const SWndObserver s_wndObserver = {
+    [](int x, int y, const wchar_t* lpszString, int nCount) {
+        if (lpszString != nullptr && nCount > 0)
+            windowCalls().texts.push_back(
+                {x, y, std::wstring(lpszString, static_cast<size_t>(nCount))});
+    },
+    [](int nResult) { return windowCalls().bFailReleaseDC ? 0 : nResult; }};
+const SGL4dObserver s_gl4dObserver = {
+    [] {
+        ++windowCalls().nContextAttempts;
+        return windowCalls().bFailContexts ? 0 : 1;
+    },
+    [](int nResult) { windowCalls().nContextsMade += nResult ? 1 : 0; },
+    [](int nWidth, int nHeight) { windowCalls().reshapes.emplace_back(nWidth, nHeight); },
+    [] { ++windowCalls().nContextsKilled; }};
 
 } // namespace
 
@@ -125,7 +106,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Installed before any window: the library keeps a handler that is already there.
-    AfxSetMessageBoxHandler(_recordMessage);
+    AfxSetMessageBoxHandler([](const char* pszText, unsigned int) -> int {
+        recordedMessages().push_back(pszText);
+        return IDOK;
+    });
     AfxSetWndObserver(&s_wndObserver);
     setGL4dObserver(&s_gl4dObserver);
     QApplication app(argc, argv);

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -20,51 +20,20 @@ int _litPixels(CGLOfflineContextqv& context, C3DRendDlgFace& face, int& nResult)
     return nLit;
 }
 
-TEST(DialogFreeFacade, RendererIsCreatedOnFirstNeedOnly) {
-    C3DRendDlgFace face;
-    EXPECT_EQ(face.getShow3DCntMapqv(false), nullptr);
-    CShow3DCntMapqv* pMap = face.getShow3DCntMapqv(true);
-    ASSERT_NE(pMap, nullptr);
-    EXPECT_EQ(face.getShow3DCntMapqv(true), pMap);
-    EXPECT_EQ(face.getShow3DCntMapqv(false), pMap);
-}
-
-TEST(DialogFreeFacade, SettingDataSwitchesOffFittingAndValueColours) {
-    auto pData = makeTestRecording({at(0, 0, 0, 2.0), at(30, 0, 0, -3.0)});
-    C3DRendDlgFace face;
-    EXPECT_EQ(face.setMslMEGData(pData.get()), 1);
-    CShow3DCntMapqv* pMap = face.getShow3DCntMapqv(false);
-    ASSERT_NE(pMap, nullptr);
-    EXPECT_EQ(pMap->m_pMEGData, pData.get());
-    EXPECT_EQ(pMap->m_bAutofitColor, 0);
-    EXPECT_EQ(pMap->m_bAutofitPlace, 0);
-    EXPECT_EQ(pMap->m_bSensorAct, 0);
-    EXPECT_EQ(pMap->m_bContourAct, 0);
-    EXPECT_EQ(pMap->m_bSensors, 1);
-    EXPECT_EQ(pMap->m_bContourMap, 1);
-    EXPECT_EQ(pMap->m_pMarkSelection, nullptr);
-    // No range check runs: the thresholds are the raw extremes of the load.
-    EXPECT_EQ(pMap->m_dColorMax, 2.0);
-    EXPECT_EQ(pMap->m_dColorMin, -3.0);
-
-    // A later call keeps switches the host changed in between.
-    pMap->m_bSensors = 0;
-    face.setMslMEGData(pData.get());
-    EXPECT_EQ(pMap->m_bSensors, 0);
-}
-
-TEST(DialogFreeFacade, DrawsIntoTheHostsContext) {
+// What it draws of a recording is in the facade's GL stream reference; here, that it reaches the
+// host's context, which switches it sets, and that it leaves the host's own switches alone.
+TEST(DialogFreeFacade, DrawsIntoTheHostsContextAndKeepsTheHostsSwitches) {
     CGLOfflineContextqv context;
     std::string error;
     ASSERT_TRUE(context.open(160, 160, error)) << error;
     C3DRendDlgFace face;
+    EXPECT_EQ(face.getShow3DCntMapqv(false), nullptr) << "the renderer comes with the first need";
     int nResult = -1;
     EXPECT_EQ(_litPixels(context, face, nResult), 0);
     EXPECT_EQ(nResult, 0); // nothing set yet
 
     CMessageRecorder messages;
     EXPECT_EQ(face.setMslMEGData(nullptr), 1);
-    EXPECT_EQ(face.getShow3DCntMapqv(false)->m_pMEGData, nullptr);
     EXPECT_EQ(_litPixels(context, face, nResult), 0);
     EXPECT_EQ(nResult, 1);
 
@@ -74,6 +43,20 @@ TEST(DialogFreeFacade, DrawsIntoTheHostsContext) {
     EXPECT_GT(_litPixels(context, face, nResult), 50);
     EXPECT_EQ(nResult, 1);
     EXPECT_TRUE(messages.texts().empty());
+    CShow3DCntMapqv* pMap = face.getShow3DCntMapqv(false);
+    ASSERT_TRUE(pMap != nullptr && face.getShow3DCntMapqv(true) == pMap);
+    EXPECT_EQ(std::make_tuple(pMap->m_bAutofitColor, pMap->m_bAutofitPlace, pMap->m_bSensorAct,
+                              pMap->m_bContourAct),
+              std::make_tuple(0, 0, 0, 0))
+        << "fitting and value colours off";
+    pMap->m_bSensors = 0;
+    face.setMslMEGData(pData.get());
+    EXPECT_EQ(pMap->m_bSensors, 0);
+    // No range check runs: on a first load the thresholds are the raw extremes.
+    C3DRendDlgFace fresh;
+    fresh.setMslMEGData(pData.get());
+    pMap = fresh.getShow3DCntMapqv(false);
+    EXPECT_EQ(std::make_pair(pMap->m_dColorMin, pMap->m_dColorMax), std::make_pair(-3.0, 2.0));
 }
 
 } // namespace

