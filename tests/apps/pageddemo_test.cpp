@@ -128,24 +128,20 @@ TEST_F(PagedDemoWindow, PagesFollowTheCursorThePageKeysAndThePageLength) {
     ASSERT_TRUE(m_window.selectSample(999));
     EXPECT_EQ(paged().getPageFirst(), 0);
 
-    // The arrow key past the page's end turns it; the plot shows the new page.
+    // The arrow key past the page's end turns it; page keys keep the cursor's place on the page
+    // and stop at the recording's ends; the plot shows the cursor's page.
     m_window.getPlot()->setFocus();
-    key(Qt::Key_Right);
-    EXPECT_EQ(selected(), 1000);
-    EXPECT_EQ(paged().getPageFirst(), 1000);
-    EXPECT_EQ(m_window.getPlot()->getCursorSample(), 1000);
-    EXPECT_EQ(m_window.getPlot()->xToSample(m_window.getPlot()->sampleToX(1500)), 1500);
-
-    // Page keys keep the cursor's place on the page and stop at the recording's ends.
-    key(Qt::Key_PageDown);
-    EXPECT_EQ(selected(), 2000);
-    EXPECT_EQ(paged().getPageFirst(), 2000);
-    for (int k = 0; k < 3; ++k)
-        key(Qt::Key_PageUp);
-    EXPECT_EQ(selected(), 0);
-    key(Qt::Key_End);
-    EXPECT_EQ(selected(), nTotal - 1);
-    EXPECT_EQ(paged().getPageFirst(), 5000);
+    const std::tuple<int, std::int64_t, std::int64_t> keys[] = {
+        {Qt::Key_Right, 1000, 1000},  {Qt::Key_PageDown, 2000, 2000},
+        {Qt::Key_PageUp, 1000, 1000}, {Qt::Key_PageUp, 0, 0},
+        {Qt::Key_PageUp, 0, 0},       {Qt::Key_End, nTotal - 1, 5000}};
+    for (const auto& [nKey, nSelected, nPageFirst] : keys) {
+        key(nKey);
+        EXPECT_EQ(selected(), nSelected) << nKey;
+        EXPECT_EQ(paged().getPageFirst(), nPageFirst) << nKey;
+        EXPECT_EQ(m_window.getPlot()->getCursorSample(), nSelected) << nKey;
+    }
+    EXPECT_EQ(m_window.getPlot()->xToSample(m_window.getPlot()->sampleToX(5500)), 5500);
 
     // A shorter page holds the selected sample; Play moves the cursor on at real time.
     m_window.getPageLengthBox()->setCurrentIndex(0);
