@@ -88,6 +88,7 @@ TEST_F(DemoWindow, SelectionChangesReachTheOpenMapsAndTheirColourBars) {
     for (const auto& m : maps) {
         SCOPED_TRACE(m.nKind);
         ASSERT_TRUE(bars.hasBar(m.nKind));
+        EXPECT_TRUE(sameRange(bars.getScale(m.nKind), m.map)) << "as opened";
         const double dColorMax = m.map.m_dColorMax, dDataMax = bars.getScale(m.nKind).dataMax();
         ASSERT_TRUE(m.select());
         EXPECT_LT(m.map.m_dColorMax, m.dFactor * dColorMax);
