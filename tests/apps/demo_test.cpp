@@ -4,11 +4,9 @@
 #include "colorbarpanel.h"
 #include "demooptions.h"
 #include "demotestsupport.h"
-#include "demowindow.h"
 #include "selectionlabels.h"
 #include "testtempdir.h"
 
-#include "afxmsgbox.h"
 #include "dlg3dcontourmapfrq.h"
 #include "dlg3dcontourmapspctm.h"
 #include "dlgcontmap3dtimedomain.h"
@@ -16,7 +14,6 @@
 #include "mdtrial.h"
 #include "recordingjson.h"
 #include "spctmtrial.h"
-#include "syntheticrecording.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -27,12 +24,10 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
+#include <tuple>
 
 namespace {
-
-std::unique_ptr<CMEGDataqv> smallRecording(int nChannels = 100) {
-    return syntheticRecording(nChannels);
-}
 
 std::int64_t selectedSample(CMEGDataqv& recording) {
     std::int64_t nSample = -1, nEnd = -1;
@@ -48,8 +43,19 @@ protected:
     CSpctmTrialqv& spectral() { return *recording().getTrialqv(-1)->getSpctmTrial(false, 0); }
 };
 
-TEST_F(DemoWindow, SelectionChangesReachTheOpenMaps) {
-    for (auto nMap : {CDemoWindow::mapTime, CDemoWindow::mapFrequency, CDemoWindow::mapSpectral})
+bool sameRange(const CColorScale& scale, const CShow3DCntMapqv& map) {
+    return scale.colorMin() == map.m_dColorMin && scale.colorMax() == map.m_dColorMax &&
+           scale.stepMin() == map.m_dColorStepMin && scale.stepMax() == map.m_dColorStepMax;
+}
+
+TEST_F(DemoWindow, SelectionChangesReachTheOpenMapsAndTheirColourBars) {
+    CColorBarPanel& bars = *m_window.getColorBars();
+    EXPECT_FALSE(bars.isVisible()) << "no map, no bar";
+    m_window.getMapAction(CDemoWindow::mapTime)->trigger();
+    pump();
+    ASSERT_TRUE(bars.isVisible());
+    EXPECT_FALSE(bars.hasBar(CColorScale::kindFrequency) || bars.hasBar(CColorScale::kindSpectral));
+    for (auto nMap : {CDemoWindow::mapFrequency, CDemoWindow::mapSpectral})
         m_window.getMapAction(nMap)->trigger();
     pump();
     C3DRendDlgFaceqv& face = m_window.getFace();
@@ -60,90 +66,53 @@ TEST_F(DemoWindow, SelectionChangesReachTheOpenMaps) {
         EXPECT_GT(pMap->frameGeometry().left(), m_window.frameGeometry().right())
             << "map " << nMap << " opens beside the main window, not over it";
     }
+    EXPECT_GT(bars.barRect(CColorScale::kindSpectral).top(),
+              bars.barRect(CColorScale::kindTime).bottom());
 
-    // Autofit fits the colour range to the shown values when the facade updates the map: the
-    // evoked peak (selected at start) is far stronger than the noise before the stimulus.
-    const CShow3DCntMapqv& time = face.m_pDlgTimeDomain->m_staticContMap.m_Show3DCntMap;
-    const double dPeakMax = time.m_dColorMax;
-    ASSERT_TRUE(m_window.selectSample(10));
-    EXPECT_EQ(selectedSample(recording()), 10);
-    EXPECT_LT(time.m_dColorMax, 0.8 * dPeakMax);
-
-    const CShow3DCntMapqv& frequency = face.m_pDlgFrqc->m_staticContMap.m_Show3DCntMap;
-    const double dAlphaMax = frequency.m_dColorMax;
-    ASSERT_TRUE(m_window.selectFreqBin(60));
-    EXPECT_EQ(spectral().m_nSelectFreqBin, 60);
-    EXPECT_LT(frequency.m_dColorMax, 0.5 * dAlphaMax) << "60 Hz holds only noise";
-
-    const CShow3DCntMapqv& cell = face.m_pDlgSpctm->m_staticContMap.m_Show3DCntMap;
-    const double dCellMax = cell.m_dColorMax;
-    ASSERT_TRUE(m_window.selectCell(9, 60));
-    EXPECT_EQ(std::make_pair(spectral().m_nSelectRow, spectral().m_nSelectColumn),
-              std::make_pair(9, 60));
-    EXPECT_EQ(spectral().m_nSelectTime, 900) << "the row's time in samples";
-    EXPECT_LT(cell.m_dColorMax, 0.5 * dCellMax);
+    // Autofit fits each map's range to the shown values when the facade updates it, and its bar
+    // follows, painted in the scale's colours: the evoked peak (selected at start) is far
+    // stronger than the noise before the stimulus, and 60 Hz holds only noise.
+    const struct {
+        CColorScale::EMapKind nKind;
+        const CShow3DCntMapqv& map;
+        std::function<bool()> select;
+        double dFactor;
+    } maps[] = {
+        {CColorScale::kindTime, face.m_pDlgTimeDomain->m_staticContMap.m_Show3DCntMap,
+         [&] { return m_window.selectSample(10); }, 0.8},
+        {CColorScale::kindFrequency, face.m_pDlgFrqc->m_staticContMap.m_Show3DCntMap,
+         [&] { return m_window.selectFreqBin(60); }, 0.5},
+        {CColorScale::kindSpectral, face.m_pDlgSpctm->m_staticContMap.m_Show3DCntMap,
+         [&] { return m_window.selectCell(9, 60); }, 0.5},
+    };
+    for (const auto& m : maps) {
+        SCOPED_TRACE(m.nKind);
+        ASSERT_TRUE(bars.hasBar(m.nKind));
+        EXPECT_TRUE(sameRange(bars.getScale(m.nKind), m.map)) << "as opened";
+        const double dColorMax = m.map.m_dColorMax, dDataMax = bars.getScale(m.nKind).dataMax();
+        ASSERT_TRUE(m.select());
+        EXPECT_LT(m.map.m_dColorMax, m.dFactor * dColorMax);
+        EXPECT_LT(bars.getScale(m.nKind).dataMax(), m.dFactor * dDataMax);
+        EXPECT_TRUE(sameRange(bars.getScale(m.nKind), m.map));
+        const QImage image = bars.grab().toImage();
+        const QRect bar = bars.barRect(m.nKind);
+        const CColorScale::SRgb rgb = bars.getScale(m.nKind).rgbAt(bars.getScale(m.nKind).barTop());
+        EXPECT_EQ(image.pixelColor(bar.center().x(), bar.top()), QColor(rgb.r, rgb.g, rgb.b));
+    }
+    const auto state = [&] {
+        const CSpctmTrialqv& s = spectral();
+        return std::make_tuple(selectedSample(recording()), s.m_nSelectFreqBin, s.m_nSelectRow,
+                               s.m_nSelectColumn, s.m_nSelectTime);
+    };
+    const auto selected = std::make_tuple(10, 60, 9, 60, 900); // the row's time, in samples
+    EXPECT_EQ(state(), selected);
 
     // Outside the data nothing changes.
     EXPECT_FALSE(m_window.selectSample(1000));
     EXPECT_FALSE(m_window.selectFreqBin(101));
     EXPECT_FALSE(m_window.selectCell(10, 0));
     EXPECT_FALSE(m_window.selectCell(0, -1));
-    EXPECT_EQ(selectedSample(recording()), 10);
-    EXPECT_EQ(spectral().m_nSelectFreqBin, 60);
-    EXPECT_EQ(std::make_pair(spectral().m_nSelectRow, spectral().m_nSelectColumn),
-              std::make_pair(9, 60));
-}
-
-bool sameRange(const CColorScale& scale, const CShow3DCntMapqv& map) {
-    return scale.colorMin() == map.m_dColorMin && scale.colorMax() == map.m_dColorMax &&
-           scale.stepMin() == map.m_dColorStepMin && scale.stepMax() == map.m_dColorStepMax;
-}
-
-// The colour of the bar's top row as painted, and the colour the scale gives the bar's top.
-std::pair<QColor, QColor> topOfBar(CColorBarPanel& bars, CColorScale::EMapKind nKind) {
-    const QImage image = bars.grab().toImage();
-    const QRect bar = bars.barRect(nKind);
-    const CColorScale::SRgb rgb = bars.getScale(nKind).rgbAt(bars.getScale(nKind).barTop());
-    return {image.pixelColor(bar.center().x(), bar.top()), QColor(rgb.r, rgb.g, rgb.b)};
-}
-
-TEST_F(DemoWindow, ColourBarsFollowTheOpenMapsAndTheirSelections) {
-    CColorBarPanel& bars = *m_window.getColorBars();
-    EXPECT_FALSE(bars.isVisible()) << "no map, no bar";
-    m_window.getMapAction(CDemoWindow::mapTime)->trigger();
-    pump();
-    ASSERT_TRUE(bars.isVisible());
-    EXPECT_TRUE(bars.hasBar(CColorScale::kindTime));
-    EXPECT_FALSE(bars.hasBar(CColorScale::kindFrequency) || bars.hasBar(CColorScale::kindSpectral));
-
-    // The bar has the open map's range; autofit puts the thresholds at half the extremes.
-    C3DRendDlgFaceqv& face = m_window.getFace();
-    const CShow3DCntMapqv& time = face.m_pDlgTimeDomain->m_staticContMap.m_Show3DCntMap;
-    EXPECT_TRUE(sameRange(bars.getScale(CColorScale::kindTime), time));
-    const double dPeakMax = bars.getScale(CColorScale::kindTime).dataMax();
-    EXPECT_EQ(dPeakMax, 2 * time.m_dColorMax);
-    auto [painted, expected] = topOfBar(bars, CColorScale::kindTime);
-    EXPECT_EQ(painted, expected);
-
-    ASSERT_TRUE(m_window.selectSample(10));
-    EXPECT_TRUE(sameRange(bars.getScale(CColorScale::kindTime), time));
-    EXPECT_LT(bars.getScale(CColorScale::kindTime).dataMax(), 0.8 * dPeakMax);
-    std::tie(painted, expected) = topOfBar(bars, CColorScale::kindTime);
-    EXPECT_EQ(painted, expected);
-
-    // A second map adds its bar below the first and follows its own selection.
-    m_window.getMapAction(CDemoWindow::mapSpectral)->trigger();
-    pump();
-    ASSERT_TRUE(bars.hasBar(CColorScale::kindSpectral));
-    EXPECT_GT(bars.barRect(CColorScale::kindSpectral).top(),
-              bars.barRect(CColorScale::kindTime).bottom());
-    const CShow3DCntMapqv& cell = face.m_pDlgSpctm->m_staticContMap.m_Show3DCntMap;
-    const double dCellMax = bars.getScale(CColorScale::kindSpectral).dataMax();
-    ASSERT_TRUE(m_window.selectCell(9, 60));
-    EXPECT_TRUE(sameRange(bars.getScale(CColorScale::kindSpectral), cell));
-    EXPECT_LT(bars.getScale(CColorScale::kindSpectral).dataMax(), 0.5 * dCellMax);
-    std::tie(painted, expected) = topOfBar(bars, CColorScale::kindSpectral);
-    EXPECT_EQ(painted, expected);
+    EXPECT_EQ(state(), selected);
 
     // A hidden map takes its bar with it.
     m_window.getMapWindow(CDemoWindow::mapTime)->hide();
@@ -222,7 +191,7 @@ TEST_F(DemoWindow, AnUnreadableRecordingIsRefusedAndTheCurrentOneStays) {
     // A good file replaces the recording, also in the open map, which is painted again.
     const std::string strGood = (testTempDir() / "small.json").string();
     std::string error;
-    ASSERT_EQ(saveRecordingJson(*smallRecording(30), strGood, error), 1) << error;
+    ASSERT_EQ(saveRecordingJson(*syntheticRecording(30), strGood, error), 1) << error;
     pump();
     CPaintCounter paints;
     CStaticContMap& view = m_window.getFace().m_pDlgTimeDomain->m_staticContMap;
@@ -241,16 +210,15 @@ TEST_F(DemoWindow, KeysAndTheMouseMoveTheTimeCursor) {
     CButterflyPlot& plot = *m_window.getPlot();
     ASSERT_EQ(selectedSample(recording()), 300);
     plot.setFocus();
-    QTest::keyClick(&plot, Qt::Key_Right);
-    EXPECT_EQ(selectedSample(recording()), 301);
-    QTest::keyClick(&plot, Qt::Key_Left);
-    QTest::keyClick(&plot, Qt::Key_Left);
-    EXPECT_EQ(selectedSample(recording()), 299);
-    QTest::keyClick(&plot, Qt::Key_Right, Qt::ShiftModifier);
-    EXPECT_EQ(selectedSample(recording()), 309);
-    QTest::keyClick(&plot, Qt::Key_End);
-    QTest::keyClick(&plot, Qt::Key_Right);
-    EXPECT_EQ(selectedSample(recording()), 999) << "the cursor stays on the last sample";
+    // Shift steps ten samples; past the last sample the cursor stays on it.
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, std::int64_t> keys[] = {
+        {Qt::Key_Right, {}, 301}, {Qt::Key_Left, {}, 300},
+        {Qt::Key_Left, {}, 299},  {Qt::Key_Right, Qt::ShiftModifier, 309},
+        {Qt::Key_End, {}, 999},   {Qt::Key_Right, {}, 999}};
+    for (const auto& [nKey, modifiers, nSample] : keys) {
+        QTest::keyClick(&plot, nKey, modifiers);
+        EXPECT_EQ(selectedSample(recording()), nSample) << nKey;
+    }
 
     const int y = plot.height() / 2;
     const auto xOf = [&](double dSample) { return static_cast<int>(plot.sampleToX(dSample)); };
@@ -284,7 +252,7 @@ TEST_F(DemoWindow, PlayRunsToTheLastSampleAndStops) {
 }
 
 TEST(SelectionLabels, UseTheRecordingsAxesOrFallBackToIndices) {
-    auto pRecording = smallRecording(20);
+    auto pRecording = syntheticRecording(20);
     CMEGDataqv& r = *pRecording;
     EXPECT_EQ(sampleLabel(r, 300).toStdString(), "100.0 ms");
     EXPECT_EQ(sampleLabel(r, 200).toStdString(), "0.0 ms");
@@ -333,13 +301,9 @@ TEST(DemoOptions, MapsSelectionsAndConversionOptionsAreRead) {
     EXPECT_EQ(o.conversion.strCondition, "Right Auditory");
     EXPECT_FALSE(o.conversion.bProjectors);
     EXPECT_FALSE(o.conversion.bRemoveDc);
-    auto pRecording = smallRecording(20);
-    ASSERT_TRUE(applySelectionRequest(o.selection, *pRecording, error)) << error;
-    CSpctmTrialqv& spectral = *pRecording->getTrialqv(-1)->getSpctmTrial(false, 0);
-    EXPECT_EQ(selectedSample(*pRecording), 12);
-    EXPECT_EQ(spectral.m_nSelectFreqBin, 7);
-    EXPECT_EQ(std::make_pair(spectral.m_nSelectRow, spectral.m_nSelectColumn),
-              std::make_pair(2, 5));
+    EXPECT_EQ(o.selection.nSample, 12);
+    EXPECT_EQ(o.selection.nBin, 7);
+    EXPECT_EQ(o.selection.cell, std::make_pair(std::int64_t{2}, std::int64_t{5}));
 }
 
 } // namespace

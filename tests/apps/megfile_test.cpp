@@ -5,31 +5,25 @@
 #include "butterflyplot.h"
 #include "colorbarpanel.h"
 #include "demotestsupport.h"
-#include "demowindow.h"
+#include "programrun.h"
 #include "recordingsource.h"
-#include "testtempdir.h"
 
-#include "afxmsgbox.h"
 #include "mdchannel.h"
 #include "mdtrial.h"
-#include "megdata.h"
 #include "pagedrecording.h"
 #include "recordingjson.h"
-#include "syntheticrecording.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QStatusBar>
 #include <QTest>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <fstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 namespace {
 
@@ -107,9 +101,7 @@ TEST_F(MegFile, FileOpenConvertsInTheBackgroundThenReadsTheCacheAndLabelsTheUnit
 
     // What the bridge cannot read is reported with its line; the recording stays.
     const QString strJunk = QString::fromStdString((testTempDir() / "junk.fif").string());
-    QFile junk(strJunk);
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write("not MEG") > 0);
-    junk.close();
+    std::ofstream(strJunk.toStdString()) << "not MEG";
     CMEGDataqv* pKept = window.getRecording();
     ASSERT_TRUE(window.openRecording(strJunk));
     QTRY_VERIFY_WITH_TIMEOUT(!window.isConverting(), nConversionMs);
@@ -122,24 +114,8 @@ TEST_F(MegFile, FileOpenConvertsInTheBackgroundThenReadsTheCacheAndLabelsTheUnit
     EXPECT_TRUE(recordedMessages().empty()) << recordedMessages().front();
 }
 
-struct SRun {
-    int nStatus = -1;
-    std::string strErr;
-};
-
-SRun render(const std::string& strArgs, const std::string& strEnvironment = "") {
-    const auto err = testTempDir() / "render-stderr.txt";
-    const std::string strCommand =
-        strEnvironment + " " + CM3D_RENDER_EXE + " " + strArgs + " >/dev/null 2>" + err.string();
-    const int nRaw = std::system(strCommand.c_str());
-    std::ifstream in(err);
-    return {WIFEXITED(nRaw) ? WEXITSTATUS(nRaw) : -1,
-            std::string(std::istreambuf_iterator<char>(in), {})};
-}
-
-std::string fileText(const std::string& strPath) {
-    std::ifstream in(strPath);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+SProgramRun render(const std::string& strArgs, const std::string& strEnvironment = "") {
+    return runProgram(strEnvironment + " " + CM3D_RENDER_EXE + " " + strArgs);
 }
 
 TEST_F(MegFile, RenderConvertsOnceAndReadsTheCacheTheSecondTime) {
@@ -148,7 +124,7 @@ TEST_F(MegFile, RenderConvertsOnceAndReadsTheCacheTheSecondTime) {
         "--recording " + evokedFile.string() + " --condition noise --colorbar --out " + strPng;
     const std::string strPrefix = "contourmap-render: " + evokedFile.string() + ": ";
 
-    const SRun first = render(strArgs);
+    const SProgramRun first = render(strArgs);
     ASSERT_EQ(first.nStatus, 0) << first.strErr;
     const std::string strKept = strPrefix + "converted with MNE-Python, kept in ";
     ASSERT_EQ(first.strErr.rfind(strKept, 0), 0u) << first.strErr;
@@ -160,7 +136,7 @@ TEST_F(MegFile, RenderConvertsOnceAndReadsTheCacheTheSecondTime) {
     ASSERT_FALSE(strConverted.empty());
     const std::string strPicture = fileText(strPng);
 
-    const SRun second = render(strArgs);
+    const SProgramRun second = render(strArgs);
     ASSERT_EQ(second.nStatus, 0) << second.strErr;
     EXPECT_EQ(second.strErr.rfind(strPrefix + "converted before, read from " + strHeader, 0), 0u)
         << second.strErr;
@@ -169,14 +145,14 @@ TEST_F(MegFile, RenderConvertsOnceAndReadsTheCacheTheSecondTime) {
 
     // Every conversion option is part of the key: each is another conversion.
     for (const char* pszOption : {" --no-proj", " --keep-dc", " --ch-type grad"}) {
-        const SRun other = render(strArgs + pszOption);
+        const SProgramRun other = render(strArgs + pszOption);
         EXPECT_EQ(other.strErr.rfind(strKept, 0), 0u) << pszOption << ": " << other.strErr;
     }
 }
 
 TEST_F(MegFile, BridgeErrorsAreOneLineAndStatusTwo) {
     const std::string strFile = evokedFile.string();
-    SRun run = render("--recording " + strFile + " --condition nothing --out /dev/null");
+    SProgramRun run = render("--recording " + strFile + " --condition nothing --out /dev/null");
     EXPECT_EQ(run.nStatus, 2);
     EXPECT_EQ(run.strErr.rfind("contourmap-render: error: mne_export: " + strFile + ": ", 0), 0u)
         << run.strErr;
@@ -191,9 +167,8 @@ TEST_F(MegFile, BridgeErrorsAreOneLineAndStatusTwo) {
     run = render("--recording " + strFile + " --out /dev/null",
                  "CONTOURMAP_MNE_EXPORT=" + strBareBridge);
     EXPECT_EQ(run.nStatus, 2);
-    EXPECT_NE(run.strErr.find("MNE-Python is not installed"), std::string::npos) << run.strErr;
-    EXPECT_NE(run.strErr.find("./run deps"), std::string::npos) << run.strErr;
-    EXPECT_NE(run.strErr.find("python3-mne"), std::string::npos) << run.strErr;
+    for (const char* pszNeedle : {"MNE-Python is not installed", "./run deps", "python3-mne"})
+        EXPECT_NE(run.strErr.find(pszNeedle), std::string::npos) << run.strErr;
     EXPECT_EQ(std::count(run.strErr.begin(), run.strErr.end(), '\n'), 1) << run.strErr;
 
     run = render("--recording " + strFile + " --out /dev/null",
@@ -214,35 +189,18 @@ TEST(MegFileOptions, ReachTheBridgeAsArguments) {
                              << "'\necho \"mne_export: $1: stopped\" >&2\nexit 2\n";
     ASSERT_EQ(::chmod(strBridge.c_str(), 0755), 0);
 
-    const SRun run = render("--recording '" + strFile +
-                                "' --ch-type grad --condition 'Left Auditory' --no-proj "
-                                "--keep-dc --out /dev/null",
-                            "CONTOURMAP_MNE_EXPORT=" + strBridge);
+    const SProgramRun run = render("--recording '" + strFile +
+                                       "' --ch-type grad --condition 'Left Auditory' --no-proj "
+                                       "--keep-dc --out /dev/null",
+                                   "CONTOURMAP_MNE_EXPORT=" + strBridge);
     EXPECT_EQ(run.nStatus, 2);
     EXPECT_EQ(run.strErr, "contourmap-render: error: mne_export: " + strFile + ": stopped\n");
-    std::vector<std::string> args;
-    std::ifstream in(strArgsFile);
-    for (std::string strLine; std::getline(in, strLine);)
-        args.push_back(strLine);
-    ASSERT_EQ(args.size(), 10u) << fileText(strArgsFile);
-    EXPECT_EQ(args[0], strFile);
-    EXPECT_EQ(args[1], "--out");
-    EXPECT_EQ(std::vector<std::string>(args.begin() + 3, args.end()),
-              (std::vector<std::string>{"--progress", "--ch-type", "grad", "--condition",
-                                        "Left Auditory", "--no-proj", "--keep-dc"}));
-}
-
-} // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Conversions are cached in this process's own folder, never the user's.
-    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((testTempDir() / "cache").string()));
-    AfxSetMessageBoxHandler(recordMessage);
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const std::string strArgs = fileText(strArgsFile);
+    EXPECT_EQ(std::count(strArgs.begin(), strArgs.end(), '\n'), 10) << strArgs;
+    EXPECT_THAT(strArgs, testing::AllOf(testing::StartsWith(strFile + "\n--out\n"),
+                                        testing::EndsWith("\n--progress\n--ch-type\ngrad\n"
+                                                          "--condition\nLeft Auditory\n"
+                                                          "--no-proj\n--keep-dc\n")));
 }
 
 // A long raw recording: the first page comes while the rest converts, a stopped conversion
@@ -270,11 +228,25 @@ TEST_F(MegFile, LongRawFirstPageCancelAndOnePage) {
     EXPECT_TRUE(cacheEntries().isEmpty()) << cacheEntries().join(" ").toStdString();
     EXPECT_GT(dynamic_cast<CPagedRecording&>(*pFirst).getStoredEnd(), 0) << "what is shown stays";
 
-    const SRun page = render("--recording " + longRaw.string() + " --time 33.3 --out /dev/null");
+    const SProgramRun page =
+        render("--recording " + longRaw.string() + " --time 33.3 --out /dev/null");
     ASSERT_EQ(page.nStatus, 0) << page.strErr;
     EXPECT_NE(page.strErr.find("converted the page at 33.3 s"), std::string::npos) << page.strErr;
     EXPECT_TRUE(cacheEntries().isEmpty());
-    const SRun whole = render("--recording " + longRaw.string() + " --out /dev/null");
+    const SProgramRun whole = render("--recording " + longRaw.string() + " --out /dev/null");
     ASSERT_EQ(whole.nStatus, 0) << whole.strErr;
     EXPECT_EQ(cacheEntries().size(), 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Conversions are cached in this process's own folder, never the user's.
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((testTempDir() / "cache").string()));
+    AfxSetMessageBoxHandler(recordMessage);
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }

@@ -3,7 +3,6 @@
 #include "butterflyplot.h"
 #include "colorbarpanel.h"
 #include "demotestsupport.h"
-#include "demowindow.h"
 #include "marklist.h"
 #include "overviewstrip.h"
 #include "selectionlabels.h"
@@ -14,7 +13,6 @@
 #include "pagedrecording.h"
 
 #include <QComboBox>
-#include <QStatusBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -22,15 +20,13 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
+#include <tuple>
 
 namespace {
 
 const int nChannels = 12;
 const std::int64_t nTotal = 6000; // 60 s at 100 Hz: six pages of the default 10 s
-const double dRate = 100.0;
 
 const std::int64_t nSpike = 5321; // one sample of one channel, far above the rest
 
@@ -66,13 +62,9 @@ void writeStore(const std::filesystem::path& path, std::int64_t nWritten) {
     std::string header = "{'descr': '<f4', 'fortran_order': False, 'shape': (" +
                          std::to_string(nTotal) + ", " + std::to_string(nChannels) + "), }";
     header.resize(117, ' ');
-    header += '\n';
     std::ofstream out(path, std::ios::binary);
-    out.write("\x93NUMPY\x01\x00", 8);
-    const char length[2] = {static_cast<char>(header.size() & 0xff),
-                            static_cast<char>(header.size() >> 8)};
-    out.write(length, 2);
-    out << header;
+    out.write("\x93NUMPY\x01\x00\x76\x00", 10); // version 1.0, a header of 118 (0x76) bytes
+    out << header << '\n';
     for (std::int64_t s = 0; s < nWritten; ++s)
         for (int c = 0; c < nChannels; ++c) {
             const float f = storedValue(s, c);
@@ -133,29 +125,23 @@ TEST_F(PagedDemoWindow, PagesFollowTheCursorThePageKeysAndThePageLength) {
     open();
     EXPECT_TRUE(m_window.getOverview()->isVisible());
     EXPECT_EQ(m_window.getMarkList()->topLevelItemCount(), 4);
-    EXPECT_EQ(m_window.getPageLengthBox()->currentText(), "10 s");
     ASSERT_TRUE(m_window.selectSample(999));
     EXPECT_EQ(paged().getPageFirst(), 0);
 
-    // The arrow key past the page's end turns it; the plot shows the new page.
+    // The arrow key past the page's end turns it; page keys keep the cursor's place on the page
+    // and stop at the recording's ends; the plot shows the cursor's page.
     m_window.getPlot()->setFocus();
-    key(Qt::Key_Right);
-    EXPECT_EQ(selected(), 1000);
-    EXPECT_EQ(paged().getPageFirst(), 1000);
-    EXPECT_EQ(m_window.getPlot()->getCursorSample(), 1000);
-    EXPECT_EQ(m_window.getPlot()->xToSample(m_window.getPlot()->sampleToX(1500)), 1500);
-
-    // Page keys keep the cursor's place on the page and stop at the recording's ends.
-    key(Qt::Key_PageDown);
-    EXPECT_EQ(selected(), 2000);
-    EXPECT_EQ(paged().getPageFirst(), 2000);
-    key(Qt::Key_PageUp);
-    key(Qt::Key_PageUp);
-    key(Qt::Key_PageUp);
-    EXPECT_EQ(selected(), 0);
-    key(Qt::Key_End);
-    EXPECT_EQ(selected(), nTotal - 1);
-    EXPECT_EQ(paged().getPageFirst(), 5000);
+    const std::tuple<int, std::int64_t, std::int64_t> keys[] = {
+        {Qt::Key_Right, 1000, 1000},  {Qt::Key_PageDown, 2000, 2000},
+        {Qt::Key_PageUp, 1000, 1000}, {Qt::Key_PageUp, 0, 0},
+        {Qt::Key_PageUp, 0, 0},       {Qt::Key_End, nTotal - 1, 5000}};
+    for (const auto& [nKey, nSelected, nPageFirst] : keys) {
+        key(nKey);
+        EXPECT_EQ(selected(), nSelected) << nKey;
+        EXPECT_EQ(paged().getPageFirst(), nPageFirst) << nKey;
+        EXPECT_EQ(m_window.getPlot()->getCursorSample(), nSelected) << nKey;
+    }
+    EXPECT_EQ(m_window.getPlot()->xToSample(m_window.getPlot()->sampleToX(5500)), 5500);
 
     // A shorter page holds the selected sample; Play moves the cursor on at real time.
     m_window.getPageLengthBox()->setCurrentIndex(0);
@@ -206,19 +192,19 @@ TEST_F(PagedDemoWindow, OverviewListAndMarkKeysJumpAndTheMapShowsTheStoredValues
 
     ASSERT_TRUE(m_window.selectSample(0));
     CMarkList& list = *m_window.getMarkList();
-    const std::pair<int, Qt::KeyboardModifiers> keys[] = {
-        {Qt::Key_BracketRight, Qt::NoModifier}, {Qt::Key_BracketRight, Qt::NoModifier},
-        {Qt::Key_Right, Qt::ControlModifier},   {Qt::Key_BracketRight, Qt::NoModifier},
-        {Qt::Key_BracketRight, Qt::NoModifier}, {Qt::Key_BracketLeft, Qt::NoModifier},
-        {Qt::Key_Left, Qt::ControlModifier}};
-    const std::int64_t aLanding[] = {1500, 2500, 3700, 4200, 4200, 3700, 2500};
-    for (std::size_t k = 0; k < std::size(aLanding); ++k) {
-        key(keys[k].first, keys[k].second);
-        EXPECT_EQ(selected(), aLanding[k]) << "key " << k;
-        EXPECT_EQ(paged().getPageFirst(), aLanding[k] / 1000 * 1000);
-        EXPECT_DOUBLE_EQ(mapMax(), storedMax(aLanding[k])) << "key " << k;
+    // ] and [ (or Ctrl with the arrows) go to the next and previous event or mark, in order.
+    const std::tuple<int, Qt::KeyboardModifiers, std::int64_t> keys[] = {
+        {Qt::Key_BracketRight, Qt::NoModifier, 1500}, {Qt::Key_BracketRight, Qt::NoModifier, 2500},
+        {Qt::Key_Right, Qt::ControlModifier, 3700},   {Qt::Key_BracketRight, Qt::NoModifier, 4200},
+        {Qt::Key_BracketRight, Qt::NoModifier, 4200}, {Qt::Key_BracketLeft, Qt::NoModifier, 3700},
+        {Qt::Key_Left, Qt::ControlModifier, 2500}};
+    for (const auto& [nKey, modifiers, nLanding] : keys) {
+        key(nKey, modifiers);
+        EXPECT_EQ(selected(), nLanding);
+        EXPECT_EQ(paged().getPageFirst(), nLanding / 1000 * 1000);
+        EXPECT_DOUBLE_EQ(mapMax(), storedMax(nLanding)) << nLanding;
         ASSERT_TRUE(list.currentItem());
-        EXPECT_EQ(list.currentItem()->data(0, Qt::UserRole).toLongLong(), aLanding[k]);
+        EXPECT_EQ(list.currentItem()->data(0, Qt::UserRole).toLongLong(), nLanding);
     }
 
     QTreeWidgetItem* pBad = list.topLevelItem(3);

@@ -1,8 +1,8 @@
 // The selection rule both programs and the demo window follow, in process, and the two programs
 // run with the same bad selections.
 
+#include "programrun.h"
 #include "selectionrule.h"
-#include "testtempdir.h"
 
 #include "mdtrial.h"
 #include "megdata.h"
@@ -13,9 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <fstream>
-#include <sys/wait.h>
+#include <array>
 
 namespace {
 
@@ -41,18 +39,8 @@ bool read(std::vector<const char*> args, SSelectionRequest& request, std::string
     }
 }
 
-struct SSelected {
-    std::int64_t nSample, nBin, nRow, nColumn, nTime;
-    bool operator==(const SSelected& o) const {
-        return nSample == o.nSample && nBin == o.nBin && nRow == o.nRow && nColumn == o.nColumn &&
-               nTime == o.nTime;
-    }
-};
-
-std::ostream& operator<<(std::ostream& out, const SSelected& s) {
-    return out << "sample " << s.nSample << " bin " << s.nBin << " cell " << s.nRow << ","
-               << s.nColumn << " time " << s.nTime;
-}
+// Sample, bin, cell row and column, and the cell's time in samples.
+using SSelected = std::array<std::int64_t, 5>;
 
 SSelected selected(CMEGDataqv& r) {
     std::int64_t nSample = 0, nEnd = 0;
@@ -61,67 +49,27 @@ SSelected selected(CMEGDataqv& r) {
     return {nSample, s.m_nSelectFreqBin, s.m_nSelectRow, s.m_nSelectColumn, s.m_nSelectTime};
 }
 
-TEST(SelectionRule, MalformedOrClashingOptionsAreRefusedWithOneLine) {
-    const std::pair<std::vector<const char*>, const char*> cases[] = {
+// Malformed or clashing options are refused when read; a selection outside the data when
+// applied, which then leaves the whole selection as it was.
+TEST(SelectionRule, MalformedClashingOrOutsideSelectionsAreRefusedWithOneLine) {
+    const std::string strCell = "--cell must be ROW,COLUMN with two whole numbers of 0 or more";
+    const std::string strCellAt = "--cell-at must be SECONDS,HZ with two numbers, e.g. 0.15,10";
+    const std::pair<std::vector<const char*>, std::string> cases[] = {
         {{"--sample", "-1"}, "--sample must not be negative"},
         {{"--bin", "-3"}, "--bin must not be negative"},
         {{"--sample", "1.5"}, "--sample must be a whole number"},
         {{"--bin", "9999999999999999999999"}, "--bin must be a whole number"},
-        {{"--cell", "3"}, "--cell must be ROW,COLUMN with two whole numbers of 0 or more"},
-        {{"--cell", "1.5,2"}, "--cell must be ROW,COLUMN with two whole numbers of 0 or more"},
-        {{"--cell", "-1,2"}, "--cell must be ROW,COLUMN with two whole numbers of 0 or more"},
-        {{"--cell-at", "0.1"}, "--cell-at must be SECONDS,HZ with two numbers, e.g. 0.15,10"},
-        {{"--cell-at", "0.1,inf"}, "--cell-at must be SECONDS,HZ with two numbers, e.g. 0.15,10"},
+        {{"--cell", "3"}, strCell},
+        {{"--cell", "1.5,2"}, strCell},
+        {{"--cell", "-1,2"}, strCell},
+        {{"--cell-at", "0.1"}, strCellAt},
+        {{"--cell-at", "0.1,inf"}, strCellAt},
         {{"--sample", "3", "--time", "0.1"},
          "--sample and --time both choose the sample; give one"},
         {{"--bin", "3", "--freq", "10"},
          "--bin and --freq both choose the frequency bin; give one"},
         {{"--cell", "1,2", "--cell-at", "0.1,10"},
          "--cell and --cell-at both choose the cell; give one"},
-    };
-    for (const auto& [args, pszLine] : cases) {
-        SSelectionRequest request;
-        std::string error;
-        EXPECT_FALSE(read(args, request, error)) << pszLine;
-        EXPECT_EQ(error, pszLine);
-    }
-}
-
-TEST(SelectionRule, IndicesTimesAndFrequenciesSelectTheSameThings) {
-    auto pRecording = recording();
-    const SSelected before = selected(*pRecording);
-    // Each pair of command lines must select the same; the cell's time follows its row.
-    const std::pair<std::vector<const char*>, SSelected> cases[] = {
-        {{"--sample", "300"}, {300, before.nBin, before.nRow, before.nColumn, before.nTime}},
-        {{"--time", "0.1"}, {300, before.nBin, before.nRow, before.nColumn, before.nTime}},
-        // The nearest sample, bin and window, never the one below.
-        {{"--time", "0.1006"}, {301, before.nBin, before.nRow, before.nColumn, before.nTime}},
-        {{"--freq", "10.6"}, {before.nSample, 11, before.nRow, before.nColumn, before.nTime}},
-        {{"--cell-at", "0.38,11.7"}, {before.nSample, before.nBin, 6, 12, 600}},
-        {{"--time", "-0.2004"}, {0, before.nBin, before.nRow, before.nColumn, before.nTime}},
-        {{"--time", "0.7994"}, {999, before.nBin, before.nRow, before.nColumn, before.nTime}},
-        {{"--bin", "10"}, {before.nSample, 10, before.nRow, before.nColumn, before.nTime}},
-        {{"--freq", "10.4"}, {before.nSample, 10, before.nRow, before.nColumn, before.nTime}},
-        {{"--freq", "-0.4"}, {before.nSample, 0, before.nRow, before.nColumn, before.nTime}},
-        // Row 6 centres on 0.4 s, that is sample 600.
-        {{"--cell", "6,12"}, {before.nSample, before.nBin, 6, 12, 600}},
-        {{"--cell-at", "0.42,12.2"}, {before.nSample, before.nBin, 6, 12, 600}},
-        {{"--cell-at", "0.74,100.4"}, {before.nSample, before.nBin, 9, 100, 900}},
-    };
-    for (const auto& [args, expected] : cases) {
-        auto pFresh = recording();
-        SSelectionRequest request;
-        std::string error;
-        ASSERT_TRUE(read(args, request, error)) << error;
-        ASSERT_TRUE(applySelectionRequest(request, *pFresh, error)) << args[0] << ": " << error;
-        EXPECT_EQ(selected(*pFresh), expected) << args[0] << " " << args[1];
-    }
-}
-
-TEST(SelectionRule, AnythingOutsideTheDataRefusesTheWholeRequest) {
-    auto pRecording = recording();
-    const SSelected before = selected(*pRecording);
-    const std::pair<std::vector<const char*>, const char*> cases[] = {
         {{"--sample", "1000", "--bin", "3"},
          "--sample 1000 is outside the recording's 1000 samples"},
         // A bin is a column: the spectra's other elements are cells, not bins.
@@ -137,13 +85,47 @@ TEST(SelectionRule, AnythingOutsideTheDataRefusesTheWholeRequest) {
         {{"--sample", "3", "--cell-at", "0.1,-1"},
          "--cell-at frequency -1 is outside the recording's frequencies (0 to 100 Hz)"},
     };
-    for (const auto& [args, pszLine] : cases) {
+    auto pRecording = recording();
+    const SSelected before = selected(*pRecording);
+    for (const auto& [args, strLine] : cases) {
+        SSelectionRequest request;
+        std::string error;
+        EXPECT_FALSE(read(args, request, error) &&
+                     applySelectionRequest(request, *pRecording, error))
+            << strLine;
+        EXPECT_EQ(error, strLine);
+        EXPECT_EQ(selected(*pRecording), before) << "unchanged after " << strLine;
+    }
+}
+
+TEST(SelectionRule, IndicesTimesAndFrequenciesSelectTheSameThings) {
+    auto pRecording = recording();
+    const auto [nSample, nBin, nRow, nColumn, nTime] = selected(*pRecording);
+    const SSelected cell612{nSample, nBin, 6, 12, 600}; // row 6 centres on 0.4 s, sample 600
+    // Each pair of command lines must select the same; the cell's time follows its row.
+    const std::pair<std::vector<const char*>, SSelected> cases[] = {
+        {{"--sample", "300"}, {300, nBin, nRow, nColumn, nTime}},
+        {{"--time", "0.1"}, {300, nBin, nRow, nColumn, nTime}},
+        // The nearest sample, bin and window, never the one below.
+        {{"--time", "0.1006"}, {301, nBin, nRow, nColumn, nTime}},
+        {{"--freq", "10.6"}, {nSample, 11, nRow, nColumn, nTime}},
+        {{"--cell-at", "0.38,11.7"}, cell612},
+        {{"--time", "-0.2004"}, {0, nBin, nRow, nColumn, nTime}},
+        {{"--time", "0.7994"}, {999, nBin, nRow, nColumn, nTime}},
+        {{"--bin", "10"}, {nSample, 10, nRow, nColumn, nTime}},
+        {{"--freq", "10.4"}, {nSample, 10, nRow, nColumn, nTime}},
+        {{"--freq", "-0.4"}, {nSample, 0, nRow, nColumn, nTime}},
+        {{"--cell", "6,12"}, cell612},
+        {{"--cell-at", "0.42,12.2"}, cell612},
+        {{"--cell-at", "0.74,100.4"}, {nSample, nBin, 9, 100, 900}},
+    };
+    for (const auto& [args, expected] : cases) {
+        auto pFresh = recording();
         SSelectionRequest request;
         std::string error;
         ASSERT_TRUE(read(args, request, error)) << error;
-        EXPECT_FALSE(applySelectionRequest(request, *pRecording, error)) << pszLine;
-        EXPECT_EQ(error, pszLine);
-        EXPECT_EQ(selected(*pRecording), before) << "unchanged after " << pszLine;
+        ASSERT_TRUE(applySelectionRequest(request, *pFresh, error)) << args[0] << ": " << error;
+        EXPECT_EQ(selected(*pFresh), expected) << args[0] << " " << args[1];
     }
 }
 
@@ -180,28 +162,20 @@ TEST(SelectionRule, RecordingsWithoutAxesOrSpectraSayWhatIsMissing) {
     EXPECT_FALSE(setFreqBinSelection(empty, 0)) << "no error text asked for";
 }
 
-// Standard error of a program run with arguments, and its exit status.
-std::pair<int, std::string> run(const std::string& strProgram, const std::string& strArgs) {
-    const auto err = testTempDir() / "selection-stderr.txt";
-    const std::string strCommand =
-        "QT_QPA_PLATFORM=offscreen " + strProgram + " " + strArgs + " >/dev/null 2>" + err.string();
-    const int nRaw = std::system(strCommand.c_str());
-    std::ifstream in(err);
-    return {WIFEXITED(nRaw) ? WEXITSTATUS(nRaw) : -1,
-            std::string(std::istreambuf_iterator<char>(in), {})};
-}
-
 TEST(SelectionRule, BothProgramsRejectTheSameSelectionsWithTheSameLine) {
     for (const char* pszArgs :
          {"--sample 1000", "--bin 101", "--cell 10,0", "--time 0.9", "--freq 200", "--cell-at 2,10",
           "--sample 3 --time 0.1", "--cell 1.5,2"}) {
         // Should a selection pass, neither program may leave anything behind.
-        const auto render = run(std::string(CM3D_RENDER_EXE) + " --out /dev/null", pszArgs);
-        const auto demo = run(std::string(CM3D_DEMO_EXE) + " --screenshot /dev/null", pszArgs);
-        EXPECT_EQ(render.first, 2) << pszArgs;
-        EXPECT_EQ(demo.first, 2) << pszArgs;
-        const std::string strRender = render.second.substr(render.second.find(": error: "));
-        const std::string strDemo = demo.second.substr(demo.second.find(": error: "));
+        const SProgramRun render =
+            runProgram(std::string(CM3D_RENDER_EXE) + " --out /dev/null " + pszArgs);
+        const SProgramRun demo =
+            runProgram("QT_QPA_PLATFORM=offscreen " + std::string(CM3D_DEMO_EXE) +
+                       " --screenshot /dev/null " + pszArgs);
+        EXPECT_EQ(render.nStatus, 2) << pszArgs;
+        EXPECT_EQ(demo.nStatus, 2) << pszArgs;
+        const std::string strRender = render.strErr.substr(render.strErr.find(": error: "));
+        const std::string strDemo = demo.strErr.substr(demo.strErr.find(": error: "));
         EXPECT_EQ(strRender, strDemo) << pszArgs;
         EXPECT_EQ(std::count(strRender.begin(), strRender.end(), '\n'), 1) << strRender;
     }
