@@ -63,36 +63,32 @@ TEST(RendererLoad, NullRecordingClearsPointersAndKeepsRange) {
     EXPECT_EQ(map.m_pTrial, nullptr);
 }
 
-TEST(RendererLoad, NullTrialGivesOneMessageAndKeepsRecording) {
-    CMessageRecorder messages;
-    CFailingRecording data;
-    data.nChannels = 3;
-    data.nSamples = 42;
-    CShow3DCntMapqv map;
-    EXPECT_EQ(map.setMegData(&data), 0);
-    ASSERT_EQ(messages.texts().size(), 1u);
-    EXPECT_EQ(messages.texts()[0], "setMegData Data error: sample42 channel:3!");
-    EXPECT_EQ(map.m_pMEGData, &data);
-    EXPECT_EQ(map.m_pTrial, nullptr);
-}
-
-TEST(RendererLoad, BadTrialStatusIsReportedButATrialStillLoads) {
+// A failed trial query is reported once; a trial it still gives is loaded, none leaves the
+// recording held and nothing to draw from.
+TEST(RendererLoad, BadTrialQueriesAreReportedOnce) {
     auto pReal = makeTestRecording({at(0, 0, 0, 3.0), at(0, 0, 0, -1.0), at(0, 0, 0, 2.0)});
-    for (int nChannels : {0, 3}) {
+    const struct {
+        const char* pszName;
+        int nStatus, nChannels;
+        bool bTrial;
+    } cases[] = {
+        {"no trial", -1, 3, false}, {"zero count", 0, 0, true}, {"negative status", -3, 3, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
         CMessageRecorder messages;
         CFailingRecording data;
-        data.nStatus = nChannels == 0 ? 0 : -3; // a zero count, or a negative status
-        data.nChannels = nChannels;
+        data.nStatus = c.nStatus;
+        data.nChannels = c.nChannels;
         data.nSamples = 3;
-        data.pTrial = pReal->getTrialqv(-1);
+        data.pTrial = c.bTrial ? pReal->getTrialqv(-1) : nullptr;
         CShow3DCntMapqv map;
-        EXPECT_EQ(map.setMegData(&data), 1);
-        ASSERT_EQ(messages.texts().size(), 1u);
-        EXPECT_EQ(messages.texts()[0],
-                  "setMegData Data error: sample3 channel:" + std::to_string(nChannels) + "!");
+        EXPECT_EQ(map.setMegData(&data), c.bTrial ? 1 : 0);
+        EXPECT_EQ(messages.texts(),
+                  std::vector<std::string>{"setMegData Data error: sample3 channel:" +
+                                           std::to_string(c.nChannels) + "!"});
+        EXPECT_EQ(map.m_pMEGData, &data);
         EXPECT_EQ(map.m_pTrial, data.pTrial);
-        EXPECT_EQ(map.m_dColorMax, 3.0);
-        EXPECT_EQ(map.m_dColorMin, -1.0);
+        EXPECT_EQ(map.m_dColorMax, c.bTrial ? 3.0 : 0.0);
     }
 }
 
@@ -102,20 +98,16 @@ TEST(RendererLoad, RawExtremesOverQualifyingChannels) {
         std::vector<STestChannel> channels;
         double dMin, dMax;
     };
-    STestChannel empty;
-    empty.bEmpty = true;
-    STestChannel eeg = at(0, 0, 0, 100.0);
-    eeg.bMeg = false;
-    STestChannel noWave = at(0, 0, 0, -100.0);
-    noWave.bWave = false;
-    STestChannel noCoil = at(0, 0, 0, 50.0); // the loader does not ask for the coil
-    noCoil.bCoil = false;
+    const STestChannel eeg = without(&STestChannel::bMeg, at(0, 0, 0, 100.0));
+    const STestChannel noWave = without(&STestChannel::bWave, at(0, 0, 0, -100.0));
+    // The loader does not ask for the coil.
+    const STestChannel noCoil = without(&STestChannel::bCoil, at(0, 0, 0, 50.0));
     const SCase cases[] = {
         {"single", {at(0, 0, 0, -2.5)}, -2.5, -2.5},
         {"three", {at(0, 0, 0, 3.0), at(0, 0, 0, -1.0), at(0, 0, 0, 2.0)}, -1.0, 3.0},
-        {"skipped", {empty, eeg, noWave, at(0, 0, 0, 1.0), at(0, 0, 0, 2.0)}, 1.0, 2.0},
+        {"skipped", {emptySlot(), eeg, noWave, at(0, 0, 0, 1.0), at(0, 0, 0, 2.0)}, 1.0, 2.0},
         {"coil not needed", {at(0, 0, 0, 1.0), noCoil}, 1.0, 50.0},
-        {"none qualifies", {empty, eeg}, 0.0, 0.0},
+        {"none qualifies", {emptySlot(), eeg}, 0.0, 0.0},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszName);
@@ -145,9 +137,8 @@ TEST(RendererLoad, AutofitColorOffKeepsTheUsersRange) {
 }
 
 TEST(RendererLoad, SpectralLoadersReadTheirElement) {
-    STestChannel noSpectrum = at(0, 0, 0, -50.0);
-    noSpectrum.bSpectral = false;
-    auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(0, 0, 0, 4.0), noSpectrum});
+    auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(0, 0, 0, 4.0),
+                                    without(&STestChannel::bSpectral, at(0, 0, 0, -50.0))});
     CShow3DCntMapqv map;
     EXPECT_EQ(map.setMegDataFrqc(pData.get()), 1);
     EXPECT_EQ(map.m_dColorMin, 1.0 + nTestSelectedBin);

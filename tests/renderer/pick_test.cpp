@@ -30,9 +30,7 @@ protected:
 };
 
 TEST_F(RendererPick, HitNamesTheSlotUnderThePointer) {
-    STestChannel empty;
-    empty.bEmpty = true;
-    load({empty, at(-40, 0, 0, 1.0), at(40, 0, 0, 2.0)});
+    load({emptySlot(), at(-40, 0, 0, 1.0), at(40, 0, 0, 2.0)});
     const auto hits = pickAt(project(40 - m_map.m_dCenterX, 0, 0));
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].second, 2u);
@@ -40,9 +38,7 @@ TEST_F(RendererPick, HitNamesTheSlotUnderThePointer) {
 }
 
 TEST_F(RendererPick, SpheresArePickableWhenHiddenButNotWithoutSamples) {
-    STestChannel noWave = at(40, 0, 0, 2.0);
-    noWave.bWave = false;
-    load({at(-40, 0, 0, 1.0), noWave});
+    load({at(-40, 0, 0, 1.0), without(&STestChannel::bWave, at(40, 0, 0, 2.0))});
     m_map.m_bAutofitPlace = 0;
     m_map.m_bSensors = 0;
     EXPECT_EQ(pickAt(project(-40, 0, 0)).size(), 1u);
