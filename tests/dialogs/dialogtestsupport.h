@@ -5,7 +5,6 @@
 
 #include "../views/viewtestsupport.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -48,30 +47,12 @@ inline void setTextSilently(const CWnd& dlg, int nId, const char* pszText) {
     edit(dlg, nId)->setText(QString::fromUtf8(pszText));
 }
 
-inline void choose(const CWnd& dlg, const char* pszItem) {
-    QAction* item = menuItem(dlg, pszItem);
-    ASSERT_NE(item, nullptr) << pszItem;
-    item->trigger();
-}
-
 // Every paint of a map view writes one rotation line.
 inline int paints() {
     int n = 0;
     for (const auto& t : windowCalls().texts)
         n += t.str.rfind(L"Rotation:", 0) == 0 ? 1 : 0;
     return n;
-}
-
-inline CGxyz rotationOf(CGL4dqv& gl4d) {
-    CGxyz r;
-    gl4d.getRotate(r.x, r.y, r.z);
-    return r;
-}
-
-inline double distanceOf(CGL4dqv& gl4d) {
-    double x = 0.0, y = 0.0, z = 0.0;
-    gl4d.getTranslate(x, y, z);
-    return -z;
 }
 
 inline const char* kNumberPrompt = "Please enter a number.";

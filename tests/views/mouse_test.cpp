@@ -2,21 +2,7 @@
 
 #include "mdtrial.h"
 
-#include <QAction>
-
 namespace {
-
-CGxyz rotationOf(CGL4dqv& gl4d) {
-    CGxyz r;
-    gl4d.getRotate(r.x, r.y, r.z);
-    return r;
-}
-
-double distanceOf(CGL4dqv& gl4d) {
-    double x = 0.0, y = 0.0, z = 0.0;
-    gl4d.getTranslate(x, y, z);
-    return -z;
-}
 
 class MapViewMouse : public MapViewTest {
 protected:
@@ -30,51 +16,39 @@ protected:
         press(dlg, inDialog(view, pt));
         release(dlg, inDialog(view, pt));
     }
-    void choose(CWnd& dlg, const char* pszItem) {
-        QAction* item = menuItem(dlg, pszItem);
-        ASSERT_NE(item, nullptr) << pszItem;
-        item->trigger();
-    }
     int currentChannel() { return m_pData->getTrialqv(-1)->getCurntChnlIndx(); }
 };
 
-TEST_F(MapViewMouse, RotateDragTurnsByPixelsOver3Point6AndZeroesTheThirdAngle) {
+// A drag and the same drag back in each mode: Rotate turns by pixels over 3.6 and zeroes the
+// third angle, Zoom moves the camera by the vertical difference (down is nearer), Normal does
+// neither. Each step starts where the last one ended, so the way back undoes the first.
+TEST_F(MapViewMouse, EachModeMovesTheCameraItsOwnWayAndTheWayBackUndoesIt) {
+    const struct {
+        const char* pszMode;
+        int nMode;
+        CGxyz turned;
+        double dDistance;
+    } cases[] = {{"Rotate", 1, {6.0, 12.0, 0.0}, 750.0},
+                 {"Zoom", 2, {1.0, 2.0, 30.0}, 732.0},
+                 {"Normal", 0, {1.0, 2.0, 30.0}, 750.0}};
     CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
-    ASSERT_EQ(view.m_nViewMode, 1);
-    view.m_pGL4d->setRotateValue(1.0, 2.0, 30.0);
-    dragOver(view, CPoint(100, 100), CPoint(136, 118));
-    const CGxyz r = rotationOf(*view.m_pGL4d);
-    EXPECT_DOUBLE_EQ(r.x, 6.0);
-    EXPECT_DOUBLE_EQ(r.y, 12.0);
-    EXPECT_DOUBLE_EQ(r.z, 0.0);
-    EXPECT_EQ(view.m_ptLast, CPoint(136, 118));
-    // Each step starts where the last one ended: back to the start undoes the turn.
-    dragOver(view, CPoint(136, 118), CPoint(100, 100));
-    EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).x, 1.0);
-    EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).y, 2.0);
-}
-
-TEST_F(MapViewMouse, ZoomDragChangesTheDistanceByTheVerticalPixelDifference) {
-    CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
-    choose(*m_face.m_pDlgTimeDomain, "Zoom");
-    ASSERT_EQ(view.m_nViewMode, 2);
-    const double d0 = distanceOf(*view.m_pGL4d);
-    dragOver(view, CPoint(150, 200), CPoint(170, 190));
-    EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), d0 + 10.0);
-    dragOver(view, CPoint(150, 190), CPoint(150, 200));
-    EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), d0);
-    const CGxyz r = rotationOf(*view.m_pGL4d);
-    EXPECT_EQ(r.x + r.y + r.z, 0.0);
-}
-
-TEST_F(MapViewMouse, NormalModeNeitherMovesNorPicks) {
-    CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
-    choose(*m_face.m_pDlgTimeDomain, "Normal");
-    ASSERT_EQ(view.m_nViewMode, 0);
-    dragOver(view, CPoint(100, 100), CPoint(180, 160));
-    const CGxyz r = rotationOf(*view.m_pGL4d);
-    EXPECT_EQ(r.x + r.y + r.z, 0.0);
-    EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), 750.0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszMode);
+        choose(*m_face.m_pDlgTimeDomain, c.pszMode);
+        ASSERT_EQ(view.m_nViewMode, c.nMode);
+        view.m_pGL4d->setRotateValue(1.0, 2.0, 30.0);
+        view.m_pGL4d->setTranslate(0.0, 0.0, -750.0);
+        dragOver(view, CPoint(100, 100), CPoint(136, 118));
+        const CGxyz r = rotationOf(*view.m_pGL4d);
+        EXPECT_EQ(std::vector<double>({r.x, r.y, r.z}),
+                  std::vector<double>({c.turned.x, c.turned.y, c.turned.z}));
+        EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), c.dDistance);
+        dragOver(view, CPoint(136, 118), CPoint(100, 100));
+        EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).x, 1.0);
+        EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).y, 2.0);
+        EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), 750.0);
+    }
+    // Nor does Normal pick.
     clickOver(view, clientCentre(view));
     EXPECT_TRUE(hostCalls().empty());
     EXPECT_EQ(currentChannel(), -1);
@@ -117,26 +91,20 @@ INSTANTIATE_TEST_SUITE_P(Overlap, NearestSphere,
                                          PickCase{"SameDepth", 0.0, 0.0, 0}),
                          [](const auto& info) { return std::string(info.param.pszName); });
 
-TEST_F(MapViewMouse, PickingBackgroundOrWithoutACallbackChangesNothing) {
-    CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
-    choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
-    clickOver(view, CPoint(5, 5));
-    EXPECT_TRUE(hostCalls().empty());
-    EXPECT_EQ(currentChannel(), -1);
-
-    m_face.show3DContMapTimeDomain(m_pData.get(), nullptr, nullptr);
-    pump();
-    clickOver(view, clientCentre(view));
-    EXPECT_TRUE(hostCalls().empty());
-    EXPECT_EQ(currentChannel(), -1);
-}
-
-TEST_F(MapViewMouse, ATinySensorSizeLeavesNoRoomForHits) {
-    CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
-    view.m_Show3DCntMap.m_dSensorSize = 0.0001;
-    choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
-    clickOver(view, clientCentre(view));
-    EXPECT_TRUE(hostCalls().empty());
+// Over the background, with no host callback, or with spheres too small to leave room for hits.
+TEST_F(MapViewMouse, PicksThatFindNothingOrHaveNoCallbackChangeNothing) {
+    for (const char* pszCase : {"background", "no callback", "tiny sensors"}) {
+        SCOPED_TRACE(pszCase);
+        const std::string strCase = pszCase;
+        CStaticContMap& view =
+            openTimeDomain({at(0, 0, 0, 1.0)}, strCase == "no callback" ? nullptr : recordHostCall);
+        if (strCase == "tiny sensors")
+            view.m_Show3DCntMap.m_dSensorSize = 0.0001;
+        choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
+        clickOver(view, strCase == "background" ? CPoint(5, 5) : clientCentre(view));
+        EXPECT_TRUE(hostCalls().empty());
+        EXPECT_EQ(currentChannel(), -1);
+    }
 }
 
 TEST_F(MapViewMouse, EachModeShowsItsCursorAllOverTheDialog) {
