@@ -6,10 +6,8 @@
 
 #include <GL/gl.h>
 
-#include <set>
-
-// Which spheres, cube and fiducials the marker passes draw, by rule; the exact calls of every
-// variant are held by the stream references.
+// When the marker passes draw no selection cube or nothing at all, and how fiducials are drawn;
+// the spheres and cube of every variant are held by the stream references.
 
 namespace {
 
@@ -43,40 +41,6 @@ protected:
         return positions;
     }
 };
-
-TEST_F(RendererMarkers, SpectralPassesDifferInWhatTheyDraw) {
-    load({at(4, 0, 0, 1.0), without(&STestChannel::bSpectral, at(5, 0, 0, 1.0))});
-    CGLRecorder frqc;
-    EXPECT_EQ(m_map.drawSensorsFrqc(), 1);
-    EXPECT_EQ(frqc.count("gluSphere"), 2u); // drawn, uncoloured
-    EXPECT_EQ(frqc.count("glColor4fv"), 1u);
-    CGLRecorder spctm;
-    EXPECT_EQ(m_map.drawSensorsSpctm(), 1);
-    EXPECT_EQ(spctm.count("gluSphere"), 1u); // skipped without spectral data
-    m_map.m_nSpctmSelector = 1;
-    EXPECT_EQ(m_map.drawSensorsFrqc(), 0);
-    EXPECT_EQ(m_map.drawSensorsSpctm(), 0);
-}
-
-TEST_F(RendererMarkers, SelectionCubeOutlinesTheCurrentSensorOnly) {
-    load({at(0, 0, 0, 1.0), at(10, 20, 30, 1.0)});
-    trial()->setCurrentChannel(1);
-    CGLRecorder recorder;
-    m_map.drawSensors();
-    const auto loops = recorder.primitives(GL_LINE_LOOP);
-    ASSERT_EQ(loops.size(), 4u);
-    // Every vertex is a corner of the cube (10±9, 20±9, 30±9), and all eight are used.
-    std::set<Vertex> corners;
-    for (const auto& loop : loops) {
-        ASSERT_EQ(loop.size(), 4u);
-        for (const Vertex& a : loop) {
-            EXPECT_TRUE((a[0] == 1 || a[0] == 19) && (a[1] == 11 || a[1] == 29) &&
-                        (a[2] == 21 || a[2] == 39));
-            corners.insert(a);
-        }
-    }
-    EXPECT_EQ(corners.size(), 8u);
-}
 
 TEST_F(RendererMarkers, NoCubeWhenTheMarkIsOffOrTheChannelCannotBeShown) {
     load({at(0, 0, 0, 1.0), without(&STestChannel::bMeg, at(0, 0, 0)), emptySlot()});
@@ -167,6 +131,9 @@ TEST_F(RendererMarkers, MissingPiecesDrawNothing) {
     load({at(0, 0, 0)}); // no fiducial set
     EXPECT_EQ(m_map.drawFiducial(), 0);
     EXPECT_EQ(recorder.count("gluSphere"), 0u);
+    m_map.m_nSpctmSelector = 1; // no spectral result under this selector
+    EXPECT_EQ(m_map.drawSensorsFrqc(), 0);
+    EXPECT_EQ(m_map.drawSensorsSpctm(), 0);
     load({});
     CGLRecorder empty;
     EXPECT_EQ(m_map.drawSensors(), 1);

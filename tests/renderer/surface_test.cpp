@@ -6,8 +6,9 @@
 
 #include <cmath>
 
-// What the triangle fans join, by rule; the exact vertices, normals and colours of every variant
-// are held by the stream references.
+// Where the triangle fans' neighbour rule cuts off, and when nothing is drawn; the vertices,
+// normals and colours of every variant, and the channels each skips, are held by the stream
+// references.
 
 namespace {
 
@@ -81,71 +82,23 @@ TEST_F(RendererSurface, NeighboursWithinTheRadiusIncludingItself) {
     }
 }
 
-TEST_F(RendererSurface, ChannelNotGoodForAllTrialsHasAFanButIsInNoTimeDomainRim) {
-    load({at(0, 0, 0, 1.0), without(&STestChannel::bGood, at(20, 0, 0, 2.0))});
-    const auto time = fans(0);
-    ASSERT_EQ(time.size(), 2u);
-    EXPECT_EQ(slots(time[0]), (std::vector<int>{0, 0}));
-    EXPECT_EQ(slots(time[1]), (std::vector<int>{1, 0}));
-    EXPECT_EQ(fans(1).at(1).size(), 3u); // only the time-domain surface asks
-}
-
-TEST_F(RendererSurface, SkippedChannels) {
-    load({emptySlot(), without(&STestChannel::bMeg, at(5, 0, 0)),
-          without(&STestChannel::bCoil, at(6, 0, 0)), at(0, 0, 0),
-          without(&STestChannel::bSpectral, at(7, 0, 0)),
-          without(&STestChannel::bWave, at(8, 0, 0))});
-    // Time domain: the channels without spectrum or samples are still centres and rims.
-    const auto time = fans(0);
-    ASSERT_EQ(time.size(), 3u);
-    EXPECT_EQ(time[0].size(), 4u);
-    // Frequency: spectral data is needed as centre and as rim.
-    const auto frqc = fans(1);
-    ASSERT_EQ(frqc.size(), 2u);
-    EXPECT_EQ(slots(frqc[0]), (std::vector<int>{3, 3, 5}));
-}
-
 TEST_F(RendererSurface, NothingToDrawFromMakesNoCall) {
     CGLRecorder recorder;
     EXPECT_EQ(m_map.drawSensorMapTriFan(), 0);
     EXPECT_EQ(m_map.drawSensorMapTriFanFrqc(), 0);
-    load({at(0, 0, 0)});
-    m_map.m_nSpctmSelector = 2; // no spectral result under this selector
+    load({at(0, 0, 0, 1.0)});
+    m_pData->createFidWorkMeg()->m_FiduciaryPt[0].setPoint(0, 90, 0);
+    m_map.m_bSensors = 0;
+    m_map.m_bContourMap = 0;
+    m_map.m_bShowFiducialPts = false;
+    EXPECT_EQ(m_map.show3DCntMap(), 1); // every part switched off
+    m_map.m_nSpctmSelector = 2;         // no spectral result under this selector
     EXPECT_EQ(m_map.drawSensorMapTriFanFrqc(), 0);
     EXPECT_EQ(m_map.drawSensorMapTriFanSpctm(), 0);
     EXPECT_TRUE(recorder.calls().empty());
     load({without(&STestChannel::bMeg, at(0, 0, 0))}); // no measuring channel: no fan
     EXPECT_EQ(m_map.drawSensorMapTriFan(), 1);
     EXPECT_EQ(recorder.count("glBegin"), 0u);
-}
-
-TEST_F(RendererSurface, ShowSequencesFollowTheSwitches) {
-    load({at(0, 0, 0, 1.0)});
-    m_pData->createFidWorkMeg()->m_FiduciaryPt[0].setPoint(0, 90, 0);
-    auto spheres = [&](int nVariant, std::size_t& nFans) {
-        CGLRecorder recorder;
-        EXPECT_EQ(nVariant == 0   ? m_map.show3DCntMap()
-                  : nVariant == 1 ? m_map.show3DCntMapFrqc()
-                                  : m_map.show3DCntMapSpctm(),
-                  1);
-        nFans = recorder.primitives(GL_TRIANGLE_FAN).size();
-        return recorder.count("gluSphere");
-    };
-    std::size_t nFans = 0;
-    EXPECT_EQ(spheres(0, nFans), 2u); // the sensor and one fiducial
-    EXPECT_EQ(nFans, 1u);
-    EXPECT_EQ(spheres(1, nFans), 1u); // never fiducials
-    EXPECT_EQ(spheres(2, nFans), 1u);
-
-    m_map.m_bContourMap = 0;
-    EXPECT_EQ(spheres(0, nFans), 2u);
-    EXPECT_EQ(nFans, 0u);
-    m_map.m_bSensors = 0;
-    EXPECT_EQ(spheres(0, nFans), 1u);
-    m_map.m_bShowFiducialPts = false;
-    CGLRecorder recorder;
-    EXPECT_EQ(m_map.show3DCntMap(), 1);
-    EXPECT_TRUE(recorder.calls().empty());
 }
 
 } // namespace
