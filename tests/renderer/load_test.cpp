@@ -16,9 +16,8 @@ public:
     int nChannels = 0;
     std::int64_t nSamples = 0;
     CMDTrialqv* pTrial = nullptr;
-    std::int64_t nSelect = 1;
     int getSelect(std::int64_t& nSample, std::int64_t& nSampleEnd) override {
-        nSample = nSampleEnd = nSelect;
+        nSample = nSampleEnd = 1;
         return 1;
     }
     int getCurntTrialCSD(int* pChannels, std::int64_t* pSamples, CMDTrialqv** ppTrial) override {
@@ -41,26 +40,46 @@ TEST(RendererDefaults, FiducialSizeIsReportedTruncated) {
 TEST(RendererDefaults, CopiesShareColourTablesAndCopyFields) {
     CShow3DCntMapqv map;
     map.m_dColorMax = 4.5;
-    map.m_bSensors = 0;
     CShow3DCntMapqv copy(map);
     EXPECT_EQ(copy.m_dColorMax, 4.5);
-    EXPECT_EQ(copy.m_bSensors, 0);
     EXPECT_EQ(copy.m_Index2Color.m_pColorTableMax[0], map.m_Index2Color.m_pColorTableMax[0]);
     EXPECT_EQ(copy.m_Index2Color.m_pColorTableMin[511], map.m_Index2Color.m_pColorTableMin[511]);
 }
 
-TEST(RendererLoad, NullRecordingClearsPointersAndKeepsRange) {
+// Loads with nothing to load return 0, say nothing and keep the range: no recording clears the
+// pointers, no spectral result keeps recording and trial, no trial holds the recording alone.
+TEST(RendererLoad, LoadsWithNothingToLoadReturnZeroAndKeepTheRange) {
     auto pData = makeTestRecording({at(0, 0, 0, 1.0)});
-    CShow3DCntMapqv map;
-    ASSERT_EQ(map.setMegData(pData.get()), 1);
-    map.m_dColorMax = 7.0;
-    EXPECT_EQ(map.setMegData(nullptr), 0);
-    EXPECT_EQ(map.m_pMEGData, nullptr);
-    EXPECT_EQ(map.m_pTrial, nullptr);
-    EXPECT_EQ(map.m_dColorMax, 7.0);
-    EXPECT_EQ(map.setMegDataFrqc(nullptr), 0);
-    EXPECT_EQ(map.setMegDataSpctm(nullptr), 0);
-    EXPECT_EQ(map.m_pTrial, nullptr);
+    CMDTrialqv* pTrial = pData->getTrialqv(-1);
+    CMEGDataqv noTrial;
+    const struct {
+        const char* pszName;
+        int nLoader; // time domain, frequency, spectral
+        CMEGDataqv* pData;
+        int nSelector;
+        CMDTrialqv* pTrialHeld;
+    } cases[] = {{"no recording", 0, nullptr, 0, nullptr},
+                 {"no recording, frequency", 1, nullptr, 0, nullptr},
+                 {"no recording, spectral", 2, nullptr, 0, nullptr},
+                 {"no frequency result", 1, pData.get(), 3, pTrial},
+                 {"no spectral result", 2, pData.get(), 3, pTrial},
+                 {"no trial", 1, &noTrial, 0, nullptr}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        CShow3DCntMapqv map;
+        ASSERT_EQ(map.setMegData(pData.get()), 1);
+        map.m_nSpctmSelector = c.nSelector;
+        map.m_dColorMax = 7.0;
+        CMessageRecorder messages;
+        EXPECT_EQ(c.nLoader == 0   ? map.setMegData(c.pData)
+                  : c.nLoader == 1 ? map.setMegDataFrqc(c.pData)
+                                   : map.setMegDataSpctm(c.pData),
+                  0);
+        EXPECT_EQ(map.m_pMEGData, c.pData);
+        EXPECT_EQ(map.m_pTrial, c.pTrialHeld);
+        EXPECT_EQ(map.m_dColorMax, 7.0);
+        EXPECT_TRUE(messages.texts().empty());
+    }
 }
 
 // A failed trial query is reported once; a trial it still gives is loaded, none leaves the
@@ -186,26 +205,6 @@ TEST(RendererLoad, FrequencyBinComesFromTheSelectionQuery) {
     EXPECT_EQ(map.m_dColorMax, 4.0 + 7);
     EXPECT_EQ(map._checkSensorPosVlmFrqc(), 1);
     EXPECT_EQ(map.m_dColorMax, (4.0 + 2) * 0.5);
-}
-
-TEST(RendererLoad, SpectralLoadersWithoutSpectralResultKeepPointers) {
-    auto pData = makeTestRecording({at(0, 0, 0, 1.0)});
-    CShow3DCntMapqv map;
-    map.m_nSpctmSelector = 3; // no spectral result under this selector
-    map.m_dColorMax = 6.0;
-    EXPECT_EQ(map.setMegDataFrqc(pData.get()), 0);
-    EXPECT_EQ(map.m_pMEGData, pData.get());
-    EXPECT_EQ(map.m_pTrial, pData->getTrialqv(-1));
-    EXPECT_EQ(map.setMegDataSpctm(pData.get()), 0);
-    EXPECT_EQ(map.m_pTrial, pData->getTrialqv(-1));
-    EXPECT_EQ(map.m_dColorMax, 6.0);
-
-    CMessageRecorder messages;
-    CMEGDataqv noTrial;
-    EXPECT_EQ(map.setMegDataFrqc(&noTrial), 0);
-    EXPECT_EQ(map.m_pMEGData, &noTrial);
-    EXPECT_EQ(map.m_pTrial, nullptr);
-    EXPECT_TRUE(messages.texts().empty());
 }
 
 } // namespace

@@ -28,15 +28,6 @@
 
 namespace {
 
-std::string _referencePath(const std::string& strPass) {
-    return std::string(CM3D_STREAM_REFERENCE_DIR) + "/" + strPass + ".txt";
-}
-
-bool _updating() {
-    const char* psz = std::getenv("CM3D_UPDATE_GL_STREAMS");
-    return psz != nullptr && *psz != '\0' && std::string(psz) != "0";
-}
-
 // Every branch of the passes on a few sensors 40 mm apart: values on both colour tables and in
 // the neutral band (NaN included), an empty slot, an EEG channel, a sensor without coil, one
 // flagged bad, one without samples, one without spectral data, and a neighbour 60.000001 mm
@@ -99,8 +90,9 @@ protected:
 
     // Compares the recorded scenes of the pass with its reference file, or rewrites the file.
     void expectReference(const std::string& strPass) {
-        const std::string strPath = _referencePath(strPass);
-        if (_updating()) {
+        const std::string strPath = std::string(CM3D_STREAM_REFERENCE_DIR) + "/" + strPass + ".txt";
+        const char* pszUpdate = std::getenv("CM3D_UPDATE_GL_STREAMS");
+        if (pszUpdate != nullptr && *pszUpdate != '\0' && std::string(pszUpdate) != "0") {
             std::ofstream out(strPath);
             for (const std::string& line : m_lines) {
                 out << line << '\n';
