@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <string>
 
 inline QCheckBox* box(const CWnd& dlg, int nId) {
@@ -49,10 +50,9 @@ inline void setTextSilently(const CWnd& dlg, int nId, const char* pszText) {
 
 // Every paint of a map view writes one rotation line.
 inline int paints() {
-    int n = 0;
-    for (const auto& t : windowCalls().texts)
-        n += t.str.rfind(L"Rotation:", 0) == 0 ? 1 : 0;
-    return n;
+    const auto& texts = windowCalls().texts;
+    return std::count_if(texts.begin(), texts.end(),
+                         [](const auto& t) { return t.str.rfind(L"Rotation:", 0) == 0; });
 }
 
 inline const char* kNumberPrompt = "Please enter a number.";

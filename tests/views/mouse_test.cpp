@@ -64,32 +64,27 @@ TEST_F(MapViewMouse, NothingMovesBeforeTheFirstPaint) {
     EXPECT_EQ(view.pickSensorAt(10, 10), 0);
 }
 
-// Two spheres on the line of sight (the default camera looks down the z axis from above).
-struct PickCase {
-    const char* pszName;
-    double z0, z1;
-    int nExpected;
-};
-
-class NearestSphere : public MapViewMouse, public testing::WithParamInterface<PickCase> {};
-
-TEST_P(NearestSphere, ThePickTakesTheHitWithTheSmallestDepthTheFirstOnATie) {
-    const PickCase& c = GetParam();
-    CStaticContMap& view = openTimeDomain({at(0, 0, c.z0, 1.0), at(0, 0, c.z1, 2.0)});
-    choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
-    clickOver(view, clientCentre(view));
-    ASSERT_EQ(hostCalls().size(), 1u);
-    EXPECT_EQ(hostCalls()[0], std::make_pair(c.nExpected, -1));
-    EXPECT_EQ(currentChannel(), c.nExpected);
-    // The view waits for the host to ask for a repaint.
-    EXPECT_EQ(view.m_ptLast, clientCentre(view));
+// Two spheres on the line of sight (the default camera looks down the z axis from above): the
+// pick tells the host and makes current the nearer one, the first on a tie, and the view waits
+// for the host to ask for a repaint.
+TEST_F(MapViewMouse, ThePickTakesTheHitWithTheSmallestDepthTheFirstOnATie) {
+    const struct {
+        const char* pszName;
+        double z0, z1;
+        int nExpected;
+    } cases[] = {
+        {"second nearer", 0.0, 6.0, 1}, {"first nearer", 6.0, 0.0, 0}, {"same depth", 0.0, 0.0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        hostCalls().clear();
+        CStaticContMap& view = openTimeDomain({at(0, 0, c.z0, 1.0), at(0, 0, c.z1, 2.0)});
+        choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
+        clickOver(view, clientCentre(view));
+        EXPECT_EQ(hostCalls(), (std::vector<std::pair<int, int>>{{c.nExpected, -1}}));
+        EXPECT_EQ(currentChannel(), c.nExpected);
+        EXPECT_EQ(view.m_ptLast, clientCentre(view));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Overlap, NearestSphere,
-                         testing::Values(PickCase{"SecondNearer", 0.0, 6.0, 1},
-                                         PickCase{"FirstNearer", 6.0, 0.0, 0},
-                                         PickCase{"SameDepth", 0.0, 0.0, 0}),
-                         [](const auto& info) { return std::string(info.param.pszName); });
 
 // Over the background, with no host callback, or with spheres too small to leave room for hits.
 TEST_F(MapViewMouse, PicksThatFindNothingOrHaveNoCallbackChangeNothing) {
