@@ -1,6 +1,8 @@
 #include "glrecorder.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 const std::vector<SGLCall>& CGLRecorder::calls() const {
     // Each line reads "name(arg, arg, ...)"; enums are written in hex, which strtod reads.
@@ -24,12 +26,10 @@ const std::vector<SGLCall>& CGLRecorder::calls() const {
 }
 
 std::vector<SGLCall> CGLRecorder::named(const std::string& strName) const {
+    const std::vector<SGLCall>& all = calls();
     std::vector<SGLCall> result;
-    for (const SGLCall& call : calls()) {
-        if (call.strName == strName) {
-            result.push_back(call);
-        }
-    }
+    std::copy_if(all.begin(), all.end(), std::back_inserter(result),
+                 [&](const SGLCall& call) { return call.strName == strName; });
     return result;
 }
 

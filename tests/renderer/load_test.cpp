@@ -9,9 +9,10 @@
 
 namespace {
 
-// A recording whose current-trial query fails the way a host's might.
+// A recording whose current-trial query fails the way a host's might, and whose trial is pTrial.
 class CFailingRecording : public CMEGDataqv {
 public:
+    CMDTrialqv* getTrialqv(int) override { return pTrial; }
     int nStatus = -1;
     int nChannels = 0;
     std::int64_t nSamples = 0;
@@ -187,18 +188,13 @@ TEST(RendererLoad, FrequencyBinComesFromTheSelectionQuery) {
         CMDChannelqv** getAllChannelPt() override { return pReal->getAllChannelPt(); }
         CSpctmTrialqv* getSpctmTrial(bool, int) override { return pSpctm; }
     };
-    class CRecordingView : public CMEGDataqv {
-    public:
-        CMDTrialqv* pTrial = nullptr;
-        CMDTrialqv* getTrialqv(int) override { return pTrial; }
-    };
     auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(0, 0, 0, 4.0)});
     CQueriedBin spctm;
     spctm.m_nSelectFreqBin = 2;
     CTrialView trial;
     trial.pReal = pData->getTrialqv(-1);
     trial.pSpctm = &spctm;
-    CRecordingView data;
+    CFailingRecording data;
     data.pTrial = &trial;
     CShow3DCntMapqv map;
     EXPECT_EQ(map.setMegDataFrqc(&data), 1);

@@ -44,45 +44,36 @@ protected:
 
 TEST_F(RendererMarkers, NoCubeWhenTheMarkIsOffOrTheChannelCannotBeShown) {
     load({at(0, 0, 0, 1.0), without(&STestChannel::bMeg, at(0, 0, 0)), emptySlot()});
-    struct SCase {
+    // A host trial may report any index; one past the slots is never matched.
+    struct SBeyond : CMDTrialqv {
+        CMDTrialqv* pReal = nullptr;
+        int getTotalChannel() override { return pReal->getTotalChannel(); }
+        CMDChannelqv** getAllChannelPt() override { return pReal->getAllChannelPt(); }
+        int getCurntChnlIndx() override { return 3; }
+    } beyond;
+    beyond.pReal = trial();
+    const struct {
         const char* pszName;
         int nCurrent;
         int bMark;
         bool bBound;
-    };
-    const SCase cases[] = {
-        {"mark off", 0, 0, true},
-        {"not bound", 0, 1, false},
-        {"not a measuring channel", 1, 1, true},
-        {"empty slot", 2, 1, true},
-        {"no current channel", -1, 1, true},
-    };
-    for (const SCase& c : cases) {
+    } cases[] = {{"mark off", 0, 0, true},
+                 {"not bound", 0, 1, false},
+                 {"not a measuring channel", 1, 1, true},
+                 {"empty slot", 2, 1, true},
+                 {"no current channel", -1, 1, true},
+                 {"beyond the slots", 3, 1, true}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.pszName);
         m_bMark = c.bMark;
         m_map.m_pMarkSelection = c.bBound ? &m_bMark : nullptr;
         trial()->setCurrentChannel(c.nCurrent);
+        m_map.m_pTrial = c.nCurrent == 3 ? &beyond : trial();
         CGLRecorder recorder;
         m_map.drawSensors();
         EXPECT_EQ(recorder.primitives(GL_LINE_LOOP).size(), 0u);
         EXPECT_EQ(recorder.count("gluSphere"), 1u);
     }
-}
-
-TEST_F(RendererMarkers, CurrentChannelBeyondTheSlotsMarksNothing) {
-    load({at(0, 0, 0, 1.0)});
-    // A host trial may report any index; one past the slots is never matched.
-    struct SView : CMDTrialqv {
-        CMDTrialqv* pReal = nullptr;
-        int getTotalChannel() override { return pReal->getTotalChannel(); }
-        CMDChannelqv** getAllChannelPt() override { return pReal->getAllChannelPt(); }
-        int getCurntChnlIndx() override { return 5; }
-    } view;
-    view.pReal = trial();
-    m_map.m_pTrial = &view;
-    CGLRecorder recorder;
-    m_map.drawSensors();
-    EXPECT_EQ(recorder.primitives(GL_LINE_LOOP).size(), 0u);
 }
 
 TEST_F(RendererMarkers, AfterTheCubeUncolouredSpheresAreWhite) {
