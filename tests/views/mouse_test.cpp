@@ -6,10 +6,14 @@ namespace {
 
 class MapViewMouse : public MapViewTest {
 protected:
-    // Drags over the map: points in the view's client coordinates, events to the dialog.
-    template <class TView> void dragOver(TView& view, CPoint from, CPoint to) {
+    // Drags over the map through the points: in the view's client coordinates, events to the
+    // dialog.
+    template <class TView> void dragOver(TView& view, std::initializer_list<CPoint> points) {
         CWnd& dlg = *view.GetParent();
-        drag(dlg, inDialog(view, from), inDialog(view, to));
+        press(dlg, inDialog(view, *points.begin()));
+        for (auto it = points.begin() + 1; it != points.end(); ++it)
+            moveTo(dlg, inDialog(view, *it));
+        release(dlg, inDialog(view, *(points.end() - 1)));
     }
     template <class TView> void clickOver(TView& view, CPoint pt) {
         CWnd& dlg = *view.GetParent();
@@ -21,7 +25,7 @@ protected:
 
 // A drag and the same drag back in each mode: Rotate turns by pixels over 3.6 and zeroes the
 // third angle, Zoom moves the camera by the vertical difference (down is nearer), Normal does
-// neither. Each step starts where the last one ended, so the way back undoes the first.
+// neither. Each step starts where the last one ended, so the way back in two steps undoes it.
 TEST_F(MapViewMouse, EachModeMovesTheCameraItsOwnWayAndTheWayBackUndoesIt) {
     const struct {
         const char* pszMode;
@@ -38,12 +42,12 @@ TEST_F(MapViewMouse, EachModeMovesTheCameraItsOwnWayAndTheWayBackUndoesIt) {
         ASSERT_EQ(view.m_nViewMode, c.nMode);
         view.m_pGL4d->setRotateValue(1.0, 2.0, 30.0);
         view.m_pGL4d->setTranslate(0.0, 0.0, -750.0);
-        dragOver(view, CPoint(100, 100), CPoint(136, 118));
+        dragOver(view, {CPoint(100, 100), CPoint(136, 118)});
         const CGxyz r = rotationOf(*view.m_pGL4d);
         EXPECT_EQ(std::vector<double>({r.x, r.y, r.z}),
                   std::vector<double>({c.turned.x, c.turned.y, c.turned.z}));
         EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), c.dDistance);
-        dragOver(view, CPoint(136, 118), CPoint(100, 100));
+        dragOver(view, {CPoint(136, 118), CPoint(118, 109), CPoint(100, 100)});
         EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).x, 1.0);
         EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).y, 2.0);
         EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), 750.0);
@@ -137,11 +141,11 @@ TEST_F(MapViewMouse, FrequencyAndSpectralMapsTurnAndZoomButNeverPick) {
     auto check = [&](auto& view, CWnd& dlg) {
         SCOPED_TRACE(dlg.GetWindowText());
         ASSERT_NE(view.m_pGL4d, nullptr);
-        dragOver(view, CPoint(100, 100), CPoint(136, 118));
+        dragOver(view, {CPoint(100, 100), CPoint(136, 118)});
         EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).y, 10.0);
         choose(dlg, "Zoom");
         const double d0 = distanceOf(*view.m_pGL4d);
-        dragOver(view, CPoint(100, 200), CPoint(100, 190));
+        dragOver(view, {CPoint(100, 200), CPoint(100, 190)});
         EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), d0 + 10.0);
         // Normal and Pick Sensor have no handler here: the view stays in Zoom mode.
         choose(dlg, "Normal");
