@@ -5,11 +5,11 @@
 
 #include "../views/viewtestsupport.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <string>
 
 inline QCheckBox* box(const CWnd& dlg, int nId) {
@@ -48,30 +48,11 @@ inline void setTextSilently(const CWnd& dlg, int nId, const char* pszText) {
     edit(dlg, nId)->setText(QString::fromUtf8(pszText));
 }
 
-inline void choose(const CWnd& dlg, const char* pszItem) {
-    QAction* item = menuItem(dlg, pszItem);
-    ASSERT_NE(item, nullptr) << pszItem;
-    item->trigger();
-}
-
 // Every paint of a map view writes one rotation line.
 inline int paints() {
-    int n = 0;
-    for (const auto& t : windowCalls().texts)
-        n += t.str.rfind(L"Rotation:", 0) == 0 ? 1 : 0;
-    return n;
-}
-
-inline CGxyz rotationOf(CGL4dqv& gl4d) {
-    CGxyz r;
-    gl4d.getRotate(r.x, r.y, r.z);
-    return r;
-}
-
-inline double distanceOf(CGL4dqv& gl4d) {
-    double x = 0.0, y = 0.0, z = 0.0;
-    gl4d.getTranslate(x, y, z);
-    return -z;
+    const auto& texts = windowCalls().texts;
+    return std::count_if(texts.begin(), texts.end(),
+                         [](const auto& t) { return t.str.rfind(L"Rotation:", 0) == 0; });
 }
 
 inline const char* kNumberPrompt = "Please enter a number.";

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 
+#include <algorithm>
+
 namespace {
 
 int otherHost(int, int) {
@@ -12,10 +14,8 @@ int otherHost(int, int) {
 }
 
 int topLevelWindows() {
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        n += w->isWindow() ? 1 : 0;
-    return n;
+    const auto widgets = QApplication::topLevelWidgets();
+    return std::count_if(widgets.begin(), widgets.end(), [](QWidget* w) { return w->isWindow(); });
 }
 
 TEST_F(MapViewTest, ManyHostSessionsLeaveNoWindowOrViewportBehind) {

@@ -128,17 +128,6 @@ TEST_F(TimeDomainDialog, MarkSelectionSavesTheControlsButAppliesNothingUntilUpda
     EXPECT_DOUBLE_EQ(map().m_dColorMax, 42.0);
 }
 
-TEST_F(TimeDomainDialog, PickSensorTicksMarkSelectionAndLeavingPickKeepsIt) {
-    choose(dlg(), "Pick Sensor");
-    EXPECT_EQ(view().m_nViewMode, 3);
-    EXPECT_TRUE(box(dlg(), IDC_MARK_SELECTION)->isChecked());
-    EXPECT_EQ(dlg().m_bMarkSelection, 1);
-    choose(dlg(), "Rotate");
-    EXPECT_EQ(view().m_nViewMode, 1);
-    EXPECT_TRUE(box(dlg(), IDC_MARK_SELECTION)->isChecked());
-    EXPECT_EQ(dlg().m_bMarkSelection, 1);
-}
-
 void clickOK(CWnd& d) {
     QTest::mouseClick(widgetOf(*d.GetDlgItem(IDOK)), Qt::LeftButton);
 }
@@ -202,8 +191,12 @@ TEST_F(TimeDomainDialog, ResizingKeepsTheViewTenPixelsInsideAndFitsTheViewport) 
     }
 }
 
-TEST_F(TimeDomainDialog, AReleaseOutsideTheDialogPicksNothingAndEndsTheCapture) {
+// Pick Sensor ticks Mark Selection, and leaving it keeps the mark.
+TEST_F(TimeDomainDialog, PickSensorMarksAndAReleaseOutsideTheDialogPicksNothing) {
     choose(dlg(), "Pick Sensor");
+    EXPECT_EQ(view().m_nViewMode, 3);
+    EXPECT_TRUE(box(dlg(), IDC_MARK_SELECTION)->isChecked());
+    EXPECT_EQ(dlg().m_bMarkSelection, 1);
     CRect rc;
     dlg().GetClientRect(&rc);
     const CPoint outside(rc.right + 40, rc.bottom / 2);
@@ -216,6 +209,8 @@ TEST_F(TimeDomainDialog, AReleaseOutsideTheDialogPicksNothingAndEndsTheCapture) 
     EXPECT_EQ(CWnd::GetCapture(), nullptr);
 
     choose(dlg(), "Rotate");
+    EXPECT_TRUE(box(dlg(), IDC_MARK_SELECTION)->isChecked());
+    EXPECT_EQ(dlg().m_bMarkSelection, 1);
     moveTo(dlg(), centre());
     moveTo(dlg(), CPoint(centre().x + 50, centre().y + 30));
     const CGxyz r = rotationOf(*view().m_pGL4d);

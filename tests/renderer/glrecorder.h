@@ -1,8 +1,9 @@
 #pragma once
 
-// Records the OpenGL calls the renderer makes, in order, while still passing them on to the
-// real library. The test executable defines these entry points itself, so the dynamic linker
-// binds the renderer's (and GLU's) calls to them first.
+// The OpenGL calls the renderer makes, in order, as the stream recorder sees them, with their
+// arguments as numbers, from construction to destruction.
+
+#include "glstreamrecorder.h"
 
 #include <string>
 #include <vector>
@@ -16,13 +17,14 @@ struct SGLCall {
 
 class CGLRecorder {
 public:
-    CGLRecorder();  // starts recording
-    ~CGLRecorder(); // stops
-
     const std::vector<SGLCall>& calls() const;
     // Calls named strName, in order.
     std::vector<SGLCall> named(const std::string& strName) const;
     std::size_t count(const std::string& strName) const;
     // The vertices of every glBegin/glEnd block of the given mode, in order.
     std::vector<std::vector<std::vector<double>>> primitives(unsigned nMode) const;
+
+private:
+    CGLStreamRecorder m_stream;
+    mutable std::vector<SGLCall> m_calls;
 };

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 namespace {
 
@@ -67,34 +68,16 @@ private:
     int m_nArgs = 0;
 };
 
-// Number of values a glLightfv / glLightModelfv parameter takes.
-int _lightValues(GLenum nPname) {
-    switch (nPname) {
-    case GL_SPOT_DIRECTION:
-        return 3;
-    case GL_SPOT_EXPONENT:
-    case GL_SPOT_CUTOFF:
-    case GL_CONSTANT_ATTENUATION:
-    case GL_LINEAR_ATTENUATION:
-    case GL_QUADRATIC_ATTENUATION:
-    case GL_LIGHT_MODEL_LOCAL_VIEWER:
-    case GL_LIGHT_MODEL_TWO_SIDE:
-    case GL_LIGHT_MODEL_COLOR_CONTROL:
-        return 1;
-    default:
-        return 4;
-    }
+// Number of values a glLightfv / glLightModelfv / glMaterialfv parameter takes.
+int _lightValues(GLenum p) {
+    const bool bOne = (p >= GL_SPOT_EXPONENT && p <= GL_QUADRATIC_ATTENUATION) ||
+                      p == GL_LIGHT_MODEL_LOCAL_VIEWER || p == GL_LIGHT_MODEL_TWO_SIDE ||
+                      p == GL_LIGHT_MODEL_COLOR_CONTROL;
+    return p == GL_SPOT_DIRECTION ? 3 : bOne ? 1 : 4;
 }
 
-int _materialValues(GLenum nPname) {
-    switch (nPname) {
-    case GL_SHININESS:
-        return 1;
-    case GL_COLOR_INDEXES:
-        return 3;
-    default:
-        return 4;
-    }
+int _materialValues(GLenum p) {
+    return p == GL_SHININESS ? 1 : p == GL_COLOR_INDEXES ? 3 : 4;
 }
 
 // Marks the GLU call's own GL calls as GLU's business.
@@ -201,18 +184,13 @@ const GLubyte* glGetString(GLenum name) {
     if (name != GL_EXTENSIONS || pAnswer == nullptr || g_strHidden.empty()) {
         return pAnswer;
     }
-    std::string strKept;
-    std::string strAll(reinterpret_cast<const char*>(pAnswer));
-    for (std::size_t nStart = 0; nStart < strAll.size();) {
-        std::size_t nEnd = strAll.find(' ', nStart);
-        nEnd = nEnd == std::string::npos ? strAll.size() : nEnd;
-        const std::string strName = strAll.substr(nStart, nEnd - nStart);
-        if (!strName.empty() && strName != g_strHidden) {
-            strKept += (strKept.empty() ? "" : " ") + strName;
+    std::istringstream all(reinterpret_cast<const char*>(pAnswer));
+    g_strExtensions.clear();
+    for (std::string strName; all >> strName;) {
+        if (strName != g_strHidden) {
+            g_strExtensions += (g_strExtensions.empty() ? "" : " ") + strName;
         }
-        nStart = nEnd + 1;
     }
-    g_strExtensions = strKept;
     return reinterpret_cast<const GLubyte*>(g_strExtensions.c_str());
 }
 
@@ -232,6 +210,10 @@ std::vector<std::string> CGLStreamRecorder::take() {
     std::vector<std::string> lines;
     lines.swap(g_lines);
     return lines;
+}
+
+const std::vector<std::string>& CGLStreamRecorder::lines() const {
+    return g_lines;
 }
 
 void glStreamHideExtension(const std::string& strName) {

@@ -15,6 +15,8 @@ public:
 
     // Stops recording and hands over what was recorded.
     std::vector<std::string> take();
+    // What was recorded so far; recording goes on.
+    const std::vector<std::string>& lines() const;
 };
 
 // While set, glGetString(GL_EXTENSIONS) answers without the named extension, as a driver that

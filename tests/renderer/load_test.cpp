@@ -9,16 +9,16 @@
 
 namespace {
 
-// A recording whose current-trial query fails the way a host's might.
+// A recording whose current-trial query fails the way a host's might, and whose trial is pTrial.
 class CFailingRecording : public CMEGDataqv {
 public:
+    CMDTrialqv* getTrialqv(int) override { return pTrial; }
     int nStatus = -1;
     int nChannels = 0;
     std::int64_t nSamples = 0;
     CMDTrialqv* pTrial = nullptr;
-    std::int64_t nSelect = 1;
     int getSelect(std::int64_t& nSample, std::int64_t& nSampleEnd) override {
-        nSample = nSampleEnd = nSelect;
+        nSample = nSampleEnd = 1;
         return 1;
     }
     int getCurntTrialCSD(int* pChannels, std::int64_t* pSamples, CMDTrialqv** ppTrial) override {
@@ -41,58 +41,74 @@ TEST(RendererDefaults, FiducialSizeIsReportedTruncated) {
 TEST(RendererDefaults, CopiesShareColourTablesAndCopyFields) {
     CShow3DCntMapqv map;
     map.m_dColorMax = 4.5;
-    map.m_bSensors = 0;
     CShow3DCntMapqv copy(map);
     EXPECT_EQ(copy.m_dColorMax, 4.5);
-    EXPECT_EQ(copy.m_bSensors, 0);
     EXPECT_EQ(copy.m_Index2Color.m_pColorTableMax[0], map.m_Index2Color.m_pColorTableMax[0]);
     EXPECT_EQ(copy.m_Index2Color.m_pColorTableMin[511], map.m_Index2Color.m_pColorTableMin[511]);
 }
 
-TEST(RendererLoad, NullRecordingClearsPointersAndKeepsRange) {
+// Loads with nothing to load return 0, say nothing and keep the range: no recording clears the
+// pointers, no spectral result keeps recording and trial, no trial holds the recording alone.
+TEST(RendererLoad, LoadsWithNothingToLoadReturnZeroAndKeepTheRange) {
     auto pData = makeTestRecording({at(0, 0, 0, 1.0)});
-    CShow3DCntMapqv map;
-    ASSERT_EQ(map.setMegData(pData.get()), 1);
-    map.m_dColorMax = 7.0;
-    EXPECT_EQ(map.setMegData(nullptr), 0);
-    EXPECT_EQ(map.m_pMEGData, nullptr);
-    EXPECT_EQ(map.m_pTrial, nullptr);
-    EXPECT_EQ(map.m_dColorMax, 7.0);
-    EXPECT_EQ(map.setMegDataFrqc(nullptr), 0);
-    EXPECT_EQ(map.setMegDataSpctm(nullptr), 0);
-    EXPECT_EQ(map.m_pTrial, nullptr);
+    CMDTrialqv* pTrial = pData->getTrialqv(-1);
+    CMEGDataqv noTrial;
+    const struct {
+        const char* pszName;
+        int nLoader; // time domain, frequency, spectral
+        CMEGDataqv* pData;
+        int nSelector;
+        CMDTrialqv* pTrialHeld;
+    } cases[] = {{"no recording", 0, nullptr, 0, nullptr},
+                 {"no recording, frequency", 1, nullptr, 0, nullptr},
+                 {"no recording, spectral", 2, nullptr, 0, nullptr},
+                 {"no frequency result", 1, pData.get(), 3, pTrial},
+                 {"no spectral result", 2, pData.get(), 3, pTrial},
+                 {"no trial", 1, &noTrial, 0, nullptr}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        CShow3DCntMapqv map;
+        ASSERT_EQ(map.setMegData(pData.get()), 1);
+        map.m_nSpctmSelector = c.nSelector;
+        map.m_dColorMax = 7.0;
+        CMessageRecorder messages;
+        EXPECT_EQ(c.nLoader == 0   ? map.setMegData(c.pData)
+                  : c.nLoader == 1 ? map.setMegDataFrqc(c.pData)
+                                   : map.setMegDataSpctm(c.pData),
+                  0);
+        EXPECT_EQ(map.m_pMEGData, c.pData);
+        EXPECT_EQ(map.m_pTrial, c.pTrialHeld);
+        EXPECT_EQ(map.m_dColorMax, 7.0);
+        EXPECT_TRUE(messages.texts().empty());
+    }
 }
 
-TEST(RendererLoad, NullTrialGivesOneMessageAndKeepsRecording) {
-    CMessageRecorder messages;
-    CFailingRecording data;
-    data.nChannels = 3;
-    data.nSamples = 42;
-    CShow3DCntMapqv map;
-    EXPECT_EQ(map.setMegData(&data), 0);
-    ASSERT_EQ(messages.texts().size(), 1u);
-    EXPECT_EQ(messages.texts()[0], "setMegData Data error: sample42 channel:3!");
-    EXPECT_EQ(map.m_pMEGData, &data);
-    EXPECT_EQ(map.m_pTrial, nullptr);
-}
-
-TEST(RendererLoad, BadTrialStatusIsReportedButATrialStillLoads) {
+// A failed trial query is reported once; a trial it still gives is loaded, none leaves the
+// recording held and nothing to draw from.
+TEST(RendererLoad, BadTrialQueriesAreReportedOnce) {
     auto pReal = makeTestRecording({at(0, 0, 0, 3.0), at(0, 0, 0, -1.0), at(0, 0, 0, 2.0)});
-    for (int nChannels : {0, 3}) {
+    const struct {
+        const char* pszName;
+        int nStatus, nChannels;
+        bool bTrial;
+    } cases[] = {
+        {"no trial", -1, 3, false}, {"zero count", 0, 0, true}, {"negative status", -3, 3, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
         CMessageRecorder messages;
         CFailingRecording data;
-        data.nStatus = nChannels == 0 ? 0 : -3; // a zero count, or a negative status
-        data.nChannels = nChannels;
+        data.nStatus = c.nStatus;
+        data.nChannels = c.nChannels;
         data.nSamples = 3;
-        data.pTrial = pReal->getTrialqv(-1);
+        data.pTrial = c.bTrial ? pReal->getTrialqv(-1) : nullptr;
         CShow3DCntMapqv map;
-        EXPECT_EQ(map.setMegData(&data), 1);
-        ASSERT_EQ(messages.texts().size(), 1u);
-        EXPECT_EQ(messages.texts()[0],
-                  "setMegData Data error: sample3 channel:" + std::to_string(nChannels) + "!");
+        EXPECT_EQ(map.setMegData(&data), c.bTrial ? 1 : 0);
+        EXPECT_EQ(messages.texts(),
+                  std::vector<std::string>{"setMegData Data error: sample3 channel:" +
+                                           std::to_string(c.nChannels) + "!"});
+        EXPECT_EQ(map.m_pMEGData, &data);
         EXPECT_EQ(map.m_pTrial, data.pTrial);
-        EXPECT_EQ(map.m_dColorMax, 3.0);
-        EXPECT_EQ(map.m_dColorMin, -1.0);
+        EXPECT_EQ(map.m_dColorMax, c.bTrial ? 3.0 : 0.0);
     }
 }
 
@@ -102,20 +118,16 @@ TEST(RendererLoad, RawExtremesOverQualifyingChannels) {
         std::vector<STestChannel> channels;
         double dMin, dMax;
     };
-    STestChannel empty;
-    empty.bEmpty = true;
-    STestChannel eeg = at(0, 0, 0, 100.0);
-    eeg.bMeg = false;
-    STestChannel noWave = at(0, 0, 0, -100.0);
-    noWave.bWave = false;
-    STestChannel noCoil = at(0, 0, 0, 50.0); // the loader does not ask for the coil
-    noCoil.bCoil = false;
+    const STestChannel eeg = without(&STestChannel::bMeg, at(0, 0, 0, 100.0));
+    const STestChannel noWave = without(&STestChannel::bWave, at(0, 0, 0, -100.0));
+    // The loader does not ask for the coil.
+    const STestChannel noCoil = without(&STestChannel::bCoil, at(0, 0, 0, 50.0));
     const SCase cases[] = {
         {"single", {at(0, 0, 0, -2.5)}, -2.5, -2.5},
         {"three", {at(0, 0, 0, 3.0), at(0, 0, 0, -1.0), at(0, 0, 0, 2.0)}, -1.0, 3.0},
-        {"skipped", {empty, eeg, noWave, at(0, 0, 0, 1.0), at(0, 0, 0, 2.0)}, 1.0, 2.0},
+        {"skipped", {emptySlot(), eeg, noWave, at(0, 0, 0, 1.0), at(0, 0, 0, 2.0)}, 1.0, 2.0},
         {"coil not needed", {at(0, 0, 0, 1.0), noCoil}, 1.0, 50.0},
-        {"none qualifies", {empty, eeg}, 0.0, 0.0},
+        {"none qualifies", {emptySlot(), eeg}, 0.0, 0.0},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszName);
@@ -145,9 +157,8 @@ TEST(RendererLoad, AutofitColorOffKeepsTheUsersRange) {
 }
 
 TEST(RendererLoad, SpectralLoadersReadTheirElement) {
-    STestChannel noSpectrum = at(0, 0, 0, -50.0);
-    noSpectrum.bSpectral = false;
-    auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(0, 0, 0, 4.0), noSpectrum});
+    auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(0, 0, 0, 4.0),
+                                    without(&STestChannel::bSpectral, at(0, 0, 0, -50.0))});
     CShow3DCntMapqv map;
     EXPECT_EQ(map.setMegDataFrqc(pData.get()), 1);
     EXPECT_EQ(map.m_dColorMin, 1.0 + nTestSelectedBin);
@@ -177,44 +188,19 @@ TEST(RendererLoad, FrequencyBinComesFromTheSelectionQuery) {
         CMDChannelqv** getAllChannelPt() override { return pReal->getAllChannelPt(); }
         CSpctmTrialqv* getSpctmTrial(bool, int) override { return pSpctm; }
     };
-    class CRecordingView : public CMEGDataqv {
-    public:
-        CMDTrialqv* pTrial = nullptr;
-        CMDTrialqv* getTrialqv(int) override { return pTrial; }
-    };
     auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(0, 0, 0, 4.0)});
     CQueriedBin spctm;
     spctm.m_nSelectFreqBin = 2;
     CTrialView trial;
     trial.pReal = pData->getTrialqv(-1);
     trial.pSpctm = &spctm;
-    CRecordingView data;
+    CFailingRecording data;
     data.pTrial = &trial;
     CShow3DCntMapqv map;
     EXPECT_EQ(map.setMegDataFrqc(&data), 1);
     EXPECT_EQ(map.m_dColorMax, 4.0 + 7);
     EXPECT_EQ(map._checkSensorPosVlmFrqc(), 1);
     EXPECT_EQ(map.m_dColorMax, (4.0 + 2) * 0.5);
-}
-
-TEST(RendererLoad, SpectralLoadersWithoutSpectralResultKeepPointers) {
-    auto pData = makeTestRecording({at(0, 0, 0, 1.0)});
-    CShow3DCntMapqv map;
-    map.m_nSpctmSelector = 3; // no spectral result under this selector
-    map.m_dColorMax = 6.0;
-    EXPECT_EQ(map.setMegDataFrqc(pData.get()), 0);
-    EXPECT_EQ(map.m_pMEGData, pData.get());
-    EXPECT_EQ(map.m_pTrial, pData->getTrialqv(-1));
-    EXPECT_EQ(map.setMegDataSpctm(pData.get()), 0);
-    EXPECT_EQ(map.m_pTrial, pData->getTrialqv(-1));
-    EXPECT_EQ(map.m_dColorMax, 6.0);
-
-    CMessageRecorder messages;
-    CMEGDataqv noTrial;
-    EXPECT_EQ(map.setMegDataFrqc(&noTrial), 0);
-    EXPECT_EQ(map.m_pMEGData, &noTrial);
-    EXPECT_EQ(map.m_pTrial, nullptr);
-    EXPECT_TRUE(messages.texts().empty());
 }
 
 } // namespace

@@ -6,7 +6,8 @@
 
 #include <GL/gl.h>
 
-#include <algorithm>
+// When the marker passes draw no selection cube or nothing at all, and how fiducials are drawn;
+// the spheres and cube of every variant are held by the stream references.
 
 namespace {
 
@@ -23,6 +24,7 @@ protected:
         m_pData = makeTestRecording(channels);
         m_map.setMegData(m_pData.get());
         m_map.m_pMarkSelection = &m_bMark;
+        m_map.m_bAutofitPlace = 0;
     }
     CMDTrialqv* trial() { return m_pData->getTrialqv(-1); }
     // Where each sphere was put: the translation just before its gluSphere.
@@ -40,118 +42,38 @@ protected:
     }
 };
 
-TEST_F(RendererMarkers, OneSpherePerMeasuringSensorWithACoil) {
-    STestChannel empty;
-    empty.bEmpty = true;
-    STestChannel eeg = at(1, 0, 0);
-    eeg.bMeg = false;
-    STestChannel noCoil = at(2, 0, 0);
-    noCoil.bCoil = false;
-    STestChannel noWave = at(3, 0, 0);
-    noWave.bWave = false;
-    load({empty, eeg, noCoil, noWave, at(4, 0, 0, 1.0)});
-    m_map.m_bAutofitPlace = 0;
-    CGLRecorder recorder;
-    EXPECT_EQ(m_map.drawSensors(), 1);
-    EXPECT_EQ(spherePositions(recorder), (std::vector<Vertex>{{3, 0, 0}, {4, 0, 0}}));
-    for (const SGLCall& sphere : recorder.named("gluSphere")) {
-        EXPECT_EQ(sphere.adArgs.at(0), m_map.m_dSensorSize);
-    }
-    // Only the sensor with samples is coloured.
-    EXPECT_EQ(recorder.count("glColor4fv"), 1u);
-    EXPECT_EQ(recorder.count("glPushMatrix"), recorder.count("glPopMatrix"));
-}
-
-TEST_F(RendererMarkers, SpectralPassesDifferInWhatTheyDraw) {
-    STestChannel noSpectrum = at(5, 0, 0, 1.0);
-    noSpectrum.bSpectral = false;
-    load({at(4, 0, 0, 1.0), noSpectrum});
-    m_map.m_bAutofitPlace = 0;
-    CGLRecorder frqc;
-    EXPECT_EQ(m_map.drawSensorsFrqc(), 1);
-    EXPECT_EQ(frqc.count("gluSphere"), 2u); // drawn, uncoloured
-    EXPECT_EQ(frqc.count("glColor4fv"), 1u);
-    CGLRecorder spctm;
-    EXPECT_EQ(m_map.drawSensorsSpctm(), 1);
-    EXPECT_EQ(spctm.count("gluSphere"), 1u); // skipped without spectral data
-    m_map.m_nSpctmSelector = 1;
-    EXPECT_EQ(m_map.drawSensorsFrqc(), 0);
-    EXPECT_EQ(m_map.drawSensorsSpctm(), 0);
-}
-
-TEST_F(RendererMarkers, SelectionCubeTracesTwelveEdgesAroundTheCurrentSensor) {
-    load({at(0, 0, 0, 1.0), at(10, 20, 30, 1.0)});
-    m_map.m_bAutofitPlace = 0;
-    trial()->setCurrentChannel(1);
-    CGLRecorder recorder;
-    m_map.drawSensors();
-    const auto loops = recorder.primitives(GL_LINE_LOOP);
-    ASSERT_EQ(loops.size(), 4u);
-    // Every vertex is a cube corner (10±9, 20±9, 30±9); together the loops cover all 12 edges.
-    std::vector<std::pair<Vertex, Vertex>> edges;
-    for (const auto& loop : loops) {
-        ASSERT_EQ(loop.size(), 4u);
-        for (std::size_t k = 0; k < 4; ++k) {
-            const Vertex& a = loop[k];
-            EXPECT_TRUE((a[0] == 1 || a[0] == 19) && (a[1] == 11 || a[1] == 29) &&
-                        (a[2] == 21 || a[2] == 39));
-            Vertex p = a, q = loop[(k + 1) % 4];
-            if (q < p) {
-                std::swap(p, q);
-            }
-            edges.emplace_back(p, q);
-        }
-    }
-    std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-    EXPECT_EQ(edges.size(), 12u);
-}
-
 TEST_F(RendererMarkers, NoCubeWhenTheMarkIsOffOrTheChannelCannotBeShown) {
-    STestChannel eeg = at(0, 0, 0);
-    eeg.bMeg = false;
-    STestChannel empty;
-    empty.bEmpty = true;
-    load({at(0, 0, 0, 1.0), eeg, empty});
-    struct SCase {
+    load({at(0, 0, 0, 1.0), without(&STestChannel::bMeg, at(0, 0, 0)), emptySlot()});
+    // A host trial may report any index; one past the slots is never matched.
+    struct SBeyond : CMDTrialqv {
+        CMDTrialqv* pReal = nullptr;
+        int getTotalChannel() override { return pReal->getTotalChannel(); }
+        CMDChannelqv** getAllChannelPt() override { return pReal->getAllChannelPt(); }
+        int getCurntChnlIndx() override { return 3; }
+    } beyond;
+    beyond.pReal = trial();
+    const struct {
         const char* pszName;
         int nCurrent;
         int bMark;
         bool bBound;
-    };
-    const SCase cases[] = {
-        {"mark off", 0, 0, true},
-        {"not bound", 0, 1, false},
-        {"not a measuring channel", 1, 1, true},
-        {"empty slot", 2, 1, true},
-        {"no current channel", -1, 1, true},
-    };
-    for (const SCase& c : cases) {
+    } cases[] = {{"mark off", 0, 0, true},
+                 {"not bound", 0, 1, false},
+                 {"not a measuring channel", 1, 1, true},
+                 {"empty slot", 2, 1, true},
+                 {"no current channel", -1, 1, true},
+                 {"beyond the slots", 3, 1, true}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.pszName);
         m_bMark = c.bMark;
         m_map.m_pMarkSelection = c.bBound ? &m_bMark : nullptr;
         trial()->setCurrentChannel(c.nCurrent);
+        m_map.m_pTrial = c.nCurrent == 3 ? &beyond : trial();
         CGLRecorder recorder;
         m_map.drawSensors();
         EXPECT_EQ(recorder.primitives(GL_LINE_LOOP).size(), 0u);
         EXPECT_EQ(recorder.count("gluSphere"), 1u);
     }
-}
-
-TEST_F(RendererMarkers, CurrentChannelBeyondTheSlotsMarksNothing) {
-    load({at(0, 0, 0, 1.0)});
-    // A host trial may report any index; one past the slots is never matched.
-    struct SView : CMDTrialqv {
-        CMDTrialqv* pReal = nullptr;
-        int getTotalChannel() override { return pReal->getTotalChannel(); }
-        CMDChannelqv** getAllChannelPt() override { return pReal->getAllChannelPt(); }
-        int getCurntChnlIndx() override { return 5; }
-    } view;
-    view.pReal = trial();
-    m_map.m_pTrial = &view;
-    CGLRecorder recorder;
-    m_map.drawSensors();
-    EXPECT_EQ(recorder.primitives(GL_LINE_LOOP).size(), 0u);
 }
 
 TEST_F(RendererMarkers, AfterTheCubeUncolouredSpheresAreWhite) {
@@ -162,18 +84,6 @@ TEST_F(RendererMarkers, AfterTheCubeUncolouredSpheresAreWhite) {
     std::vector<float> emission(4);
     glGetMaterialfv(GL_FRONT, GL_EMISSION, emission.data());
     EXPECT_EQ(emission, (std::vector<float>{1, 1, 1, 1}));
-}
-
-TEST_F(RendererMarkers, AutofitPlaceMovesSpheresAndCubeButNotFiducials) {
-    load({at(0, 0, 0, 1.0), at(40, 0, 0, 1.0)});
-    trial()->setCurrentChannel(1);
-    m_pData->createFidWorkMeg()->m_FiduciaryPt[1].setPoint(100, 0, 0);
-    m_map._checkSensorPosVlm(); // centre (20, 0, 0)
-    CGLRecorder recorder;
-    m_map.show3DCntMap();
-    EXPECT_EQ(spherePositions(recorder),
-              (std::vector<Vertex>{{-20, 0, 0}, {20, 0, 0}, {100, 0, 0}}));
-    EXPECT_EQ(recorder.primitives(GL_LINE_LOOP).at(0).at(0), (Vertex{11, -9, 9}));
 }
 
 TEST_F(RendererMarkers, FiducialsInOrderAndColourSkippingUnsetOnes) {
@@ -212,6 +122,9 @@ TEST_F(RendererMarkers, MissingPiecesDrawNothing) {
     load({at(0, 0, 0)}); // no fiducial set
     EXPECT_EQ(m_map.drawFiducial(), 0);
     EXPECT_EQ(recorder.count("gluSphere"), 0u);
+    m_map.m_nSpctmSelector = 1; // no spectral result under this selector
+    EXPECT_EQ(m_map.drawSensorsFrqc(), 0);
+    EXPECT_EQ(m_map.drawSensorsSpctm(), 0);
     load({});
     CGLRecorder empty;
     EXPECT_EQ(m_map.drawSensors(), 1);

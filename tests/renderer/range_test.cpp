@@ -1,5 +1,4 @@
 #include "glcontextfixture.h"
-#include "glrecorder.h"
 #include "rendertestsupport.h"
 
 #include "mdtrial.h"
@@ -48,14 +47,10 @@ TEST(RendererRange, ThresholdsAreHalfTheExtremesAndExtremesLandOnEntry380) {
 }
 
 TEST(RendererRange, CentreIsTheBoundingBoxOfQualifyingChannels) {
-    STestChannel noCoil = at(1000, 1000, 1000, 50.0);
-    noCoil.bCoil = false;
-    STestChannel noWave = at(-1000, 0, 0, 50.0);
-    noWave.bWave = false;
-    STestChannel eeg = at(0, -1000, 0, 50.0);
-    eeg.bMeg = false;
     auto pData = makeTestRecording(
-        {at(10, -20, 30, 1.0), noCoil, at(30, 40, -10, 2.0), noWave, eeg, at(20, 0, 0, 3.0)});
+        {at(10, -20, 30, 1.0), without(&STestChannel::bCoil, at(1000, 1000, 1000, 50.0)),
+         at(30, 40, -10, 2.0), without(&STestChannel::bWave, at(-1000, 0, 0, 50.0)),
+         without(&STestChannel::bMeg, at(0, -1000, 0, 50.0)), at(20, 0, 0, 3.0)});
     CShow3DCntMapqv map;
     map.setMegData(pData.get());
     ASSERT_EQ(map._checkSensorPosVlm(), 1);
@@ -75,101 +70,72 @@ TEST(RendererRange, CentreIsTheBoundingBoxOfQualifyingChannels) {
 
 TEST(RendererRange, AutofitSwitchesDecideWhatIsRefitted) {
     auto pData = makeTestRecording({at(0, 0, 0, -4.0), at(20, 0, 0, 6.0)});
-    {
-        SCOPED_TRACE("colour off, place on: centre only");
+    const struct {
+        const char* pszName;
+        int bColor, bPlace;
+        double dCenterX, dMax, dStepMax;
+    } cases[] = {{"colour off, place on: centre only", 0, 1, 10.0, 1.0, 0.0},
+                 {"colour on, place off: centre still computed", 1, 0, 10.0, 3.0, 3.0 / 380.0},
+                 {"both off: nothing walked", 0, 0, 77.0, 1.0, 0.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
         CShow3DCntMapqv map;
         map.setMegData(pData.get());
-        map.m_bAutofitColor = 0;
-        map.m_dColorMin = -1.0;
+        map.m_bAutofitColor = c.bColor;
+        map.m_bAutofitPlace = c.bPlace;
         map.m_dColorMax = 1.0;
-        ASSERT_EQ(map._checkSensorPosVlm(), 1);
-        EXPECT_EQ(map.m_dCenterX, 10.0);
-        EXPECT_EQ(map.m_dColorMin, -1.0);
-        EXPECT_EQ(map.m_dColorMax, 1.0);
-        EXPECT_EQ(map.m_dColorStepMax, 0.0);
-    }
-    {
-        SCOPED_TRACE("colour on, place off: centre still computed");
-        CShow3DCntMapqv map;
-        map.setMegData(pData.get());
-        map.m_bAutofitPlace = 0;
-        ASSERT_EQ(map._checkSensorPosVlm(), 1);
-        EXPECT_EQ(map.m_dCenterX, 10.0);
-        EXPECT_DOUBLE_EQ(map.m_dColorMax, 3.0);
-    }
-    {
-        SCOPED_TRACE("both off: nothing walked");
-        CShow3DCntMapqv map;
-        map.setMegData(pData.get());
-        map.m_bAutofitPlace = 0;
-        map.m_bAutofitColor = 0;
         map.m_dCenterX = 77.0;
         ASSERT_EQ(map._checkSensorPosVlm(), 1);
-        EXPECT_EQ(map.m_dCenterX, 77.0);
-        EXPECT_EQ(map.m_dColorMax, 6.0); // the raw extreme of the load
+        EXPECT_EQ(map.m_dCenterX, c.dCenterX);
+        EXPECT_DOUBLE_EQ(map.m_dColorMax, c.dMax);
+        EXPECT_DOUBLE_EQ(map.m_dColorStepMax, c.dStepMax);
     }
 }
 
-TEST(RendererRange, MissingPiecesReturnZeroAndChangeNothing) {
-    CShow3DCntMapqv map;
-    EXPECT_EQ(map._checkSensorPosVlm(), 0);
-    EXPECT_EQ(map._checkSensorPosVlmFrqc(), 0);
-    EXPECT_EQ(map._checkSensorPosVlmSpctm(), 0);
-
-    auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(20, 0, 0, 2.0)});
-    map.setMegData(pData.get());
-    map.m_nSpctmSelector = 4;
-    map.m_dCenterX = 5.0;
-    EXPECT_EQ(map._checkSensorPosVlmFrqc(), 0);
-    EXPECT_EQ(map._checkSensorPosVlmSpctm(), 0);
-    map.m_nSpctmSelector = 0;
-
-    CSpctmTrialqv* pSpctm = pData->getTrialqv(-1)->getSpctmTrial(false, 0);
-    for (auto cell : {std::pair<int, int>{0, 2}, std::pair<int, int>{1, 0}}) {
-        pSpctm->m_nSelectRow = cell.first;
-        pSpctm->m_nSelectColumn = cell.second;
+// Without a spectral result, or with a cell counted from 1 at 0, the spectral checks return 0 and
+// change nothing. A host may set any selection in its spectral results: one outside the arrays
+// leaves every channel without a value, as if none had an array, instead of reading past them
+// (the sanitizer run tells).
+TEST(RendererRange, SpectralChecksWithoutAValueToReadFitNothing) {
+    CShow3DCntMapqv none;
+    EXPECT_EQ(none._checkSensorPosVlm(), 0);
+    EXPECT_EQ(none._checkSensorPosVlmFrqc(), 0);
+    EXPECT_EQ(none._checkSensorPosVlmSpctm(), 0);
+    const struct {
+        const char* pszName;
+        bool bFrqc;
+        int nSelector, nBin, nRow, nColumn, nResult;
+    } cases[] = {{"no frequency result", true, 4, 2, 1, 2, 0},
+                 {"no spectral result", false, 4, 2, 1, 2, 0},
+                 {"row 0", false, 0, 2, 0, 2, 0},
+                 {"column 0", false, 0, 2, 1, 0, 0},
+                 {"bin below", true, 0, -1, 1, 2, 1},
+                 {"bin beyond", true, 0, 1 << 20, 1, 2, 1},
+                 {"column beyond", false, 0, 2, 1, 1 << 20, 1},
+                 {"row beyond", false, 0, 2, 1 << 20, 1, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(20, 0, 0, 2.0)});
+        CSpctmTrialqv* pSpctm = pData->getTrialqv(-1)->getSpctmTrial(false, 0);
+        pSpctm->m_nSelectFreqBin = c.nBin;
+        pSpctm->m_nSelectRow = c.nRow;
+        pSpctm->m_nSelectColumn = c.nColumn;
+        CShow3DCntMapqv map;
+        map.m_nSpctmSelector = c.nSelector;
+        EXPECT_EQ(c.bFrqc ? map.setMegDataFrqc(pData.get()) : map.setMegDataSpctm(pData.get()),
+                  c.nSelector == 0 ? 1 : 0);
+        map.m_dCenterX = 5.0;
         map.m_dColorMax = 9.0;
-        EXPECT_EQ(map._checkSensorPosVlmSpctm(), 0);
-        EXPECT_EQ(map.m_dCenterX, 5.0);
-        EXPECT_EQ(map.m_dColorMax, 9.0);
-    }
-}
-
-// A host may set any selection in its spectral results: one outside the arrays leaves every
-// channel without a value, as if none had an array, instead of reading past them (the
-// sanitizer run tells).
-TEST(RendererRange, SelectionsOutsideTheArraysFindNoValues) {
-    auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(20, 0, 0, 2.0)});
-    CSpctmTrialqv* pSpctm = pData->getTrialqv(-1)->getSpctmTrial(false, 0);
-    const auto expectNothingFound = [](CShow3DCntMapqv& map, int nFitted) {
-        EXPECT_EQ(nFitted, 1);
+        EXPECT_EQ(c.bFrqc ? map._checkSensorPosVlmFrqc() : map._checkSensorPosVlmSpctm(),
+                  c.nResult);
         EXPECT_EQ(map.m_dCenterX, 5.0) << "no sensor placed the centre";
-        EXPECT_EQ(map.m_dColorMax, 0.0);
-        EXPECT_EQ(map.m_dColorMin, 0.0);
-    };
-    for (int nBin : {-1, 1 << 20}) {
-        SCOPED_TRACE(nBin);
-        pSpctm->m_nSelectFreqBin = nBin;
-        CShow3DCntMapqv map;
-        map.m_dCenterX = 5.0;
-        EXPECT_EQ(map.setMegDataFrqc(pData.get()), 1);
-        expectNothingFound(map, map._checkSensorPosVlmFrqc());
-    }
-    for (auto cell : {std::pair<int, int>{1, 1 << 20}, std::pair<int, int>{1 << 20, 1}}) {
-        SCOPED_TRACE(cell.first);
-        pSpctm->m_nSelectRow = cell.first;
-        pSpctm->m_nSelectColumn = cell.second;
-        CShow3DCntMapqv map;
-        map.m_dCenterX = 5.0;
-        EXPECT_EQ(map.setMegDataSpctm(pData.get()), 1);
-        expectNothingFound(map, map._checkSensorPosVlmSpctm());
+        EXPECT_EQ(map.m_dColorMax, c.nResult == 1 ? 0.0 : 9.0);
     }
 }
 
 TEST(RendererRange, SpectralChecksReadTheirOwnElement) {
-    STestChannel noSpectrum = at(1000, 0, 0, 100.0);
-    noSpectrum.bSpectral = false;
-    auto pData = makeTestRecording({at(0, 0, 0, 2.0), at(20, 0, 0, 4.0), noSpectrum});
+    auto pData = makeTestRecording({at(0, 0, 0, 2.0), at(20, 0, 0, 4.0),
+                                    without(&STestChannel::bSpectral, at(1000, 0, 0, 100.0))});
     CShow3DCntMapqv map;
     map.setMegData(pData.get());
     ASSERT_EQ(map._checkSensorPosVlmFrqc(), 1);
@@ -182,98 +148,69 @@ TEST(RendererRange, SpectralChecksReadTheirOwnElement) {
     EXPECT_DOUBLE_EQ(map.m_dColorMin, (2.0 + nElement) * 0.5);
 }
 
-class RendererColor : public GLContextTest {
-protected:
-    CTestMap m_map;
+// Each value's band and table entry under a range: the colour is the emission, the specular
+// colour and the current colour; the neutral band (and NaN) sets a black emission and specular
+// colour and leaves the current colour as it was.
+using RendererColor = GLContextTest;
 
-    void fitWorkedExample() {
-        m_map.m_dColorMin = -2.0;
-        m_map.m_dColorStepMin = -2.0 / 380.0;
-        m_map.m_dColorMax = 3.0;
-        m_map.m_dColorStepMax = 3.0 / 380.0;
-    }
-    static std::vector<float> material(GLenum nParam) {
+TEST_F(RendererColor, ValuesLandOnTheirTableEntries) {
+    const double adFitted[] = {-2.0, -2.0 / 380.0, 3.0, 3.0 / 380.0}; // min, step, max, step
+    const double adReversed[] = {5.0, 1.0, 1.0, 1.0};                 // typed the wrong way round
+    const double adAllZero[] = {0.0, 0.0001, 0.0, 0.0001};
+    const double adNeverFitted[] = {0.0, 0.0001, 0.0, 0.0};
+    const struct {
+        const double* adRange;
+        float fValue;
+        int nTable; // 2 upper, 1 lower, 0 neutral
+        int nIndex;
+    } cases[] = {
+        {adFitted, 6.0f, 2, 380},
+        {adFitted, 3.0f, 2, 0},
+        {adFitted, 10.0f, 2, 511},
+        {adFitted, -2.0f, 1, 0},
+        {adFitted, -4.0f, 1, 380},
+        {adFitted, -100.0f, 1, 511},
+        {adFitted, 3.05f, 2, 6},
+        {adFitted, 2.9f, 0, 0},
+        {adFitted, 0.0f, 0, 0},
+        {adFitted, std::nanf(""), 0, 0},
+        // A value at or above the upper threshold is upper, whatever the lower one says.
+        {adReversed, 3.0f, 2, 2},
+        {adReversed, 0.5f, 1, 4},
+        // After an all-zero fit 0 is upper entry 0 and 1 far beyond (quotient 10000).
+        {adAllZero, 0.0f, 2, 0},
+        {adAllZero, 1.0f, 2, 511},
+        // A never-fitted zero step: equality gives entry 0 (0/0), anything above the last entry.
+        {adNeverFitted, 0.0f, 2, 0},
+        {adNeverFitted, 1e30f, 2, 511},
+    };
+    CTestMap map;
+    const auto material = [](GLenum nParam) {
         std::vector<float> v(4);
         glGetMaterialfv(GL_FRONT, nParam, v.data());
         return v;
-    }
-    static std::vector<float> entry(float* const* table, int nIndex) {
-        return std::vector<float>(table[nIndex], table[nIndex] + 4);
-    }
-    std::vector<float> upper(int nIndex) {
-        return entry(m_map.m_Index2Color.m_pColorTableMax, nIndex);
-    }
-    std::vector<float> lower(int nIndex) {
-        return entry(m_map.m_Index2Color.m_pColorTableMin, nIndex);
-    }
-};
-
-TEST_F(RendererColor, ValuesLandOnTheirTableEntries) {
-    fitWorkedExample();
-    struct SCase {
-        float fValue;
-        int nTable;
-        int nIndex;
     };
-    const SCase cases[] = {
-        {6.0f, 2, 380},    {3.0f, 2, 0},  {10.0f, 2, 511}, {-2.0f, 1, 0}, {-4.0f, 1, 380},
-        {-100.0f, 1, 511}, {3.05f, 2, 6}, {2.9f, 0, -1},   {0.0f, 0, -1},
-    };
-    for (const SCase& c : cases) {
-        SCOPED_TRACE(c.fValue);
-        EXPECT_EQ(m_map._setColor(c.fValue), c.nTable);
-        if (c.nTable == 0) {
-            continue;
-        }
-        const std::vector<float> expected = c.nTable == 2 ? upper(c.nIndex) : lower(c.nIndex);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.fValue << " in [" << c.adRange[0] << ", " << c.adRange[2] << "]");
+        map.m_dColorMin = c.adRange[0];
+        map.m_dColorStepMin = c.adRange[1];
+        map.m_dColorMax = c.adRange[2];
+        map.m_dColorStepMax = c.adRange[3];
+        const float afBefore[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+        glColor4fv(afBefore);
+        EXPECT_EQ(map._setColor(c.fValue), c.nTable);
+        float* const* table =
+            c.nTable == 2 ? map.m_Index2Color.m_pColorTableMax : map.m_Index2Color.m_pColorTableMin;
+        const std::vector<float> expected =
+            c.nTable == 0 ? std::vector<float>{0, 0, 0, 1}
+                          : std::vector<float>(table[c.nIndex], table[c.nIndex] + 4);
         EXPECT_EQ(material(GL_EMISSION), expected);
         EXPECT_EQ(material(GL_SPECULAR), expected);
         std::vector<float> current(4);
         glGetFloatv(GL_CURRENT_COLOR, current.data());
-        EXPECT_EQ(current, expected);
+        EXPECT_EQ(current, c.nTable == 0 ? std::vector<float>(afBefore, afBefore + 4) : expected);
     }
-}
-
-TEST_F(RendererColor, NeutralBandAndNaNSetBlackAndLeaveTheColour) {
-    fitWorkedExample();
-    for (float fValue : {2.9f, std::nanf("")}) {
-        m_map._setColor(6.0f);
-        std::vector<float> before(4);
-        glGetFloatv(GL_CURRENT_COLOR, before.data());
-        CGLRecorder recorder;
-        EXPECT_EQ(m_map._setColor(fValue), 0);
-        EXPECT_EQ(recorder.count("glColor4fv"), 0u);
-        EXPECT_EQ(material(GL_EMISSION), (std::vector<float>{0, 0, 0, 1}));
-        EXPECT_EQ(material(GL_SPECULAR), (std::vector<float>{0, 0, 0, 1}));
-        std::vector<float> after(4);
-        glGetFloatv(GL_CURRENT_COLOR, after.data());
-        EXPECT_EQ(after, before);
-    }
-}
-
-TEST_F(RendererColor, UpperTestComesFirstAndZeroStepsSaturate) {
-    // Thresholds typed the wrong way round: a value at or above the upper one is always upper.
-    m_map.m_dColorMin = 5.0;
-    m_map.m_dColorMax = 1.0;
-    m_map.m_dColorStepMax = 1.0;
-    m_map.m_dColorStepMin = 1.0;
-    EXPECT_EQ(m_map._setColor(3.0f), 2);
-    EXPECT_EQ(m_map._setColor(0.5f), 1);
-
-    // After an all-zero fit: 0 is upper entry 0, 1 is far beyond (quotient 10000).
-    m_map.m_dColorMin = m_map.m_dColorMax = 0.0;
-    m_map.m_dColorStepMin = m_map.m_dColorStepMax = 0.0001;
-    EXPECT_EQ(m_map._setColor(0.0f), 2);
-    EXPECT_EQ(material(GL_EMISSION), upper(0));
-    EXPECT_EQ(m_map._setColor(1.0f), 2);
-    EXPECT_EQ(material(GL_EMISSION), upper(511));
-
-    // A never-fitted zero step: equality gives entry 0 (0/0), anything beyond the last entry.
-    m_map.m_dColorStepMax = 0.0;
-    EXPECT_EQ(m_map._setColor(0.0f), 2);
-    EXPECT_EQ(material(GL_EMISSION), upper(0));
-    EXPECT_EQ(m_map._setColor(1e30f), 2);
-    EXPECT_EQ(material(GL_EMISSION), upper(511));
 }
 
 } // namespace

@@ -27,6 +27,17 @@ STestChannel at(double x, double y, double z, double dValue) {
     return channel;
 }
 
+STestChannel without(bool STestChannel::*pFlag, STestChannel channel) {
+    channel.*pFlag = false;
+    return channel;
+}
+
+STestChannel emptySlot() {
+    STestChannel channel;
+    channel.bEmpty = true;
+    return channel;
+}
+
 std::unique_ptr<CMEGDataqv> makeTestRecording(const std::vector<STestChannel>& channels) {
     auto pData = std::make_unique<CMEGDataqv>();
     CMDTrialqv* pTrial = pData->addTrial();

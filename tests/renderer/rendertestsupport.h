@@ -23,6 +23,9 @@ struct STestChannel {
 };
 
 STestChannel at(double x, double y, double z, double dValue = 0.0);
+// The channel with one flag cleared: without(&STestChannel::bMeg, at(5, 0, 0)) is an EEG channel.
+STestChannel without(bool STestChannel::*pFlag, STestChannel channel = STestChannel());
+STestChannel emptySlot();
 
 // Sample 1 is selected; every wave is {-999, value, -999}. Spectral arrays are 3 x 4 with
 // element k = value + k; the selected bin is 2, the selected cell row 1, column 2 (so the

@@ -28,52 +28,21 @@
 
 namespace {
 
-std::string _referencePath(const std::string& strPass) {
-    return std::string(CM3D_STREAM_REFERENCE_DIR) + "/" + strPass + ".txt";
-}
-
-bool _updating() {
-    const char* psz = std::getenv("CM3D_UPDATE_GL_STREAMS");
-    return psz != nullptr && *psz != '\0' && std::string(psz) != "0";
-}
-
-std::vector<std::string> _readLines(const std::string& strPath, bool& bOpened) {
-    std::ifstream in(strPath);
-    bOpened = static_cast<bool>(in);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // Every branch of the passes on a few sensors 40 mm apart: values on both colour tables and in
 // the neutral band (NaN included), an empty slot, an EEG channel, a sensor without coil, one
 // flagged bad, one without samples, one without spectral data, and a neighbour 60.000001 mm
 // away (inside the radius in single precision, outside in double).
 std::vector<STestChannel> _channels() {
-    STestChannel empty;
-    empty.bEmpty = true;
-    STestChannel eeg = at(20, 20, 100, 90.0);
-    eeg.bMeg = false;
-    STestChannel noCoil = at(0, 0, 0, 80.0);
-    noCoil.bCoil = false;
-    STestChannel bad = at(-40, 0, 100, 0.0);
-    bad.bGood = false;
-    STestChannel noWave = at(0, -40, 100, 70.0);
-    noWave.bWave = false;
-    STestChannel noSpectrum = at(-40, 40, 100, -150.0);
-    noSpectrum.bSpectral = false;
     return {at(0, 0, 100, 400.0),
             at(40, 0, 100, -300.0),
             at(0, 40, 100, 10.0),
             at(40, 40, 95, 250.0),
-            empty,
-            eeg,
-            noCoil,
-            bad,
-            noWave,
-            noSpectrum,
+            emptySlot(),
+            without(&STestChannel::bMeg, at(20, 20, 100, 90.0)),
+            without(&STestChannel::bCoil, at(0, 0, 0, 80.0)),
+            without(&STestChannel::bGood, at(-40, 0, 100, 0.0)),
+            without(&STestChannel::bWave, at(0, -40, 100, 70.0)),
+            without(&STestChannel::bSpectral, at(-40, 40, 100, -150.0)),
             at(60.000001, 0, 100, -200.0),
             at(80, 40, 100, std::numeric_limits<double>::quiet_NaN())};
 }
@@ -121,8 +90,9 @@ protected:
 
     // Compares the recorded scenes of the pass with its reference file, or rewrites the file.
     void expectReference(const std::string& strPass) {
-        const std::string strPath = _referencePath(strPass);
-        if (_updating()) {
+        const std::string strPath = std::string(CM3D_STREAM_REFERENCE_DIR) + "/" + strPass + ".txt";
+        const char* pszUpdate = std::getenv("CM3D_UPDATE_GL_STREAMS");
+        if (pszUpdate != nullptr && *pszUpdate != '\0' && std::string(pszUpdate) != "0") {
             std::ofstream out(strPath);
             for (const std::string& line : m_lines) {
                 out << line << '\n';
@@ -131,24 +101,26 @@ protected:
             std::cout << "rewrote " << strPath << " (" << m_lines.size() << " lines)\n";
             return;
         }
-        bool bOpened = false;
-        const std::vector<std::string> expected = _readLines(strPath, bOpened);
-        ASSERT_TRUE(bOpened) << "no reference stream " << strPath;
-        std::string strScene;
-        for (std::size_t i = 0; i < std::max(expected.size(), m_lines.size()); ++i) {
-            const std::string* pExpected = i < expected.size() ? &expected[i] : nullptr;
-            const std::string* pGot = i < m_lines.size() ? &m_lines[i] : nullptr;
-            if (pExpected != nullptr && pExpected->rfind("# ", 0) == 0) {
-                strScene = *pExpected;
-            }
-            if (pExpected == nullptr || pGot == nullptr || *pExpected != *pGot) {
-                ADD_FAILURE() << strPath << ":" << i + 1 << " (" << strScene
-                              << ")\n  expected: " << (pExpected ? *pExpected : "<end of stream>")
-                              << "\n  recorded: " << (pGot ? *pGot : "<end of stream>") << "\n  ("
-                              << expected.size() << " lines expected, " << m_lines.size()
-                              << " recorded)";
-                return;
-            }
+        std::ifstream in(strPath);
+        ASSERT_TRUE(in) << "no reference stream " << strPath;
+        std::vector<std::string> expected;
+        for (std::string line; std::getline(in, line);) {
+            expected.push_back(line);
+        }
+        // The first difference, with the scene it lies in.
+        const auto [itExpected, itGot] =
+            std::mismatch(expected.begin(), expected.end(), m_lines.begin(), m_lines.end());
+        if (itExpected != expected.end() || itGot != m_lines.end()) {
+            const auto itScene =
+                std::find_if(std::make_reverse_iterator(itExpected), expected.rend(),
+                             [](const std::string& s) { return s.rfind("# ", 0) == 0; });
+            ADD_FAILURE() << strPath << ":" << itExpected - expected.begin() + 1 << " ("
+                          << (itScene != expected.rend() ? *itScene : "") << ")\n  expected: "
+                          << (itExpected != expected.end() ? *itExpected : "<end of stream>")
+                          << "\n  recorded: "
+                          << (itGot != m_lines.end() ? *itGot : "<end of stream>") << "\n  ("
+                          << expected.size() << " lines expected, " << m_lines.size()
+                          << " recorded)";
         }
     }
 

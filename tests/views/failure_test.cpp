@@ -41,12 +41,12 @@ void fill(CMEGDataqv& data, int nChannels, int nSamples, bool bSpectra) {
 }
 
 TEST_F(MapViewTest, AFailedTrialQueryIsReportedByTheViewThenTheRenderer) {
+    const std::vector<std::string> messages{"Data error: sample3 channel:2!",
+                                            "setMegData Data error: sample3 channel:2!"};
     CFailingRecording data;
     fill(data, 2, 3, true);
     m_face.show3DContMapTimeDomain(&data, recordHostCall, nullptr);
-    EXPECT_EQ(recordedMessages(), (std::vector<std::string>{"Data error: sample3 channel:2!",
-                                                            "setMegData Data error: sample3 "
-                                                            "channel:2!"}));
+    EXPECT_EQ(recordedMessages(), messages);
     // The trial it did give is kept, so the map is still drawn from it.
     EXPECT_NE(m_face.m_pDlgTimeDomain->m_staticContMap.m_pTrial, nullptr);
 
@@ -54,9 +54,7 @@ TEST_F(MapViewTest, AFailedTrialQueryIsReportedByTheViewThenTheRenderer) {
     data.m_bWithTrial = false;
     m_face.show3DContMapSpctm(&data, nullptr);
     m_face.show3DContMapFrqc(&data, nullptr); // asks for its trial another way, silently
-    EXPECT_EQ(recordedMessages(), (std::vector<std::string>{"Data error: sample3 channel:2!",
-                                                            "setMegData Data error: sample3 "
-                                                            "channel:2!"}));
+    EXPECT_EQ(recordedMessages(), messages);
     pump();
     CStaticContMapSpctm& view = m_face.m_pDlgSpctm->m_staticContMap;
     EXPECT_EQ(view.m_pTrial, nullptr);

@@ -2,79 +2,57 @@
 
 #include "mdtrial.h"
 
-#include <QAction>
-
 namespace {
-
-CGxyz rotationOf(CGL4dqv& gl4d) {
-    CGxyz r;
-    gl4d.getRotate(r.x, r.y, r.z);
-    return r;
-}
-
-double distanceOf(CGL4dqv& gl4d) {
-    double x = 0.0, y = 0.0, z = 0.0;
-    gl4d.getTranslate(x, y, z);
-    return -z;
-}
 
 class MapViewMouse : public MapViewTest {
 protected:
-    // Drags over the map: points in the view's client coordinates, events to the dialog.
-    template <class TView> void dragOver(TView& view, CPoint from, CPoint to) {
+    // Drags over the map through the points: in the view's client coordinates, events to the
+    // dialog.
+    template <class TView> void dragOver(TView& view, std::initializer_list<CPoint> points) {
         CWnd& dlg = *view.GetParent();
-        drag(dlg, inDialog(view, from), inDialog(view, to));
+        press(dlg, inDialog(view, *points.begin()));
+        for (auto it = points.begin() + 1; it != points.end(); ++it)
+            moveTo(dlg, inDialog(view, *it));
+        release(dlg, inDialog(view, *(points.end() - 1)));
     }
     template <class TView> void clickOver(TView& view, CPoint pt) {
         CWnd& dlg = *view.GetParent();
         press(dlg, inDialog(view, pt));
         release(dlg, inDialog(view, pt));
     }
-    void choose(CWnd& dlg, const char* pszItem) {
-        QAction* item = menuItem(dlg, pszItem);
-        ASSERT_NE(item, nullptr) << pszItem;
-        item->trigger();
-    }
     int currentChannel() { return m_pData->getTrialqv(-1)->getCurntChnlIndx(); }
 };
 
-TEST_F(MapViewMouse, RotateDragTurnsByPixelsOver3Point6AndZeroesTheThirdAngle) {
+// A drag and the same drag back in each mode: Rotate turns by pixels over 3.6 and zeroes the
+// third angle, Zoom moves the camera by the vertical difference (down is nearer), Normal does
+// neither. Each step starts where the last one ended, so the way back in two steps undoes it.
+TEST_F(MapViewMouse, EachModeMovesTheCameraItsOwnWayAndTheWayBackUndoesIt) {
+    const struct {
+        const char* pszMode;
+        int nMode;
+        CGxyz turned;
+        double dDistance;
+    } cases[] = {{"Rotate", 1, {6.0, 12.0, 0.0}, 750.0},
+                 {"Zoom", 2, {1.0, 2.0, 30.0}, 732.0},
+                 {"Normal", 0, {1.0, 2.0, 30.0}, 750.0}};
     CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
-    ASSERT_EQ(view.m_nViewMode, 1);
-    view.m_pGL4d->setRotateValue(1.0, 2.0, 30.0);
-    dragOver(view, CPoint(100, 100), CPoint(136, 118));
-    const CGxyz r = rotationOf(*view.m_pGL4d);
-    EXPECT_DOUBLE_EQ(r.x, 6.0);
-    EXPECT_DOUBLE_EQ(r.y, 12.0);
-    EXPECT_DOUBLE_EQ(r.z, 0.0);
-    EXPECT_EQ(view.m_ptLast, CPoint(136, 118));
-    // Each step starts where the last one ended: back to the start undoes the turn.
-    dragOver(view, CPoint(136, 118), CPoint(100, 100));
-    EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).x, 1.0);
-    EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).y, 2.0);
-}
-
-TEST_F(MapViewMouse, ZoomDragChangesTheDistanceByTheVerticalPixelDifference) {
-    CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
-    choose(*m_face.m_pDlgTimeDomain, "Zoom");
-    ASSERT_EQ(view.m_nViewMode, 2);
-    const double d0 = distanceOf(*view.m_pGL4d);
-    dragOver(view, CPoint(150, 200), CPoint(170, 190));
-    EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), d0 + 10.0);
-    dragOver(view, CPoint(150, 190), CPoint(150, 200));
-    EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), d0);
-    const CGxyz r = rotationOf(*view.m_pGL4d);
-    EXPECT_EQ(r.x + r.y + r.z, 0.0);
-}
-
-TEST_F(MapViewMouse, NormalModeNeitherMovesNorPicks) {
-    CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
-    choose(*m_face.m_pDlgTimeDomain, "Normal");
-    ASSERT_EQ(view.m_nViewMode, 0);
-    dragOver(view, CPoint(100, 100), CPoint(180, 160));
-    const CGxyz r = rotationOf(*view.m_pGL4d);
-    EXPECT_EQ(r.x + r.y + r.z, 0.0);
-    EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), 750.0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszMode);
+        choose(*m_face.m_pDlgTimeDomain, c.pszMode);
+        ASSERT_EQ(view.m_nViewMode, c.nMode);
+        view.m_pGL4d->setRotateValue(1.0, 2.0, 30.0);
+        view.m_pGL4d->setTranslate(0.0, 0.0, -750.0);
+        dragOver(view, {CPoint(100, 100), CPoint(136, 118)});
+        const CGxyz r = rotationOf(*view.m_pGL4d);
+        EXPECT_EQ(std::vector<double>({r.x, r.y, r.z}),
+                  std::vector<double>({c.turned.x, c.turned.y, c.turned.z}));
+        EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), c.dDistance);
+        dragOver(view, {CPoint(136, 118), CPoint(118, 109), CPoint(100, 100)});
+        EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).x, 1.0);
+        EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).y, 2.0);
+        EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), 750.0);
+    }
+    // Nor does Normal pick.
     clickOver(view, clientCentre(view));
     EXPECT_TRUE(hostCalls().empty());
     EXPECT_EQ(currentChannel(), -1);
@@ -90,53 +68,42 @@ TEST_F(MapViewMouse, NothingMovesBeforeTheFirstPaint) {
     EXPECT_EQ(view.pickSensorAt(10, 10), 0);
 }
 
-// Two spheres on the line of sight (the default camera looks down the z axis from above).
-struct PickCase {
-    const char* pszName;
-    double z0, z1;
-    int nExpected;
-};
-
-class NearestSphere : public MapViewMouse, public testing::WithParamInterface<PickCase> {};
-
-TEST_P(NearestSphere, ThePickTakesTheHitWithTheSmallestDepthTheFirstOnATie) {
-    const PickCase& c = GetParam();
-    CStaticContMap& view = openTimeDomain({at(0, 0, c.z0, 1.0), at(0, 0, c.z1, 2.0)});
-    choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
-    clickOver(view, clientCentre(view));
-    ASSERT_EQ(hostCalls().size(), 1u);
-    EXPECT_EQ(hostCalls()[0], std::make_pair(c.nExpected, -1));
-    EXPECT_EQ(currentChannel(), c.nExpected);
-    // The view waits for the host to ask for a repaint.
-    EXPECT_EQ(view.m_ptLast, clientCentre(view));
+// Two spheres on the line of sight (the default camera looks down the z axis from above): the
+// pick tells the host and makes current the nearer one, the first on a tie, and the view waits
+// for the host to ask for a repaint.
+TEST_F(MapViewMouse, ThePickTakesTheHitWithTheSmallestDepthTheFirstOnATie) {
+    const struct {
+        const char* pszName;
+        double z0, z1;
+        int nExpected;
+    } cases[] = {
+        {"second nearer", 0.0, 6.0, 1}, {"first nearer", 6.0, 0.0, 0}, {"same depth", 0.0, 0.0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        hostCalls().clear();
+        CStaticContMap& view = openTimeDomain({at(0, 0, c.z0, 1.0), at(0, 0, c.z1, 2.0)});
+        choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
+        clickOver(view, clientCentre(view));
+        EXPECT_EQ(hostCalls(), (std::vector<std::pair<int, int>>{{c.nExpected, -1}}));
+        EXPECT_EQ(currentChannel(), c.nExpected);
+        EXPECT_EQ(view.m_ptLast, clientCentre(view));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Overlap, NearestSphere,
-                         testing::Values(PickCase{"SecondNearer", 0.0, 6.0, 1},
-                                         PickCase{"FirstNearer", 6.0, 0.0, 0},
-                                         PickCase{"SameDepth", 0.0, 0.0, 0}),
-                         [](const auto& info) { return std::string(info.param.pszName); });
-
-TEST_F(MapViewMouse, PickingBackgroundOrWithoutACallbackChangesNothing) {
-    CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
-    choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
-    clickOver(view, CPoint(5, 5));
-    EXPECT_TRUE(hostCalls().empty());
-    EXPECT_EQ(currentChannel(), -1);
-
-    m_face.show3DContMapTimeDomain(m_pData.get(), nullptr, nullptr);
-    pump();
-    clickOver(view, clientCentre(view));
-    EXPECT_TRUE(hostCalls().empty());
-    EXPECT_EQ(currentChannel(), -1);
-}
-
-TEST_F(MapViewMouse, ATinySensorSizeLeavesNoRoomForHits) {
-    CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
-    view.m_Show3DCntMap.m_dSensorSize = 0.0001;
-    choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
-    clickOver(view, clientCentre(view));
-    EXPECT_TRUE(hostCalls().empty());
+// Over the background, with no host callback, or with spheres too small to leave room for hits.
+TEST_F(MapViewMouse, PicksThatFindNothingOrHaveNoCallbackChangeNothing) {
+    for (const char* pszCase : {"background", "no callback", "tiny sensors"}) {
+        SCOPED_TRACE(pszCase);
+        const std::string strCase = pszCase;
+        CStaticContMap& view =
+            openTimeDomain({at(0, 0, 0, 1.0)}, strCase == "no callback" ? nullptr : recordHostCall);
+        if (strCase == "tiny sensors")
+            view.m_Show3DCntMap.m_dSensorSize = 0.0001;
+        choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
+        clickOver(view, strCase == "background" ? CPoint(5, 5) : clientCentre(view));
+        EXPECT_TRUE(hostCalls().empty());
+        EXPECT_EQ(currentChannel(), -1);
+    }
 }
 
 TEST_F(MapViewMouse, EachModeShowsItsCursorAllOverTheDialog) {
@@ -174,11 +141,11 @@ TEST_F(MapViewMouse, FrequencyAndSpectralMapsTurnAndZoomButNeverPick) {
     auto check = [&](auto& view, CWnd& dlg) {
         SCOPED_TRACE(dlg.GetWindowText());
         ASSERT_NE(view.m_pGL4d, nullptr);
-        dragOver(view, CPoint(100, 100), CPoint(136, 118));
+        dragOver(view, {CPoint(100, 100), CPoint(136, 118)});
         EXPECT_DOUBLE_EQ(rotationOf(*view.m_pGL4d).y, 10.0);
         choose(dlg, "Zoom");
         const double d0 = distanceOf(*view.m_pGL4d);
-        dragOver(view, CPoint(100, 200), CPoint(100, 190));
+        dragOver(view, {CPoint(100, 200), CPoint(100, 190)});
         EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), d0 + 10.0);
         // Normal and Pick Sensor have no handler here: the view stays in Zoom mode.
         choose(dlg, "Normal");

@@ -4,12 +4,7 @@
 
 namespace {
 
-std::vector<std::wstring> lines() {
-    std::vector<std::wstring> v;
-    for (const auto& t : windowCalls().texts)
-        v.push_back(t.str);
-    return v;
-}
+using Places = std::vector<std::pair<int, int>>;
 
 TEST_F(MapViewTest, FirstPaintCreatesAndFitsTheViewportLaterPaintsOnlyDraw) {
     m_pData = makeTestRecording({at(0, 0, 0, 1.0), at(40, 0, 0, 2.0)});
@@ -21,15 +16,14 @@ TEST_F(MapViewTest, FirstPaintCreatesAndFitsTheViewportLaterPaintsOnlyDraw) {
     CRect rc;
     view.GetClientRect(&rc);
     EXPECT_EQ(windowCalls().nContextsMade, 1);
-    ASSERT_EQ(windowCalls().reshapes.size(), 1u);
-    EXPECT_EQ(windowCalls().reshapes[0], std::make_pair(rc.Width(), rc.Height()));
+    EXPECT_EQ(windowCalls().reshapes, (Places{{rc.Width(), rc.Height()}}));
 
     CGL4dqv* pFirst = view.m_pGL4d;
     repaint(view);
     EXPECT_EQ(view.m_pGL4d, pFirst);
     EXPECT_EQ(windowCalls().nContextsMade, 0);
     EXPECT_TRUE(windowCalls().reshapes.empty());
-    EXPECT_EQ(lines().size(), 2u); // the frame was painted again, with its overlay
+    EXPECT_EQ(overlayLines().size(), 2u); // the frame was painted again, with its overlay
 }
 
 TEST_F(MapViewTest, OverlayShowsRotationAndDistanceRoundedOneLineHeightApart) {
@@ -37,78 +31,53 @@ TEST_F(MapViewTest, OverlayShowsRotationAndDistanceRoundedOneLineHeightApart) {
     view.m_pGL4d->setRotateValue(12.6, -0.4, 359.6);
     view.m_pGL4d->setTranslate(0.0, 0.0, -250.0);
     repaint(view);
-    ASSERT_EQ(windowCalls().texts.size(), 2u);
-    const auto& rotation = windowCalls().texts[0];
-    const auto& distance = windowCalls().texts[1];
-    EXPECT_EQ(rotation.str, L"Rotation: 13 -0 360 ");
-    EXPECT_EQ(distance.str, L"Distance: 250");
-    EXPECT_EQ(rotation.x, 0);
-    EXPECT_EQ(rotation.y, 0);
-    EXPECT_EQ(distance.x, 0);
-    EXPECT_EQ(distance.y, 14); // the height of "A" in 9-point Arial
+    EXPECT_EQ(overlayLines(),
+              (std::vector<std::wstring>{L"Rotation: 13 -0 360 ", L"Distance: 250"}));
+    EXPECT_EQ(overlayPlaces(), (Places{{0, 0}, {0, 14}})); // the height of "A" in 9-point Arial
 }
 
-class SelectedSensorLine : public MapViewTest {
-protected:
-    CStaticContMap& open(STestChannel channel, int bMark) {
-        channel.x = 0.01234;
-        channel.y = -0.5;
-        channel.z = 2.0;
-        CStaticContMap& view = openTimeDomain({at(40, 0, 0, 1.0), channel});
-        m_pData->getTrialqv(-1)->setCurrentChannel(1);
-        m_face.m_pDlgTimeDomain->m_bMarkSelection = bMark;
+TEST_F(MapViewTest, SelectedSensorLineNamesTheCurrentMarkedSensorAndItsFirstCoil) {
+    const struct {
+        const char* pszName;
+        bool STestChannel::*pCleared; // a flag the current channel lacks
+        int bMark;
+        int nCurrent;
+    } cases[] = {{"marked", nullptr, 1, 1},
+                 {"mark off", nullptr, 0, 1},
+                 {"not a measuring channel", &STestChannel::bMeg, 1, 1},
+                 {"not shown for all trials", &STestChannel::bShown, 1, 1},
+                 {"no samples", &STestChannel::bWave, 1, 1},
+                 {"no current channel", nullptr, 1, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        STestChannel current = at(0.01234, -0.5, 2.0, 3.0);
+        if (c.pCleared != nullptr)
+            current = without(c.pCleared, current);
+        CStaticContMap& view = openTimeDomain({at(40, 0, 0, 1.0), current});
+        m_pData->getTrialqv(-1)->setCurrentChannel(c.nCurrent);
+        m_face.m_pDlgTimeDomain->m_bMarkSelection = c.bMark;
         repaint(view);
-        return view;
+        if (c.pCleared == nullptr && c.bMark && c.nCurrent == 1) {
+            ASSERT_EQ(overlayLines().size(), 3u);
+            EXPECT_EQ(overlayLines()[2], L"MEG1:(0.0123;-0.5000;2.0000)");
+            EXPECT_EQ(overlayPlaces()[2], std::make_pair(0, 28));
+        } else {
+            EXPECT_EQ(overlayLines().size(), 2u);
+        }
     }
-};
-
-TEST_F(SelectedSensorLine, NamesTheCurrentChannelAndItsFirstCoilWhileMarked) {
-    open(at(0, 0, 0, 3.0), 1);
-    ASSERT_EQ(windowCalls().texts.size(), 3u);
-    EXPECT_EQ(windowCalls().texts[2].str, L"MEG1:(0.0123;-0.5000;2.0000)");
-    EXPECT_EQ(windowCalls().texts[2].y, 28);
-}
-
-TEST_F(SelectedSensorLine, AbsentWhenUnmarkedOrTheChannelIsNotAShownSensor) {
-    open(at(0, 0, 0, 3.0), 0);
-    EXPECT_EQ(windowCalls().texts.size(), 2u) << "mark off";
-
-    STestChannel eeg = at(0, 0, 0, 3.0);
-    eeg.bMeg = false;
-    open(eeg, 1);
-    EXPECT_EQ(windowCalls().texts.size(), 2u) << "not a measuring channel";
-
-    STestChannel hidden = at(0, 0, 0, 3.0);
-    hidden.bShown = false;
-    open(hidden, 1);
-    EXPECT_EQ(windowCalls().texts.size(), 2u) << "not shown for all trials";
-
-    STestChannel flat = at(0, 0, 0, 3.0);
-    flat.bWave = false;
-    open(flat, 1);
-    EXPECT_EQ(windowCalls().texts.size(), 2u) << "no samples";
-
-    open(at(0, 0, 0, 3.0), 1);
-    m_pData->getTrialqv(-1)->setCurrentChannel(-1);
-    repaint(m_face.m_pDlgTimeDomain->m_staticContMap);
-    EXPECT_EQ(windowCalls().texts.size(), 2u) << "no current channel";
 }
 
 TEST_F(MapViewTest, FrequencyAndSpectralOverlaysHaveTwoLinesEvenWithTheMarkOn) {
-    CStaticContMap& time = openTimeDomain({at(0, 0, 0, 1.0)});
+    openTimeDomain({at(0, 0, 0, 1.0)});
     m_pData->getTrialqv(-1)->setCurrentChannel(0);
     m_face.m_pDlgTimeDomain->m_bMarkSelection = 1;
-    repaint(time);
-    EXPECT_EQ(windowCalls().texts.size(), 3u);
-
     m_face.show3DContMapFrqc(m_pData.get(), nullptr);
-    pump();
-    repaint(m_face.m_pDlgFrqc->m_staticContMap);
-    EXPECT_EQ(windowCalls().texts.size(), 2u);
     m_face.show3DContMapSpctm(m_pData.get(), nullptr);
     pump();
+    repaint(m_face.m_pDlgFrqc->m_staticContMap);
+    EXPECT_EQ(overlayLines().size(), 2u);
     repaint(m_face.m_pDlgSpctm->m_staticContMap);
-    EXPECT_EQ(windowCalls().texts.size(), 2u);
+    EXPECT_EQ(overlayLines().size(), 2u);
 }
 
 TEST_F(MapViewTest, WithoutARecordingTheFrameAndCameraLinesStillPaint) {
@@ -119,13 +88,12 @@ TEST_F(MapViewTest, WithoutARecordingTheFrameAndCameraLinesStillPaint) {
     m_face.m_pDlgTimeDomain->m_bMarkSelection = 1;
     repaint(view);
     EXPECT_NE(view.m_pGL4d, nullptr);
-    EXPECT_EQ(lines(), (std::vector<std::wstring>{L"Rotation: 0 0 0 ", L"Distance: 750"}));
+    EXPECT_EQ(overlayLines(), (std::vector<std::wstring>{L"Rotation: 0 0 0 ", L"Distance: 750"}));
     EXPECT_TRUE(recordedMessages().empty());
 }
 
 TEST_F(MapViewTest, ATrialWithoutSamplesIsReportedByTheTimeDomainAndSpectralViewsOnly) {
-    STestChannel flat = at(0, 0, 0, 1.0);
-    flat.bWave = false;
+    STestChannel flat = without(&STestChannel::bWave, at(0, 0, 0, 1.0));
     m_pData = makeTestRecording({flat, flat});
     m_pData->getTrialqv(-1)->setSampleCount(0);
     m_face.show3DContMapTimeDomain(m_pData.get(), recordHostCall, nullptr);

@@ -12,6 +12,7 @@
 #include "resource.h"
 #include "windowtest.h"
 
+#include <QAction>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -27,6 +28,39 @@ inline std::vector<std::pair<int, int>>& hostCalls() {
 inline int recordHostCall(int nChannel, int nOther) {
     hostCalls().emplace_back(nChannel, nOther);
     return 0;
+}
+
+inline void choose(const CWnd& dlg, const char* pszItem) {
+    QAction* item = menuItem(dlg, pszItem);
+    ASSERT_NE(item, nullptr) << pszItem;
+    item->trigger();
+}
+
+inline CGxyz rotationOf(CGL4dqv& gl4d) {
+    CGxyz r;
+    gl4d.getRotate(r.x, r.y, r.z);
+    return r;
+}
+
+inline double distanceOf(CGL4dqv& gl4d) {
+    double x = 0.0, y = 0.0, z = 0.0;
+    gl4d.getTranslate(x, y, z);
+    return -z;
+}
+
+// The overlay's lines and where each was written, from the last repaint.
+inline std::vector<std::wstring> overlayLines() {
+    std::vector<std::wstring> v;
+    for (const auto& t : windowCalls().texts)
+        v.push_back(t.str);
+    return v;
+}
+
+inline std::vector<std::pair<int, int>> overlayPlaces() {
+    std::vector<std::pair<int, int>> v;
+    for (const auto& t : windowCalls().texts)
+        v.emplace_back(t.x, t.y);
+    return v;
 }
 
 class MapViewTest : public testing::Test {
