@@ -7,17 +7,13 @@
 #include "demowindow.h"
 #include "smoothmapwindow.h"
 
-#include "bscmagsns.h"
+#include "dlgcontmap3dtimedomain.h"
 #include "gl4dobserver.h"
 #include "gl4dqv.h"
-#include "glofflinecontext.h"
 #include "mdchannel.h"
 #include "mdtrial.h"
-#include "syntheticrecording.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
-
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QSpinBox>
@@ -31,50 +27,27 @@
 
 namespace {
 
-// A move with the button held, as a drag sends it (QTest's mouseMove carries no buttons).
-void moveWith(QWidget* pWidget, Qt::MouseButton nButton, Qt::KeyboardModifiers nModifiers,
-              QPoint pt) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(pt), pWidget->mapToGlobal(QPointF(pt)),
-                     Qt::NoButton, nButton, nModifiers);
-    QApplication::sendEvent(pWidget, &move);
-}
-
-// Press at from, four moves to to, release at to.
+// Press at from, four moves with the button held to to (QTest's mouseMove carries no buttons),
+// release at to.
 void drag(QWidget* pWidget, Qt::MouseButton nButton, QPoint from, QPoint to,
           Qt::KeyboardModifiers nModifiers = Qt::NoModifier) {
     QTest::mousePress(pWidget, nButton, nModifiers, from);
-    for (int k = 1; k <= 4; ++k)
-        moveWith(pWidget, nButton, nModifiers, from + (to - from) * k / 4);
+    for (int k = 1; k <= 4; ++k) {
+        const QPointF pt(from + (to - from) * k / 4);
+        QMouseEvent move(QEvent::MouseMove, pt, pWidget->mapToGlobal(pt), Qt::NoButton, nButton,
+                         nModifiers);
+        QApplication::sendEvent(pWidget, &move);
+    }
     QTest::mouseRelease(pWidget, nButton, nModifiers, to);
 }
 
-double distanceOf(CGL4dqv& viewport) {
-    double x = 0.0, y = 0.0, z = 0.0;
+// Where a viewport has turned to and how far its camera stands from the head.
+std::vector<double> cameraOf(CGL4dqv& viewport) {
+    double rx = 0.0, ry = 0.0, rz = 0.0, x = 0.0, y = 0.0, z = 0.0;
+    viewport.getRotate(rx, ry, rz);
     viewport.getTranslate(x, y, z);
-    return -z;
+    return {rx, ry, rz, -z};
 }
-
-// Where the viewport's start camera shows a point of the scene in a picture of the given size
-// (origin top-left), and how deep, from a context of our own: the window starts from it too.
-struct SStartCamera {
-    GLdouble adModel[16], adProjection[16];
-    GLint anViewport[4];
-
-    bool init(QSize size) {
-        CGLOfflineContextqv context;
-        std::string error;
-        return context.open(size.width(), size.height(), error) && context.renderFrame([this] {
-            glGetDoublev(GL_MODELVIEW_MATRIX, adModel);
-            glGetDoublev(GL_PROJECTION_MATRIX, adProjection);
-            glGetIntegerv(GL_VIEWPORT, anViewport);
-        });
-    }
-    QPointF project(const double p[3], double& dDepth) const {
-        double x = 0.0, y = 0.0;
-        gluProject(p[0], p[1], p[2], adModel, adProjection, anViewport, &x, &y, &dDepth);
-        return QPointF(x, anViewport[1] + anViewport[3] - y);
-    }
-};
 
 class SmoothMapWindow : public ShownDemoWindow {
 protected:
@@ -112,32 +85,48 @@ TEST_F(SmoothMapWindow, OpensBesideTheMainWindowWithItsBarAndFollowsTheSelection
     ASSERT_TRUE(pSmooth->isVisible());
     EXPECT_GT(pSmooth->frameGeometry().left(), m_window.frameGeometry().right());
     EXPECT_EQ(pSmooth->getKind(), CColorScale::kindTime);
-    EXPECT_EQ(pSmooth->getIsolineSpin()->value(), 10);
     EXPECT_EQ(pSmooth->getPicture()->getMessage(), "");
     const CSmoothFieldMap& smooth = pSmooth->getSmoothMap();
     const CShow3DCntMapqv& renderer = pSmooth->getRenderer();
     EXPECT_EQ(smooth.getSensorCount(), 59) << "the 60 channels but the bad one";
-    EXPECT_EQ(pSmooth->getColorBox()->currentIndex(), 1) << "it opens on the continuous scale";
 
-    // Thresholds mode: the bar is the renderer's, fitted to the evoked peak.
-    pSmooth->getColorBox()->setCurrentIndex(0);
-    pump();
+    // It opens on the continuous scale; each isoline's level is marked at the bar's edge, the
+    // bar's own colour beside the mark.
+    EXPECT_EQ(pSmooth->getColorBox()->currentIndex(), 1);
     ASSERT_TRUE(bars().hasBar(CColorBarPanel::barSmooth));
-    EXPECT_EQ(CColorBarPanel::title(CColorBarPanel::barSmooth), "Smooth field map");
+    ASSERT_TRUE(bar().isContinuous());
     EXPECT_EQ(bars().getUnit(CColorBarPanel::barSmooth), "fT");
-    EXPECT_TRUE(sameRange(bar(), renderer));
     auto [painted, expected] = topOfBar(bars());
     EXPECT_EQ(painted, expected);
-    const double dPeakMax = bar().dataMax();
+    const QImage image = bars().grab().toImage();
+    const QRect rect = bars().barRect(CColorBarPanel::barSmooth);
+    ASSERT_EQ(bar().levels(), smooth.getIsolineLevels());
+    ASSERT_FALSE(bar().levels().empty());
+    for (double dLevel : bar().levels()) {
+        const int nRow =
+            rect.top() + static_cast<int>(std::lround(bar().rowOf(dLevel, rect.height())));
+        EXPECT_LT(image.pixelColor(rect.right(), nRow).lightness(), 60) << dLevel;
+        EXPECT_GT(image.pixelColor(rect.left(), nRow).lightness(), 60) << dLevel;
+    }
+    const QImage continuous = pSmooth->getPicture()->grab().toImage();
+    const double dPeakLimit = bar().colorMax();
     const std::vector<double> aPeak = smooth.getVertexValues();
 
-    // Before the stimulus there is only noise: values and bar follow at once.
+    // Before the stimulus there is only noise: values and bar follow at once, in either mode; in
+    // the thresholds mode the bar is the renderer's.
     ASSERT_TRUE(m_window.selectSample(10));
     EXPECT_NE(smooth.getVertexValues(), aPeak);
+    EXPECT_LT(bar().colorMax(), 0.8 * dPeakLimit);
+    pSmooth->getColorBox()->setCurrentIndex(0);
+    pump();
     EXPECT_TRUE(sameRange(bar(), renderer));
-    EXPECT_LT(bar().dataMax(), 0.8 * dPeakMax);
     std::tie(painted, expected) = topOfBar(bars());
     EXPECT_EQ(painted, expected);
+    const double dNoiseMax = bar().dataMax();
+    ASSERT_TRUE(m_window.selectSample(300));
+    EXPECT_TRUE(sameRange(bar(), renderer));
+    EXPECT_GT(bar().dataMax(), 1.25 * dNoiseMax);
+    EXPECT_NE(pSmooth->getPicture()->grab().toImage(), continuous);
 
     // The frequency map: its own range check, unit and selection; other kinds' changes leave
     // it alone, not even repainted.
@@ -149,7 +138,7 @@ TEST_F(SmoothMapWindow, OpensBesideTheMainWindowWithItsBarAndFollowsTheSelection
     const std::vector<double> aAlpha = smooth.getSensorValues();
     CPaintCounter paints;
     pSmooth->getPicture()->installEventFilter(&paints);
-    ASSERT_TRUE(m_window.selectSample(300));
+    ASSERT_TRUE(m_window.selectSample(10));
     pump();
     EXPECT_EQ(paints.m_nPaints, 0);
     EXPECT_EQ(smooth.getSensorValues(), aAlpha);
@@ -161,72 +150,48 @@ TEST_F(SmoothMapWindow, OpensBesideTheMainWindowWithItsBarAndFollowsTheSelection
     EXPECT_LT(bar().dataMax(), 0.5 * dAlphaMax) << "60 Hz holds only noise";
 }
 
-TEST_F(SmoothMapWindow, TheContinuousScaleReplacesTheBarAndThePicture) {
-    CSmoothMapWindow* pSmooth = open();
-    ASSERT_NE(pSmooth, nullptr);
-    pSmooth->getColorBox()->setCurrentIndex(0);
-    pump();
-    const QImage thresholds = pSmooth->getPicture()->grab().toImage();
-    pSmooth->getColorBox()->setCurrentIndex(1);
-    pump();
-    ASSERT_TRUE(bar().isContinuous());
-    double dMin = 0.0, dMax = 0.0;
-    ASSERT_TRUE(pSmooth->getSmoothMap().getContinuousRange(dMin, dMax));
-    EXPECT_EQ(bar().colorMin(), dMin);
-    EXPECT_EQ(bar().colorMax(), dMax);
-    EXPECT_EQ(dMin, -dMax);
-    auto [painted, expected] = topOfBar(bars());
-    EXPECT_EQ(painted, expected);
-    // Each isoline's level is marked at the bar's edge, the bar's own colour beside the mark.
-    const QImage image = bars().grab().toImage();
-    const QRect rect = bars().barRect(CColorBarPanel::barSmooth);
-    ASSERT_EQ(bar().levels(), pSmooth->getSmoothMap().getIsolineLevels());
-    ASSERT_FALSE(bar().levels().empty());
-    for (double dLevel : bar().levels()) {
-        const int nRow =
-            rect.top() + static_cast<int>(std::lround(bar().rowOf(dLevel, rect.height())));
-        EXPECT_LT(image.pixelColor(rect.right(), nRow).lightness(), 60) << dLevel;
-        EXPECT_GT(image.pixelColor(rect.left(), nRow).lightness(), 60) << dLevel;
-    }
-    EXPECT_NE(pSmooth->getPicture()->grab().toImage(), thresholds);
-
-    // It follows a selection as well, and back in thresholds mode the renderer's scale returns.
-    ASSERT_TRUE(m_window.selectSample(10));
-    EXPECT_TRUE(bar().isContinuous());
-    EXPECT_LT(bar().colorMax(), 0.8 * dMax);
-    pSmooth->getColorBox()->setCurrentIndex(0);
-    pump();
-    EXPECT_TRUE(sameRange(bar(), pSmooth->getRenderer()));
-}
-
-TEST_F(SmoothMapWindow, DragsTurnAndZoomByTheDialogsRules) {
+// The same drags over the time-domain map dialog and the smooth map move both cameras alike:
+// left turns (down about x, right about y), a zoom drag up moves the camera away.
+TEST_F(SmoothMapWindow, DragsTurnAndZoomAsInTheMapDialog) {
+    m_window.getMapAction(CDemoWindow::mapTime)->trigger();
     CSmoothMapWindow* pSmooth = open();
     ASSERT_NE(pSmooth, nullptr);
     CSmoothMapPicture* pPicture = pSmooth->getPicture();
     CGL4dqv* pViewport = pPicture->getViewport();
-    ASSERT_NE(pViewport, nullptr);
-    EXPECT_EQ(pPicture->overlayLines(), QStringList({"Rotation: 0 0 0 ", "Distance: 750"}))
-        << "the dialogs' start view";
+    CStaticContMap& view = m_window.getFace().m_pDlgTimeDomain->m_staticContMap;
+    ASSERT_TRUE(pViewport && view.m_pGL4d);
+    // The dialog takes the mouse over its map; its points are the map's.
+    QWidget* pView = reinterpret_cast<QWidget*>(view.GetSafeHwnd());
+    QWidget* pDialog = reinterpret_cast<QWidget*>(view.GetParent()->GetSafeHwnd());
+    const auto both = [&](QPoint from, QPoint to, Qt::MouseButton nButton,
+                          Qt::KeyboardModifiers nModifiers) {
+        drag(pDialog, Qt::LeftButton, pView->mapTo(pDialog, from), pView->mapTo(pDialog, to));
+        drag(pPicture, nButton, from, to, nModifiers);
+        EXPECT_EQ(cameraOf(*pViewport), cameraOf(*view.m_pGL4d));
+        return cameraOf(*pViewport);
+    };
+    EXPECT_EQ(cameraOf(*pViewport), cameraOf(*view.m_pGL4d)) << "the dialog's start view";
 
-    // Left: 3.6 pixels per degree, down turns about x, right about y.
     testing::internal::CaptureStdout();
-    drag(pPicture, Qt::LeftButton, {100, 100}, {136, 172});
-    CGxyz r = pViewport->getRotateValue();
-    EXPECT_NEAR(r.x, 72 / 3.6, 1e-9);
-    EXPECT_NEAR(r.y, 36 / 3.6, 1e-9);
-    EXPECT_EQ(r.z, 0.0);
+    const std::vector<double> turned = both({100, 100}, {136, 172}, Qt::LeftButton, {});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "a drag is no pick";
+    EXPECT_GT(turned[0], turned[1]);
+    EXPECT_GT(turned[1], 0.0);
+    for (QAction* pAction : pDialog->window()->findChildren<QAction*>())
+        if (pAction->text() == "Zoom")
+            pAction->trigger();
+    ASSERT_EQ(view.m_nViewMode, 2);
+    const std::vector<double> away = both({150, 300}, {150, 240}, Qt::RightButton, {});
+    EXPECT_GT(away[3], turned[3]);
+    EXPECT_EQ(away[0], turned[0]) << "zooming turns nothing";
+    EXPECT_LT(both({150, 200}, {160, 280}, Qt::LeftButton, Qt::ShiftModifier)[3], away[3]);
 
-    // Right, or left with Shift: a pixel up moves the camera a millimetre away.
-    drag(pPicture, Qt::RightButton, {150, 300}, {150, 240});
-    EXPECT_DOUBLE_EQ(distanceOf(*pViewport), 810.0);
-    drag(pPicture, Qt::LeftButton, {150, 200}, {160, 280}, Qt::ShiftModifier);
-    EXPECT_DOUBLE_EQ(distanceOf(*pViewport), 730.0);
-    EXPECT_NEAR(pViewport->getRotateValue().x, 72 / 3.6, 1e-9) << "zooming turns nothing";
+    // The wheel turned away from the user brings the head nearer.
+    const double dBefore = cameraOf(*pViewport)[3];
     QWheelEvent wheel(QPointF(150, 150), pPicture->mapToGlobal(QPointF(150, 150)), QPoint(),
                       QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(pPicture, &wheel);
-    EXPECT_DOUBLE_EQ(distanceOf(*pViewport), 730.0 - CSmoothMapPicture::nWheelStepMm);
+    EXPECT_DOUBLE_EQ(cameraOf(*pViewport)[3], dBefore - CSmoothMapPicture::nWheelStepMm);
     EXPECT_EQ(pPicture->overlayLines(), QStringList({"Rotation: 20 10 0 ", "Distance: 705"}));
 
     // A bigger window keeps the camera and fills the picture.
@@ -248,40 +213,22 @@ TEST_F(SmoothMapWindow, AClickOnASensorPicksItAndBesideTheHeadNothing) {
     CSmoothMapWindow* pSmooth = open();
     ASSERT_NE(pSmooth, nullptr);
     CSmoothMapPicture* pPicture = pSmooth->getPicture();
-    SStartCamera camera;
-    ASSERT_TRUE(camera.init(pPicture->size()));
-
-    // The sensors nearest to the camera, wherever the renderer's centre puts them.
-    const CShow3DCntMapqv& renderer = pSmooth->getRenderer();
-    const double adShift[3] = {renderer.m_bAutofitPlace ? renderer.m_dCenterX : 0.0,
-                               renderer.m_bAutofitPlace ? renderer.m_dCenterY : 0.0,
-                               renderer.m_bAutofitPlace ? renderer.m_dCenterZ : 0.0};
-    std::vector<std::pair<double, int>> aByDepth;
-    std::vector<QPointF> aPoints(trial().getTotalChannel());
-    for (int nSlot : pSmooth->getSmoothMap().getSensorSlots()) {
-        double p[3];
-        trial().getAllChannelPt()[nSlot]->getMEGCoilqv(0)->getCoilPositionD(p[0], p[1], p[2]);
-        for (int i = 0; i < 3; ++i)
-            p[i] -= adShift[i];
-        double dDepth = 0.0;
-        aPoints[nSlot] = camera.project(p, dDepth);
-        aByDepth.push_back({dDepth, nSlot});
-    }
-    std::sort(aByDepth.begin(), aByDepth.end());
-    ASSERT_GE(aByDepth.size(), 3u);
-
+    const QPoint centre = pPicture->rect().center();
     int nPicked = 0;
-    for (int k = 0; k < 3; ++k) {
-        const int nSlot = aByDepth[k].second;
+    for (int dx : {0, -40, 40}) {
+        // The map's own pick (checked against the sensors' places in the field map's tests)
+        // names the sensor under the point in the frame on screen.
+        const QPoint pt = centre + QPoint(dx, dx / 2);
+        const int nSlot = pSmooth->getSmoothMap().pickSensorInLastFrame(pt.x(), pt.y());
+        ASSERT_GE(nSlot, 0);
         if (nSlot == trial().getCurntChnlIndx())
             continue;
         const std::string strName =
             QString::fromStdWString(trial().getAllChannelPt()[nSlot]->m_strChnlName).toStdString();
         testing::internal::CaptureStdout();
         // A press and a release a pixel apart is still a click.
-        const QPoint pt = aPoints[nSlot].toPoint();
         QTest::mousePress(pPicture, Qt::LeftButton, {}, pt);
-        QTest::mouseRelease(pPicture, Qt::LeftButton, {}, pt + QPoint(1, 1));
+        QTest::mouseRelease(pPicture, Qt::LeftButton, {}, pt + QPoint(1, 0));
         EXPECT_EQ(testing::internal::GetCapturedStdout(),
                   "picked channel " + std::to_string(nSlot) + " " + strName + "\n");
         EXPECT_EQ(trial().getCurntChnlIndx(), nSlot);
@@ -301,7 +248,7 @@ TEST_F(SmoothMapWindow, AClickOnASensorPicksItAndBesideTheHeadNothing) {
     testing::internal::CaptureStdout();
     QTest::mouseClick(pPicture, Qt::LeftButton, {}, QPoint(3, pPicture->height() - 3));
     // A right click on a sensor zooms by nothing and picks nothing.
-    QTest::mouseClick(pPicture, Qt::RightButton, {}, aPoints[aByDepth[0].second].toPoint());
+    QTest::mouseClick(pPicture, Qt::RightButton, {}, centre);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(trial().getCurntChnlIndx(), nCurrent);
     EXPECT_EQ(m_window.statusBar()->currentMessage(), strStatus);

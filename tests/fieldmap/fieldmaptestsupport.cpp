@@ -1,23 +1,11 @@
 #include "fieldmaptestsupport.h"
 
+#include <Eigen/Geometry>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <numeric>
-
-namespace {
-
-P3 sub(const P3& a, const P3& b) {
-    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
-}
-double dot(const P3& a, const P3& b) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-P3 cross(const P3& a, const P3& b) {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
-
-} // namespace
 
 std::vector<P3> spiralCap(int n, double dRadius, double dCapDeg) {
     const double dPi = 3.14159265358979323846;
@@ -27,8 +15,7 @@ std::vector<P3> spiralCap(int n, double dRadius, double dCapDeg) {
         const double z = 1.0 - (1.0 - dLowest) * (i + 0.5) / n;
         const double rho = std::sqrt(std::max(0.0, 1.0 - z * z));
         const double phi = i * dPi * (3.0 - std::sqrt(5.0));
-        aPoints.push_back(
-            {dRadius * rho * std::cos(phi), dRadius * rho * std::sin(phi), dRadius * z});
+        aPoints.push_back(dRadius * P3(rho * std::cos(phi), rho * std::sin(phi), z));
     }
     return aPoints;
 }
@@ -44,9 +31,7 @@ std::unique_ptr<CMEGDataqv> recordingAt(const std::vector<P3>& aPositions,
 }
 
 double radialField(const P3& r, const P3& rq, const P3& q) {
-    const P3 d = sub(r, rq);
-    const double dDistance = std::sqrt(dot(d, d));
-    return dot(cross(q, rq), r) / (std::sqrt(dot(r, r)) * dDistance * dDistance * dDistance);
+    return q.cross(rq).dot(r) / (r.norm() * std::pow((r - rq).norm(), 3));
 }
 
 SSurfaceReport inspectSurface(const CSmoothFieldMap& smooth, const std::vector<P3>& aSensors) {
@@ -58,7 +43,7 @@ SSurfaceReport inspectSurface(const CSmoothFieldMap& smooth, const std::vector<P
     smooth.getSphere(centre.data(), dRadius);
     const int nVertices = static_cast<int>(aV.size() / 3);
     report.nVertices = nVertices;
-    auto vertex = [&](unsigned i) { return P3{aV[3 * i], aV[3 * i + 1], aV[3 * i + 2]}; };
+    auto vertex = [&](unsigned i) { return P3(aV[3 * i], aV[3 * i + 1], aV[3 * i + 2]); };
 
     std::vector<int> aParent(nVertices);
     std::iota(aParent.begin(), aParent.end(), 0);
@@ -76,9 +61,7 @@ SSurfaceReport inspectSurface(const CSmoothFieldMap& smooth, const std::vector<P
             aParent[root(static_cast<int>(a))] = root(static_cast<int>(b));
         }
         const P3 a = vertex(aT[t]), b = vertex(aT[t + 1]), c = vertex(aT[t + 2]);
-        const P3 mid = {(a[0] + b[0] + c[0]) / 3 - centre[0], (a[1] + b[1] + c[1]) / 3 - centre[1],
-                        (a[2] + b[2] + c[2]) / 3 - centre[2]};
-        report.nFlipped += dot(cross(sub(b, a), sub(c, a)), mid) <= 0.0;
+        report.nFlipped += (b - a).cross(c - a).dot((a + b + c) / 3 - centre) <= 0.0;
     }
     for (int i = 0; i < nVertices; ++i) {
         report.nComponents += root(i) == i;
@@ -92,24 +75,23 @@ SSurfaceReport inspectSurface(const CSmoothFieldMap& smooth, const std::vector<P
     // The line from the centre through each sensor: inside which triangle's cone, and where it
     // meets that triangle's plane.
     for (const P3& s : aSensors) {
-        const P3 d = sub(s, centre);
+        const P3 d = s - centre;
         double dBest = -1.0;
         for (std::size_t t = 0; t + 2 < aT.size(); t += 3) {
-            const P3 a = sub(vertex(aT[t]), centre), b = sub(vertex(aT[t + 1]), centre),
-                     c = sub(vertex(aT[t + 2]), centre);
-            if (dot(cross(a, b), d) < 0.0 || dot(cross(b, c), d) < 0.0 ||
-                dot(cross(c, a), d) < 0.0) {
+            const P3 a = vertex(aT[t]) - centre, b = vertex(aT[t + 1]) - centre,
+                     c = vertex(aT[t + 2]) - centre;
+            if (a.cross(b).dot(d) < 0.0 || b.cross(c).dot(d) < 0.0 || c.cross(a).dot(d) < 0.0) {
                 continue;
             }
-            const P3 n = cross(sub(b, a), sub(c, a));
-            dBest = dot(n, a) / dot(n, d); // the hit is centre + dBest d
+            const P3 n = (b - a).cross(c - a);
+            dBest = n.dot(a) / n.dot(d); // the hit is centre + dBest d
             break;
         }
         if (dBest < 0.0) {
             ++report.nUncovered;
             continue;
         }
-        const double dGap = std::fabs(dBest - 1.0) * std::sqrt(dot(d, d)) / dRadius;
+        const double dGap = std::fabs(dBest - 1.0) * d.norm() / dRadius;
         report.dShellGap = std::max(report.dShellGap, dGap);
     }
     return report;

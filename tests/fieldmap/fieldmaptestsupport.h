@@ -5,11 +5,12 @@
 #include "rendertestsupport.h"
 #include "smoothfieldmap.h"
 
-#include <array>
+#include <Eigen/Core>
+
 #include <memory>
 #include <vector>
 
-using P3 = std::array<double, 3>;
+using P3 = Eigen::Vector3d;
 
 // n points spread evenly (golden-angle spiral) over the cap of dCapDeg degrees around +z on a
 // sphere of dRadius about the origin.

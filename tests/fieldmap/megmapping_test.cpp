@@ -7,7 +7,6 @@
 #include "minimumnorm.h"
 
 #include <Eigen/Eigenvalues>
-#include <Eigen/Geometry>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -55,24 +54,12 @@ std::vector<SCoil> helmet(int nPlaces) {
     return coils;
 }
 
-std::vector<SCoil> rotated(std::vector<SCoil> coils, const Eigen::Matrix3d& rotation,
-                           const Eigen::Vector3d& origin) {
-    for (SCoil& coil : coils) {
-        for (Eigen::Index i = 0; i < coil.points.rows(); ++i) {
-            const Eigen::Vector3d p = coil.points.row(i).transpose() - origin;
-            coil.points.row(i) = (rotation * p + origin).transpose();
-            coil.normals.row(i) = (rotation * coil.normals.row(i).transpose()).transpose();
-        }
-    }
-    return coils;
-}
-
 } // namespace
 
 // The self products are the cross products of a set with itself, computed once per pair on any
-// number of threads; they do not change when the sensors turn about the sphere's centre; a coil
-// of two points is the weighted sum of its points; a point at the centre adds nothing.
-TEST(LeadFieldDots, AgreeWithThemselvesAndTheSphereSymmetry) {
+// number of threads; a point at the sphere's centre adds nothing. (Their values against
+// MNE-Python's are checked by the bridge's tests.)
+TEST(LeadFieldDots, AgreeWithThemselvesAndIgnoreAPointAtTheCentre) {
     const megmapping::SSphere sphere;
     const std::vector<SCoil> coils = helmet(40);
     const Eigen::MatrixXd self = megmapping::leadFieldSelfDots(coils, sphere);
@@ -81,20 +68,6 @@ TEST(LeadFieldDots, AgreeWithThemselvesAndTheSphereSymmetry) {
     EXPECT_LT((self - cross).cwiseAbs().maxCoeff(), 1e-12 * self.cwiseAbs().maxCoeff());
     const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(self);
     EXPECT_GT(eigen.eigenvalues().minCoeff(), 0.0) << "lead fields of distinct coils";
-
-    const Eigen::Matrix3d turn =
-        Eigen::AngleAxisd(0.7, Eigen::Vector3d(1, 2, 0.5).normalized()).toRotationMatrix();
-    const Eigen::MatrixXd turned =
-        megmapping::leadFieldSelfDots(rotated(coils, turn, sphere.origin), sphere);
-    EXPECT_LT((turned - self).cwiseAbs().maxCoeff(), 1e-9 * self.cwiseAbs().maxCoeff());
-
-    const SCoil& grad = coils[1];
-    std::vector<SCoil> halves(2);
-    for (int i = 0; i < 2; ++i) {
-        halves[i] = magnetometer(grad.points.row(i).transpose(), grad.normals.row(i).transpose());
-    }
-    const Eigen::MatrixXd parts = megmapping::leadFieldDots(halves, {coils[6]}, sphere);
-    EXPECT_NEAR(self(1, 6), (parts(0, 0) - parts(1, 0)) / 0.0168, 1e-9 * std::fabs(self(1, 6)));
 
     SCoil centred = coils[0];
     centred.points.conservativeResize(2, 3);
@@ -146,12 +119,16 @@ TEST(MinimumNorm, ReproducesTheMeasuredChannelsAndTruncatesAsAsked) {
 // The layout the bridge writes: one line naming what is wrong and where.
 TEST(MappingRequest, RejectsBadLayoutsInOneLine) {
     const std::string strCoil =
-        R"({"points": [[0, 0, 0.12]], "normals": [[0, 0, 1]], "weights": [1]})";
-    const std::string strGood = R"({"sources": [)" + strCoil + R"(], "targets": [)" + strCoil +
-                                R"(], "noise": [2e-14], "origin": [0, 0, 0.04]})";
+        R"([{"points": [[0, 0, 0.12]], "normals": [[0, 0, 1]], "weights": [1]}])";
+    // A request with these sources, one target coil and the rest.
+    const auto json = [&](const std::string& strSources, const std::string& strRest) {
+        return R"({"sources": )" + strSources + R"(, "targets": )" + strCoil + ", " + strRest + "}";
+    };
     megmapping::SMappingRequest request;
     std::string strError;
-    ASSERT_TRUE(megmapping::parseMappingRequest(strGood, request, strError)) << strError;
+    ASSERT_TRUE(megmapping::parseMappingRequest(
+        json(strCoil, R"("noise": [2e-14], "origin": [0, 0, 0.04])"), request, strError))
+        << strError;
     EXPECT_EQ(request.sources.size(), 1u);
     EXPECT_DOUBLE_EQ(request.sphere.origin.z(), 0.04);
 
@@ -160,26 +137,18 @@ TEST(MappingRequest, RejectsBadLayoutsInOneLine) {
     } cases[] = {
         {"[1, 2]", "not a JSON object"},
         {"{\"sources\": ", "not valid JSON"},
-        {R"({"sources": [)" + strCoil + R"(], "targets": [)" + strCoil +
-             R"(], "noise": [1], "extra": 1})",
-         "unknown key 'extra'"},
-        {R"({"sources": [], "targets": [)" + strCoil + R"(], "noise": []})",
-         "sources: missing or empty"},
-        {R"({"sources": [{"points": [[0, 0]], "normals": [[0, 0, 1]], "weights": [1]}],
-             "targets": [)" +
-             strCoil + R"(], "noise": [1]})",
+        {json(strCoil, R"("noise": [1], "extra": 1)"), "unknown key 'extra'"},
+        {json("[]", R"("noise": [])"), "sources: missing or empty"},
+        {json(R"([{"points": [[0, 0]], "normals": [[0, 0, 1]], "weights": [1]}])",
+              R"("noise": [1])"),
          "sources[0]: points[0]: not [x, y, z]"},
-        {R"({"sources": [{"points": [[0, 0, 1]], "normals": [[0, 0, 1]], "weights": [1, 2]}],
-             "targets": [)" +
-             strCoil + R"(], "noise": [1]})",
+        {json(R"([{"points": [[0, 0, 1]], "normals": [[0, 0, 1]], "weights": [1, 2]}])",
+              R"("noise": [1])"),
          "sources[0]: points, normals and weights differ in number"},
-        {R"({"sources": [)" + strCoil + R"(], "targets": [)" + strCoil + R"(], "noise": [0]})",
-         "noise[0]: must be above 0"},
-        {R"({"sources": [)" + strCoil + R"(], "targets": [)" + strCoil +
-             R"(], "noise": [1], "projector": [[1, 0]]})",
+        {json(strCoil, R"("noise": [0])"), "noise[0]: must be above 0"},
+        {json(strCoil, R"("noise": [1], "projector": [[1, 0]])"),
          "projector[0]: needs one value per source"},
-        {R"({"sources": [)" + strCoil + R"(], "targets": [)" + strCoil +
-             R"(], "noise": [1], "terms": 1})",
+        {json(strCoil, R"("noise": [1], "terms": 1)"),
          "terms: must be a whole number from 2 to 1000"},
     };
     for (const auto& c : cases) {

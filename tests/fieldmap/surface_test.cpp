@@ -19,8 +19,26 @@
 
 namespace {
 
-void expectSound(const CSmoothFieldMap& smooth, const std::vector<P3>& aSensors) {
+// The surface of the recording's map, nUsable sensors taking part, checked against aSensors (none:
+// those taking part); in one piece when bOnePiece.
+void expectSound(CMEGDataqv* pData, std::vector<P3> aSensors, int nUsable, bool bOnePiece) {
+    CShow3DCntMapqv map;
+    map.setMegData(pData);
+    CSmoothFieldMap smooth;
+    ASSERT_EQ(smooth.update(map, CSmoothFieldMap::kindTime), 1) << smooth.getMessage();
+    EXPECT_EQ(smooth.getSensorCount(), nUsable);
+    for (double d : smooth.getVertexValues()) {
+        ASSERT_TRUE(std::isfinite(d));
+    }
+    for (int nSlot : aSensors.empty() ? smooth.getSensorSlots() : std::vector<int>()) {
+        P3& p = aSensors.emplace_back();
+        pData->getTrialqv(-1)->getAllChannelPt()[nSlot]->getMEGCoilqv(0)->getCoilPositionD(
+            p[0], p[1], p[2]);
+    }
     const SSurfaceReport r = inspectSurface(smooth, aSensors);
+    if (bOnePiece) {
+        EXPECT_EQ(r.nComponents, 1);
+    }
     EXPECT_GT(r.nVertices, 100);
     // Holes would lower V - E + F by one each.
     EXPECT_EQ(r.nEuler, r.nRimEdges > 0 ? r.nComponents : 2 * r.nComponents);
@@ -31,31 +49,14 @@ void expectSound(const CSmoothFieldMap& smooth, const std::vector<P3>& aSensors)
     EXPECT_LT(r.dShellGap, 0.01);
 }
 
-std::vector<P3> takingPart(const CSmoothFieldMap& smooth, CMEGDataqv& data) {
-    std::vector<P3> aSensors;
-    for (int nSlot : smooth.getSensorSlots()) {
-        P3 p;
-        data.getTrialqv(-1)->getAllChannelPt()[nSlot]->getMEGCoilqv(0)->getCoilPositionD(p[0], p[1],
-                                                                                         p[2]);
-        aSensors.push_back(p);
-    }
-    return aSensors;
-}
-
 TEST(SmoothSurface, SyntheticHelmetsOfEverySize) {
     for (int nChannels : {20, 100, 275, 600}) {
         SCOPED_TRACE(nChannels);
         CSyntheticOptionsqv options;
         options.nMegChannels = nChannels;
         auto pData = makeSyntheticRecording(options);
-        CShow3DCntMapqv map;
-        map.setMegData(pData.get());
-        CSmoothFieldMap smooth;
-        ASSERT_EQ(smooth.update(map, CSmoothFieldMap::kindTime), 1) << smooth.getMessage();
         // The synthetic helmet's flat channel is flagged bad.
-        EXPECT_EQ(smooth.getSensorCount(), nChannels - 1);
-        expectSound(smooth, takingPart(smooth, *pData));
-        EXPECT_EQ(inspectSurface(smooth, {}).nComponents, 1);
+        expectSound(pData.get(), {}, nChannels - 1, true);
     }
 }
 
@@ -79,11 +80,7 @@ TEST(SmoothSurface, SparseFlatAndScatteredSets) {
     for (const SCase& c : aCases) {
         SCOPED_TRACE(c.pszName);
         auto pData = recordingAt(c.aSensors, std::vector<double>(c.aSensors.size(), 1.0));
-        CShow3DCntMapqv map;
-        map.setMegData(pData.get());
-        CSmoothFieldMap smooth;
-        ASSERT_EQ(smooth.update(map, CSmoothFieldMap::kindTime), 1) << smooth.getMessage();
-        expectSound(smooth, c.aSensors);
+        expectSound(pData.get(), c.aSensors, static_cast<int>(c.aSensors.size()), false);
     }
 }
 
@@ -114,16 +111,8 @@ TEST(SmoothSurface, SetsShapedLikeTheCommonMegSystems) {
         for (const P3& s : aSensors) {
             aValues.push_back(radialField(s, {-30.0, 10.0, 40.0}, {0.0, 0.0, 1.0}));
         }
-        auto pData = recordingAt(aSensors, aValues);
-        CShow3DCntMapqv map;
-        map.setMegData(pData.get());
-        CSmoothFieldMap smooth;
-        ASSERT_EQ(smooth.update(map, CSmoothFieldMap::kindTime), 1) << smooth.getMessage();
-        EXPECT_EQ(smooth.getSensorCount(), static_cast<int>(aSensors.size()));
-        expectSound(smooth, aSensors);
-        for (double d : smooth.getVertexValues()) {
-            ASSERT_TRUE(std::isfinite(d));
-        }
+        expectSound(recordingAt(aSensors, aValues).get(), aSensors,
+                    static_cast<int>(aSensors.size()), false);
     }
 }
 
