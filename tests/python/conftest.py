@@ -15,11 +15,6 @@ def pytest_addoption(parser):
     parser.addoption("--build", help="the build folder, for cmake --install")
 
 
-@pytest.fixture(scope="session")
-def options(request):
-    return request.config.option
-
-
 def helmet(n=120):
     """n sensors on a cap 11 cm around (0, 0, 4 cm) in metres, and a field (tesla, 50 samples
     at 1 kHz from -10 ms) that peaks at 20 ms, positive over the left (x < 0) of the head."""

@@ -35,13 +35,17 @@ def helmet(n):
     return 0.1 * np.c_[np.sqrt(1 - z * z) * np.cos(phi), np.sqrt(1 - z * z) * np.sin(phi), z]
 
 
+def place(info, pos):
+    """Puts the first len(pos) channels of info at pos, each facing away from the origin."""
+    for ch, p in zip(info["chs"], pos):
+        ch["loc"][:] = np.r_[p, np.zeros(6), p / np.linalg.norm(p)]
+    return info
+
+
 def _info(pos):
     n = len(pos)
     names = [f"MEG{i:03d}" for i in range(2 * n)]
-    info = mne.create_info(names, SFREQ, ["mag"] * n + ["grad"] * n)
-    for ch, p in zip(info["chs"], np.r_[pos, pos]):
-        ch["loc"][:] = np.r_[p, np.zeros(6), p / np.linalg.norm(p)]
-    return info
+    return place(mne.create_info(names, SFREQ, ["mag"] * n + ["grad"] * n), np.r_[pos, pos])
 
 
 def _dipolar(pos, a, b):
@@ -56,6 +60,16 @@ def noise_pattern(pos):
     """The environmental field the projector removes: a smooth gradient across the helmet."""
     pattern = pos[:, 0] + 0.5 * pos[:, 2]
     return pattern / np.linalg.norm(pattern)
+
+
+def noise_projector(info, pos):
+    """An SSP projector (not applied) that removes noise_pattern from the first len(pos)
+    channels of info."""
+    return mne.Projection(
+        data=dict(nrow=1, ncol=len(pos), row_names=None, col_names=info["ch_names"][:len(pos)],
+                  data=noise_pattern(pos)[np.newaxis]),
+        kind=mne.io.constants.FIFF.FIFFV_PROJ_ITEM_FIELD, desc="environmental field",
+        active=False, explained_var=None)
 
 
 def make_evoked_file(folder):
@@ -84,19 +98,11 @@ def make_evoked_file(folder):
         math.sqrt(n) / 2
     artefact = base.copy()
     spike = np.exp(-((times - ARTEFACT_TIME) ** 2) / (2 * 0.004 ** 2))
-    hit = [0, 1, 2]
-    artefact[hit] += ARTEFACT_MAG * spike
+    artefact[:3] += ARTEFACT_MAG * spike
 
-    projector = mne.Projection(
-        data=dict(nrow=1, ncol=n, row_names=None, col_names=info["ch_names"][:n],
-                  data=noise_pattern(pos)[np.newaxis]),
-        kind=mne.io.constants.FIFF.FIFFV_PROJ_ITEM_FIELD, desc="environmental field",
-        active=False, explained_var=None)
-    evokeds = []
-    for data, comment in ((noise, "noise"), (artefact, "artefact")):
-        evoked = mne.EvokedArray(data, info, tmin=TMIN, comment=comment, nave=60)
-        evoked.add_proj([projector])
-        evokeds.append(evoked)
+    evokeds = [mne.EvokedArray(data, info, tmin=TMIN, comment=comment, nave=60)
+               .add_proj([noise_projector(info, pos)])
+               for data, comment in ((noise, "noise"), (artefact, "artefact"))]
     path = os.path.join(folder, EVOKED_NAME)
     mne.write_evokeds(path, evokeds, overwrite=True)
     return path, pos, times
@@ -117,9 +123,7 @@ def make_long_raw(folder, seconds=75.0):
     n, n_times = len(pos), int(seconds * LONG_SFREQ)
     info = mne.create_info([f"MEG{i:03d}" for i in range(n)] + ["STI 014"], LONG_SFREQ,
                            ["mag"] * n + ["stim"])
-    for ch, p in zip(info["chs"], pos):
-        ch["loc"][:] = np.r_[p, np.zeros(6), p / np.linalg.norm(p)]
-    info["bads"] = [info["ch_names"][n - 1]]
+    place(info, pos)["bads"] = [info["ch_names"][n - 1]]
     rng = np.random.default_rng(11)
     t = np.arange(n_times) / LONG_SFREQ
     data = np.zeros((n + 1, n_times))
@@ -133,11 +137,7 @@ def make_long_raw(folder, seconds=75.0):
         data[:n, first:first + 300] += np.outer(pattern, np.hanning(300))
         data[n, first:first + 10] = 5
     raw = mne.io.RawArray(data, info, first_samp=1234)
-    raw.add_proj([mne.Projection(
-        data=dict(nrow=1, ncol=n, row_names=None, col_names=info["ch_names"][:n],
-                  data=noise_pattern(pos)[np.newaxis]),
-        kind=mne.io.constants.FIFF.FIFFV_PROJ_ITEM_FIELD, desc="environmental field",
-        active=False, explained_var=None)])
+    raw.add_proj([noise_projector(info, pos)])
     # Without an origin, onsets are given from the first sample.
     raw.set_annotations(mne.Annotations(*zip(*ANNOTATIONS)))
     path = os.path.join(folder, LONG_RAW_NAME)

@@ -51,6 +51,11 @@ def relative_error(values, reference):
     return np.abs(values - reference).max() / np.abs(reference).max()
 
 
+def assert_written(values, data, scale):
+    """values as the bridge writes data (T or T/m) in fT or fT/cm."""
+    np.testing.assert_allclose(values, data * scale, rtol=1e-5, atol=1e-5 * np.abs(values).max())
+
+
 class NeuromagTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -58,26 +63,20 @@ class NeuromagTest(unittest.TestCase):
         cls.path = save(cls.evoked, "neuromag-ave.fif")
 
     def test_merged_pairs_and_single_gradiometers_are_mnes(self):
-        info = self.evoked.info
         first, second = (self.evoked.copy().pick(kind) for kind in ("planar1", "planar2"))
-        expected = np.sqrt((first.data ** 2 + second.data ** 2) / 2)
-        names = [name[:-1] + "x" for name in first.ch_names]
         out, _ = export(self.path, "--ch-type", "grad")
-        got_names, values, chans = measured(out)
-        self.assertEqual(out["unit"], "fT/cm")
-        self.assertEqual(got_names, names)
-        np.testing.assert_allclose(values, expected * 1e13, rtol=1e-5,
-                                   atol=1e-5 * np.abs(values).max())
+        names, values, chans = measured(out)
+        self.assertEqual((out["unit"], names), ("fT/cm", [n[:-1] + "x" for n in first.ch_names]))
+        assert_written(values, np.sqrt((first.data ** 2 + second.data ** 2) / 2), 1e13)
         # At the pair's place, and its spectrum the root mean square of the pair's spectra.
-        place = out["channels"][info["ch_names"].index("MEG0012")]["coils"][0]
+        place = out["channels"][self.evoked.ch_names.index("MEG0012")]["coils"][0]
         np.testing.assert_allclose(chans[0]["coils"][0], place, atol=1e-6)
         spectra = {}
         for kind, reference in (("planar1", first), ("planar2", second)):
             single, _ = export(self.path, "--ch-type", kind)
             names_k, values_k, chans_k = measured(single)
             self.assertEqual(names_k, reference.ch_names)
-            np.testing.assert_allclose(values_k, reference.data * 1e13, rtol=1e-5,
-                                       atol=1e-5 * np.abs(values_k).max())
+            assert_written(values_k, reference.data, 1e13)
             spectra[kind] = np.array([c["spectrum"]["data"] for c in chans_k])
         np.testing.assert_allclose(
             [c["spectrum"]["data"] for c in chans],
@@ -85,19 +84,23 @@ class NeuromagTest(unittest.TestCase):
 
     def test_meg_mapping_is_mnes_and_the_default(self):
         info = self.evoked.info
-        meg = mne.pick_info(info, mne.pick_types(info, meg=True))
         mags = mne.pick_info(info, mne.pick_types(info, meg="mag"))
+
+        def mnes_mapping(info, mode="accurate"):
+            meg = mne.pick_info(info, mne.pick_types(info, meg=True))
+            return _map_meg_or_eeg_channels(meg, mags, mode, (0.0, 0.0, 0.04))
+
         # Our series is exact where MNE's fast mode looks its Legendre values up in a table; the
         # fast matrix differs from MNE's own accurate one by far more than 1 % in its entries
         # (the inverse is ill-conditioned), while the maps both make agree within 1 %.
-        accurate = _map_meg_or_eeg_channels(meg, mags, "accurate", (0.0, 0.0, 0.04))
-        fast = _map_meg_or_eeg_channels(meg, mags, "fast", (0.0, 0.0, 0.04))
+        accurate, fast = mnes_mapping(info), mnes_mapping(info, "fast")
         cache = {"XDG_CACHE_HOME": os.path.join(WORK, "cache-meg")}
         out, notes = export(self.path, env=cache)
         self.assertIn("306 MEG channels mapped onto 102 virtual magnetometers", notes)
-        self.assertEqual(out["unit"], "fT")
         names, values, _ = measured(out)
-        self.assertEqual(names, [n + "_v" for n in mags.ch_names])
+        self.assertEqual((out["unit"], names), ("fT", [n + "_v" for n in mags.ch_names]))
+        # The measured channels stay, as other channels.
+        self.assertEqual([c["kind"] for c in out["channels"]].count("misc"), 306)
         folder = os.path.join(cache["XDG_CACHE_HOME"], "contourmap3d", "fieldmaps")
         cached = [os.path.join(folder, name) for name in os.listdir(folder)]
         self.assertEqual(len(cached), 1, "one mapping per layout, kept")
@@ -117,9 +120,7 @@ class NeuromagTest(unittest.TestCase):
             kind=mne.io.constants.FIFF.FIFFV_PROJ_ITEM_FIELD, desc="uniform", active=False,
             explained_var=None)]).apply_proj()
         out, _ = export(save(projected, "projected-ave.fif"), env=cache)
-        mapping = _map_meg_or_eeg_channels(mne.pick_info(projected.info, mne.pick_types(
-            projected.info, meg=True)), mags, "accurate", (0.0, 0.0, 0.04))
-        expected = mapping @ projected.data * 1e15
+        expected = mnes_mapping(projected.info) @ projected.data * 1e15
         self.assertLess(relative_error(measured(out)[1], expected), 0.01)
         self.assertGreater(relative_error(accurate @ projected.data * 1e15, expected), 0.01,
                            "a mapping blind to the projector would fail the check above")
@@ -166,16 +167,15 @@ class NeuromagTest(unittest.TestCase):
 
     def test_axial_gradiometers_stay_as_they_are_and_map_onto_their_places(self):
         # MNE-Python calls CTF's and KIT's axial gradiometers magnetometers (they measure T).
-        info = self.evoked.copy().pick("mag").info
-        axial = mne.EvokedArray(self.evoked.copy().pick("mag").data, info, tmin=-0.1)
+        mags = self.evoked.copy().pick("mag")
+        axial = mne.EvokedArray(mags.data, mags.info, tmin=-0.1)
         for ch in axial.info["chs"]:
             ch["coil_type"] = mne.io.constants.FIFF.FIFFV_COIL_CTF_GRAD
         path = save(axial, "axial-ave.fif")
         out, _ = export(path)
         names, values, _ = measured(out)
         self.assertEqual((names, out["unit"]), (axial.ch_names, "fT"))
-        np.testing.assert_allclose(values, axial.data * 1e15, rtol=1e-5,
-                                   atol=1e-5 * np.abs(values).max())
+        assert_written(values, axial.data, 1e15)
         out, notes = export(path, "--ch-type", "meg")
         self.assertIn("onto 102 virtual magnetometers at the sensors' places", notes)
         self.assertEqual(out["unit"], "fT")

@@ -20,24 +20,18 @@ EXPORTER = RENDER = WORK = None
 BLOCK = 10000  # samples of the bridge's 10 s blocks at 1 kHz
 
 
-def export(*args, expect_ok=True):
-    run = subprocess.run([sys.executable, EXPORTER, *args], capture_output=True, text=True,
-                         timeout=300)
-    if expect_ok:
-        assert run.returncode == 0, run.stderr
-    return run
+def export(*args):
+    return subprocess.run([sys.executable, EXPORTER, *args], capture_output=True, text=True,
+                          timeout=300)
 
 
 def converted(name, *options):
     out = os.path.join(WORK, name + ".json")
-    run = export(files_path(), "--out", out, *options)
+    run = export(os.path.join(WORK, files.LONG_RAW_NAME), "--out", out, *options)
+    assert run.returncode == 0, run.stderr
     with open(out, encoding="utf-8") as f:
         header = json.load(f)
     return header, np.load(os.path.join(WORK, header["store"]["file"])), run
-
-
-def files_path():
-    return os.path.join(WORK, files.LONG_RAW_NAME)
 
 
 def documented_baseline(data):
@@ -117,20 +111,16 @@ class PagedExportTest(unittest.TestCase):
                  ((self.path, "--out", os.path.join(bad, "full.json")), "No space left")]
         for args, message in cases:
             before = set(os.listdir(bad))
-            run = export(*args, expect_ok=False)
+            run = export(*args)
             self.assertEqual(run.returncode, 2, run.stderr)
             self.assertEqual(run.stderr.count("\n"), 1, run.stderr)
             self.assertIn(message, run.stderr)
             self.assertLessEqual(set(os.listdir(bad)), before, run.stderr)
 
         # A store that lost its end, or gained bytes, is refused in one line when opened.
-        header = os.path.join(bad, "copy.json")
-        shutil.copy(os.path.join(WORK, "long.json"), header)
-        with open(header, "r+", encoding="utf-8") as f:
-            text = f.read().replace('"file": "long.npy"', '"file": "copy.npy"')
-            f.seek(0)
-            f.write(text)
-        store = os.path.join(bad, "copy.npy")
+        header, store = os.path.join(bad, "copy.json"), os.path.join(bad, "copy.npy")
+        with open(header, "w", encoding="utf-8") as f:
+            json.dump(dict(self.header, store=dict(self.header["store"], file="copy.npy")), f)
         for size, message in ((-4 * 41 * 5000, "holds 70000 of its 75000 samples"),
                               (7, "larger than its 75000 samples")):
             shutil.copy(os.path.join(WORK, "long.npy"), store)
