@@ -7,6 +7,8 @@ under "first" run first, so a caught fault costs seconds; only a fault that slip
 a whole run. A fault is caught when any test fails or times out.
 
     tools/mutate.py [--build build] [--only NAME,...] [--list] [--json results.json]
+
+The tests must pass without faults first; the script checks that (--no-baseline skips it).
 """
 
 import argparse
@@ -98,6 +100,8 @@ def main():
     parser.add_argument("--only", help="comma-separated fault names")
     parser.add_argument("--list", action="store_true", help="list the faults and stop")
     parser.add_argument("--json", help="write each fault's verdict to this file")
+    parser.add_argument("--no-baseline", action="store_true",
+                        help="skip the first run of the tests without faults")
     args = parser.parse_args()
     build = Path(args.build).resolve()
     mutants = read_mutants(Path(args.mutants))
@@ -119,6 +123,10 @@ def main():
     signal.signal(signal.SIGTERM, _stop)
     if run(["cmake", "--build", str(build), "-j2"]).returncode != 0:
         sys.exit(f"mutate: {build} does not build without faults; fix that first")
+    # A test that fails anyway would count every fault as caught.
+    failing = None if args.no_baseline else ctest(build, [])
+    if failing:
+        sys.exit(f"mutate: {failing} fails without faults; fix that first")
     print(f"mutate: {len(mutants)} faults, tests of {build}", flush=True)
     verdicts, caught = {}, 0
     for k, m in enumerate(mutants, 1):
