@@ -99,10 +99,20 @@ TEST_F(SmoothDraw, IsolinesAtEvenLevelsAndDarkZeroLineAndDots) {
     ASSERT_GE(aLevels.size(), 9u);
     ASSERT_LE(aLevels.size(), 12u);
     const double dStep = aLevels[1] - aLevels[0];
-    const double dMantissa = dStep / std::pow(10.0, std::floor(std::log10(dStep)));
-    EXPECT_TRUE(std::abs(dMantissa - 1) < 1e-9 || std::abs(dMantissa - 2) < 1e-9 ||
-                std::abs(dMantissa - 2.5) < 1e-9 || std::abs(dMantissa - 5) < 1e-9)
-        << dStep;
+    // Every count asked for gets a round step, whatever the field's limit makes of it: the
+    // counts' raw steps span more than a decade, so every mantissa's range is met.
+    for (int nCount = 3; nCount <= 45; ++nCount) {
+        m_smooth.setIsolineCount(nCount);
+        ASSERT_EQ(m_smooth.update(m_map, CSmoothFieldMap::kindTime), 1);
+        const std::vector<double> a = m_smooth.getIsolineLevels();
+        ASSERT_GE(a.size(), 2u) << nCount;
+        const double d = a[1] - a[0];
+        const double dMantissa = d / std::pow(10.0, std::floor(std::log10(d)));
+        EXPECT_TRUE(std::abs(dMantissa - 1) < 1e-9 || std::abs(dMantissa - 2) < 1e-9 ||
+                    std::abs(dMantissa - 2.5) < 1e-9 || std::abs(dMantissa - 5) < 1e-9)
+            << nCount << " isolines: step " << d;
+    }
+    m_smooth.setIsolineCount(10);
     for (std::size_t i = 0; i < aLevels.size(); ++i) {
         EXPECT_NEAR(aLevels[i] / dStep, std::round(aLevels[i] / dStep), 1e-9);
         EXPECT_LT(std::abs(aLevels[i]), dMax);
