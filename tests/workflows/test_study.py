@@ -44,7 +44,12 @@ def snakemake(out, config_files, *extra):
          "--keep-going", "--configfile", *map(str, config_files),
          "--config", f"bids_root={out.parent / 'bids'}", f"render={RENDER}", *extra],
         capture_output=True, text=True)
-    return done.returncode, done.stdout + done.stderr
+    log = done.stdout + done.stderr
+    # A failed job's own log says why; Snakemake only names it.
+    for job_log in sorted(set(re.findall(r"log: (logs/\S+) \(check log", log))):
+        path = out / job_log
+        log += f"\n--- {job_log}:\n" + (path.read_text() if path.is_file() else "(missing)")
+    return done.returncode, log
 
 
 def stamps(out):
