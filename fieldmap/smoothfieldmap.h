@@ -41,9 +41,10 @@ public:
     // 0 and unchanged for a mode outside EColorMode.
     int setColorMode(int nMode);
     int getColorMode() const;
-    // About this many isolines, at whole multiples of one round step (1, 2, 2.5 or 5 times a
-    // power of ten) inside the continuous scale's range, the zero line always among them (drawn
-    // thicker) unless the scale starts at 0; 0 for none. 0 and unchanged outside 0..nMaxIsolines.
+    // About this many isolines (of the round steps, the one whose count comes nearest), at whole
+    // multiples of one round step (1, 2, 2.5 or 5 times a power of ten) inside the continuous
+    // scale's range, the zero line always among them (drawn thicker) unless the scale starts
+    // at 0; 0 for none. 0 and unchanged outside 0..nMaxIsolines.
     int setIsolineCount(int nCount);
     int getIsolineCount() const;
 

@@ -42,32 +42,10 @@ const GLfloat fMarkDotSize = 12.0f;
 // values a surface takes.
 const int nTexturePoints = 4096;
 
-// The isolines' step: the smallest round number (1, 2, 2.5 or 5 times a power of ten, as
-// contour plots choose their levels) at least dRaw, so that the levels read as round values.
-double _roundStep(double dRaw) {
-    if (!std::isfinite(dRaw) || !(dRaw > 0.0)) {
-        return dRaw;
-    }
-    const double dPower = std::pow(10.0, std::floor(std::log10(dRaw)));
-    for (double dMantissa : {1.0, 2.0, 2.5, 5.0}) {
-        if (dMantissa * dPower >= dRaw * (1.0 - 1e-12)) {
-            return dMantissa * dPower;
-        }
-    }
-    return 10.0 * dPower;
-}
-
-// Whole multiples of one round step strictly inside (-dLimit, dLimit), zero among them, about
-// nCount of them; on a sequential scale strictly inside (0, dLimit), where zero is the scale's
-// end and no line of its own.
-std::vector<double> _levels(double dLimit, int nCount, bool bSequential) {
+// The levels at whole multiples of dStep strictly inside (-dLimit, dLimit), or (0, dLimit) on a
+// sequential scale; none when the step is no number or would give more than the most drawn.
+std::vector<double> _levelsAt(double dStep, double dLimit, bool bSequential) {
     std::vector<double> aLevels;
-    if (nCount < 1 || !(dLimit > 0.0) || !std::isfinite(dLimit)) {
-        return aLevels;
-    }
-    // Divided before doubled, so that no limit overflows; a step the doubles cannot hold (a
-    // limit near the largest or smallest of them) leaves the map without isolines.
-    const double dStep = _roundStep((bSequential ? 1.0 : 2.0) * (dLimit / (nCount + 1)));
     const double dSteps = std::ceil(dLimit / dStep) - 1.0;
     if (!std::isfinite(dStep) || !(dStep > 0.0) || !(dSteps >= 0.0) ||
         dSteps > 2.0 * CSmoothFieldMap::nMaxIsolines) {
@@ -78,6 +56,35 @@ std::vector<double> _levels(double dLimit, int nCount, bool bSequential) {
         aLevels.push_back(static_cast<double>(k) * dStep);
     }
     return aLevels;
+}
+
+// About nCount levels, zero among them on a two-sided scale (on a sequential one zero is the
+// scale's end and no line of its own). The step is a round number, 1, 2, 2.5 or 5 times a power
+// of ten, as contour plots choose their levels, so that the levels read as round values: of the
+// round steps around the even spacing, the one whose count comes nearest nCount, the wider on a
+// tie.
+std::vector<double> _levels(double dLimit, int nCount, bool bSequential) {
+    if (nCount < 1 || !(dLimit > 0.0) || !std::isfinite(dLimit)) {
+        return {};
+    }
+    // Divided before doubled, so that no limit overflows; a step the doubles cannot hold (a
+    // limit near the largest or smallest of them) leaves the map without isolines.
+    const double dEven = (bSequential ? 1.0 : 2.0) * (dLimit / (nCount + 1));
+    if (!std::isfinite(dEven) || !(dEven > 0.0)) {
+        return {};
+    }
+    const double dPower = std::pow(10.0, std::floor(std::log10(dEven)));
+    std::vector<double> aBest;
+    for (double dMantissa : {10.0, 5.0, 2.5, 2.0, 1.0}) {
+        std::vector<double> a = _levelsAt(dMantissa * dPower, dLimit, bSequential);
+        const auto nOff = [nCount](const std::vector<double>& v) {
+            return std::abs(static_cast<long long>(v.size()) - nCount);
+        };
+        if (!a.empty() && (aBest.empty() || nOff(a) < nOff(aBest))) {
+            aBest = std::move(a);
+        }
+    }
+    return aBest;
 }
 
 } // namespace
