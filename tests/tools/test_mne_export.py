@@ -1,4 +1,5 @@
-"""Exports recordings that MNE itself makes (no downloads) and checks the JSON and a picture of it.
+"""Exports recordings that MNE itself makes (no downloads) and checks the JSON against MNE's own
+reading of them; long raw recordings go to a store at the recorded rate, read a page at a time.
 
 Run by CTest: test_mne_export.py EXPORTER RENDER. Exits 77 (skipped) only when MNE is missing.
 """
@@ -7,20 +8,21 @@ import itertools
 import json
 import math
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
 import unittest
 
-import meg_test_files  # exits 77 without MNE-Python
+import meg_test_files as files  # exits 77 without MNE-Python
 import mne
 import numpy as np
-from PIL import Image
 
 EXPORTER = RENDER = WORK = None
 OUTPUTS = itertools.count()
 SFREQ = 250.0
 N_MEG = 30
+BLOCK = 10000  # samples of the bridge's 10 s blocks at 1 kHz
 BURST_TIME = 2.0
 # Device to head: 10 degrees about x, then 2 cm forward and 4.5 cm up.
 ANGLE = math.radians(10)
@@ -43,13 +45,13 @@ def bump(pos, centre, amplitude, n_times, sfreq, seed):
 def meg_info(types, pos, sfreq, extra=()):
     names = [f"MEG{i:03d}" for i in range(len(types))] + [name for name, _ in extra]
     types = list(types) + [kind for _, kind in extra]
-    info = meg_test_files.place(mne.create_info(names, sfreq, types), pos)
+    info = files.place(mne.create_info(names, sfreq, types), pos)
     info["dev_head_t"] = mne.transforms.Transform("meg", "head", DEV_HEAD)
     return info
 
 
 def make_recordings():
-    pos = meg_test_files.helmet(N_MEG)
+    pos = files.helmet(N_MEG)
     peak, bad = int(np.argmax(pos[:, 0])), int(np.argmin(pos[:, 0]))
     extra = [("EEG1", "eeg"), ("EEG2", "eeg"), ("EEG3", "eeg"), ("EOG1", "eog"), ("STI1", "stim")]
     info = meg_info(["mag"] * N_MEG, pos, SFREQ, extra)
@@ -98,20 +100,24 @@ def head_mm(device_m):
     return (DEV_HEAD[:3, :3] @ np.asarray(device_m).T).T * 1000 + DEV_HEAD[:3, 3] * 1000
 
 
-def project(points_mm, size, distance=750.0, fov_y=30.0):
-    """Pixel column and row (from the top) of head points under the renderer's start camera:
-    unrotated, looking down -z from `distance`, perspective with a vertical field of view fov_y."""
-    f = 1 / math.tan(math.radians(fov_y) / 2)
-    depth = distance - points_mm[:, 2]
-    return np.c_[(1 + f * points_mm[:, 0] / depth) * size / 2,
-                 (1 - f * points_mm[:, 1] / depth) * size / 2]
+def with_store(out):
+    """A long recording's header and the samples of its store, one row a sample."""
+    return out, np.load(os.path.join(WORK, out["store"]["file"]))
 
 
 def written(out, rows):
     return np.array([out["channels"][i]["samples"] for i in rows])
 
 
-class ExportTest(unittest.TestCase):
+class BridgeTest(unittest.TestCase):
+    def assertRefused(self, run, message):
+        """Bad input: status 2 and one line that says what is wrong."""
+        self.assertEqual(run.returncode, 2, run.stderr)
+        self.assertEqual(run.stderr.count("\n"), 1, run.stderr)
+        self.assertIn(message, run.stderr)
+
+
+class ExportTest(BridgeTest):
     @classmethod
     def setUpClass(cls):
         cls.raw, cls.epochs, cls.pos, cls.peak, cls.bad = make_recordings()
@@ -158,7 +164,8 @@ class ExportTest(unittest.TestCase):
         self.assertIn(freqs[sel["bin"]], (20, 22))
         self.assertEqual(freqs[sel["column"]], 30)
         self.assertEqual(np.argmin([abs(t - 3.1) for t in rows[1:]]) + 1, sel["row"])
-        out = export(self.sim, "--tmin", "1", "--tmax", "3", "--decim", "2")
+        # A --tmin between two samples keeps the nearer one.
+        out = export(self.sim, "--tmin", "1.001", "--tmax", "3", "--decim", "2")
         samples = out["channels"][self.peak]["samples"]
         self.assertEqual((out["first_sample_time"], out["sampling_rate"], len(samples)),
                          (1.0, SFREQ / 2, 251))
@@ -182,30 +189,11 @@ class ExportTest(unittest.TestCase):
             kinds = np.array([c["kind"] for c in out["channels"]])
             self.assertTrue(all(kinds[measured] == "meg") and sum(kinds == "misc") == N_MEG)
             self.assertEqual(out["store"]["total"], 3000, "a long raw file is stored whole")
-        store = np.load(os.path.join(WORK, grads["store"]["file"]))
+        store = with_store(grads)[1]
         strongest = int(np.abs(store[:, N_MEG:2 * N_MEG]).max(axis=0).argmax())
         self.assertEqual(grads["channels"][N_MEG + strongest]["name"],
                          f"MEG{N_MEG + self.bad:03d}")
         self.assertAlmostEqual(np.abs(store[:, N_MEG + strongest]).max(), 4e-11 * 1e13, delta=20)
-
-    def test_strongest_sensor_is_drawn_in_the_strongest_colour(self):
-        sample = int(self.raw.get_data()[self.peak].argmax())
-        size, png = 400, os.path.join(WORK, "peak.png")
-        # Measured positions (no recentring) and spheres only, so the camera alone places them.
-        run = subprocess.run([RENDER, "--recording", self.json, "--sample", str(sample),
-                              "--no-surface", "--no-fiducials", "--no-autofit-place",
-                              "--size", f"{size}x{size}", "--out", png],
-                             capture_output=True, text=True, timeout=120)
-        self.assertEqual(run.returncode, 0, run.stderr)
-        pixels = np.asarray(Image.open(png).convert("RGB")).astype(int)
-        # The deep end of the warm scale has the largest red-green difference of the colours;
-        # the sensors lie about 30 pixels apart, so the warm blob is the strongest sensor's.
-        warmth = pixels[:, :, 0] - pixels[:, :, 1]
-        blob_y, blob_x = np.nonzero(warmth > warmth.max() / 2)
-        peak = project(head_mm(self.pos), size)[self.peak]
-        self.assertLess(np.hypot(*(peak - [blob_x.mean(), blob_y.mean()])), 3)
-        y, x = np.unravel_index(warmth.argmax(), warmth.shape)
-        self.assertGreater(pixels[y, x, 0], pixels[y, x, 2] + 60, "a warm colour")
 
     def test_raw_offsets_are_removed_unless_asked_to_keep_them(self):
         # Sensor offsets 50 times the burst, as raw KIT and 4D data have, and a stimulus channel
@@ -228,8 +216,8 @@ class ExportTest(unittest.TestCase):
         np.testing.assert_allclose(written(kept, meg), data[:N_MEG] * 1e15, rtol=1e-5)
 
     def test_projectors_and_the_first_time_after_the_event(self):
-        path = meg_test_files.make_evoked_file(WORK)[0]
-        n, response = meg_test_files.N_SENSORS, meg_test_files.RESPONSE_TIME
+        path = files.make_evoked_file(WORK)[0]
+        n, response = files.N_SENSORS, files.RESPONSE_TIME
         stored, projected = (mne.read_evokeds(path, condition="noise", baseline=None, proj=p)
                              for p in (False, True))
         # The stored magnetometer data is mostly the field the projector removes.
@@ -266,10 +254,105 @@ class ExportTest(unittest.TestCase):
                  ((self.sim, "--decim", "0"), "--decim must be 1 or more")]
         for args, message in cases:
             run = export(*args, expect_ok=False)
-            self.assertEqual(run.returncode, 2, args)
-            self.assertEqual(run.stderr.count("\n"), 1, run.stderr)
+            self.assertRefused(run, message)
             self.assertTrue(run.stderr.startswith("mne_export: "), run.stderr)
-            self.assertIn(message, run.stderr)
+
+
+def documented_baseline(data):
+    """Each channel's offsets as docs/recording-format.md gives them, one channel at a time."""
+    n = data.shape[1]
+    starts = np.arange(0, n, BLOCK)
+    centres = [(s + min(s + BLOCK, n) - 1) / 2 for s in starts]
+    means = [data[:, s:s + BLOCK].mean(axis=1) for s in starts]
+    return np.array([np.interp(np.arange(n), centres, [m[c] for m in means])
+                     for c in range(len(data))])
+
+
+class PagedExportTest(BridgeTest):
+    @classmethod
+    def setUpClass(cls):
+        cls.path, cls.raw = files.make_long_raw(WORK)
+        cls.projected = cls.raw.copy().load_data().apply_proj().get_data()
+        first = export(cls.path, "--first-page", "--progress", out=os.path.join(WORK, "long.json"),
+                       expect_ok=False)
+        assert first.returncode == 0, first.stderr
+        cls.steps = first.stderr
+        with open(os.path.join(WORK, "long.json"), encoding="utf-8") as f:
+            cls.header, cls.store = with_store(json.load(f))
+        cls.meg = slice(0, files.N_SENSORS)
+
+    def test_samples_at_the_recorded_rate_equal_mne_projected_data(self):
+        header, store = self.header, self.store
+        self.assertEqual(store.shape, (self.projected.shape[1], len(self.raw.ch_names)))
+        self.assertEqual((header["sampling_rate"], header["store"]["total"]), (1000.0, 75000))
+        self.assertNotIn("samples", header["channels"][0])
+        times = [0, 4999, 10000, 33333, 70001, 74999]
+        meg = self.projected[self.meg] * 1e15
+        expected = meg - documented_baseline(meg)
+        np.testing.assert_allclose(store[times, self.meg], expected[:, times].T, atol=0.05)
+        kept_store = with_store(export(self.path, "--keep-dc"))[1]
+        np.testing.assert_allclose(kept_store[times, self.meg], meg[:, times].T, rtol=1e-6)
+        # Event codes are stored as they are, never baselined.
+        self.assertEqual(set(np.unique(store[:, -1])), {0, 5})
+
+    def test_events_annotations_selection_and_overview(self):
+        header, store = self.header, self.store
+        found = mne.find_events(self.raw)
+        self.assertEqual(header["events"],
+                         [[int(s - self.raw.first_samp), int(c)] for s, _, c in found])
+        self.assertEqual(header["annotations"], [
+            {"sample": int(onset * 1000), "samples": int(duration * 1000), "description": text}
+            for onset, duration, text in files.ANNOTATIONS])
+        good = [i for i in range(files.N_SENSORS)
+                if self.raw.ch_names[i] not in self.raw.info["bads"]]
+        gfp = np.sqrt(np.mean(store[:, good].astype(float) ** 2, axis=1))
+        sample = header["selection"]["sample"]
+        self.assertEqual(sample, int(gfp.argmax()))
+        onsets = [s for s, _ in header["events"]]
+        self.assertTrue(any(0 < sample - s < 300 for s in onsets), "inside a transient")
+        overview = np.array(header["overview"]["gfp"])
+        self.assertEqual(len(overview), 750)
+        self.assertAlmostEqual(overview[sample // 100], gfp.max(), delta=gfp.max() * 1e-3)
+        self.assertIn("first page ready", self.steps)
+        self.assertFalse(os.path.exists(os.path.join(WORK, "long.first.json")))
+        self.assertEqual(len(header["row_times"]), 1 + 8, "a row per window of blocks")
+
+    def test_one_page_alone_equals_the_same_page_of_the_whole(self):
+        header, page = with_store(export(self.path, "--page-at", "33.3"))
+        self.assertEqual(header["store"]["first"], 30000)
+        self.assertEqual(page.shape[0], BLOCK)
+        self.assertEqual(header["selection"]["sample"], 33300)
+        self.assertNotIn("frequencies", header)
+        np.testing.assert_array_equal(page, self.store[30000:40000])
+
+    def test_bad_input_leaves_nothing_behind(self):
+        bad = os.path.join(WORK, "bad")
+        os.makedirs(bad, exist_ok=True)
+        truncated = os.path.join(bad, "truncated_raw.fif")
+        with open(self.path, "rb") as f:
+            blob = f.read()
+        with open(truncated, "wb") as f:
+            f.write(blob[:len(blob) // 2])
+        # Writing to /dev/full fails as a full disk does.
+        os.symlink("/dev/full", os.path.join(bad, "full.npy"))
+        for source, out, message in ((truncated, "t.json", truncated),
+                                     (self.path, "full.json", "No space left")):
+            before = set(os.listdir(bad))
+            run = export(source, out=os.path.join(bad, out), expect_ok=False)
+            self.assertRefused(run, message)
+            self.assertLessEqual(set(os.listdir(bad)), before, run.stderr)
+
+        # A store that lost its end, or gained bytes, is refused in one line when opened.
+        header, store = os.path.join(bad, "copy.json"), os.path.join(bad, "copy.npy")
+        with open(header, "w", encoding="utf-8") as f:
+            json.dump(dict(self.header, store=dict(self.header["store"], file="copy.npy")), f)
+        for size, message in ((-4 * 41 * 5000, "holds 70000 of its 75000 samples"),
+                              (7, "larger than its 75000 samples")):
+            shutil.copy(os.path.join(WORK, "long.npy"), store)
+            with open(store, "r+b") as f:
+                f.truncate(os.path.getsize(store) + size)
+            self.assertRefused(subprocess.run([RENDER, "--recording", header, "--out", "/dev/null"],
+                                              capture_output=True, text=True, timeout=120), message)
 
 
 if __name__ == "__main__":
