@@ -1,14 +1,16 @@
 """Exports recordings that MNE itself makes (no downloads) and checks the JSON against MNE's own
-reading of them; long raw recordings go to a store at the recorded rate, read a page at a time.
+reading of them; long raw recordings go to a store at the recorded rate, read a page at a time;
+Neuromag gradiometer pairs and the field mapping of every MEG channel, on a 306-channel recording
+(tools/neuromag_example.py), against MNE-Python's own numbers.
 
-Run by CTest: test_mne_export.py EXPORTER RENDER. Exits 77 (skipped) only when MNE is missing.
+Run by CTest: test_mne_export.py EXPORTER, with CONTOURMAP_FIELDMAP naming the build's
+contourmap-fieldmap. Exits 77 (skipped) only when MNE is missing.
 """
 
 import itertools
 import json
 import math
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -17,8 +19,9 @@ import unittest
 import meg_test_files as files  # exits 77 without MNE-Python
 import mne
 import numpy as np
+from mne.forward._field_interpolation import _map_meg_or_eeg_channels
 
-EXPORTER = RENDER = WORK = None
+EXPORTER = WORK = None
 OUTPUTS = itertools.count()
 SFREQ = 250.0
 N_MEG = 30
@@ -85,15 +88,26 @@ def without_offsets(data, rows=slice(None)):
     return data - data.mean(axis=-1, keepdims=True)
 
 
-def export(source, *options, expect_ok=True, out=None):
+def export(source, *options, expect_ok=True, out=None, env=None):
     out = out or os.path.join(WORK, f"out{next(OUTPUTS)}.json")
+    environment = dict(os.environ, XDG_CACHE_HOME=os.path.join(WORK, "cache"))
+    environment.update(env or {})
     run = subprocess.run([sys.executable, EXPORTER, source, "--out", out, *options],
-                         capture_output=True, text=True, timeout=300)
+                         capture_output=True, text=True, timeout=300, env=environment)
     if not expect_ok:
         return run
     assert run.returncode == 0, run.stderr
     with open(out, encoding="utf-8") as f:
         return json.load(f)
+
+
+def export_noted(source, *options, env=None):
+    """The JSON and the bridge's progress notes."""
+    out = os.path.join(WORK, "noted.json")
+    run = export(source, "--progress", *options, out=out, env=env, expect_ok=False)
+    assert run.returncode == 0, run.stderr
+    with open(out, encoding="utf-8") as f:
+        return json.load(f), run.stderr
 
 
 def head_mm(device_m):
@@ -185,9 +199,9 @@ class ExportTest(BridgeTest):
         both = os.path.join(WORK, "both_raw.fif")
         mags, grads = export(both, "--ch-type", "mag"), export(both, "--ch-type", "grad")
         self.assertEqual((mags["unit"], grads["unit"]), ("fT", "fT/cm"))
-        for out, measured in ((mags, slice(0, N_MEG)), (grads, slice(N_MEG, 2 * N_MEG))):
+        for out, rows in ((mags, slice(0, N_MEG)), (grads, slice(N_MEG, 2 * N_MEG))):
             kinds = np.array([c["kind"] for c in out["channels"]])
-            self.assertTrue(all(kinds[measured] == "meg") and sum(kinds == "misc") == N_MEG)
+            self.assertTrue(all(kinds[rows] == "meg") and sum(kinds == "misc") == N_MEG)
             self.assertEqual(out["store"]["total"], 3000, "a long raw file is stored whole")
         store = with_store(grads)[1]
         strongest = int(np.abs(store[:, N_MEG:2 * N_MEG]).max(axis=0).argmax())
@@ -342,21 +356,156 @@ class PagedExportTest(BridgeTest):
             self.assertRefused(run, message)
             self.assertLessEqual(set(os.listdir(bad)), before, run.stderr)
 
-        # A store that lost its end, or gained bytes, is refused in one line when opened.
-        header, store = os.path.join(bad, "copy.json"), os.path.join(bad, "copy.npy")
-        with open(header, "w", encoding="utf-8") as f:
-            json.dump(dict(self.header, store=dict(self.header["store"], file="copy.npy")), f)
-        for size, message in ((-4 * 41 * 5000, "holds 70000 of its 75000 samples"),
-                              (7, "larger than its 75000 samples")):
-            shutil.copy(os.path.join(WORK, "long.npy"), store)
-            with open(store, "r+b") as f:
-                f.truncate(os.path.getsize(store) + size)
-            self.assertRefused(subprocess.run([RENDER, "--recording", header, "--out", "/dev/null"],
-                                              capture_output=True, text=True, timeout=120), message)
+
+def measured(out):
+    chans = [c for c in out["channels"] if c["kind"] == "meg"]
+    return [c["name"] for c in chans], np.array([c["samples"] for c in chans]), chans
+
+
+def save(evoked, name):
+    path = os.path.join(WORK, name)
+    evoked.save(path, overwrite=True)
+    return path
+
+
+def relative_error(values, reference):
+    return np.abs(values - reference).max() / np.abs(reference).max()
+
+
+def assert_written(values, data, scale):
+    """values as the bridge writes data (T or T/m) in fT or fT/cm."""
+    np.testing.assert_allclose(values, data * scale, rtol=1e-5, atol=1e-5 * np.abs(values).max())
+
+
+class NeuromagTest(BridgeTest):
+    @classmethod
+    def setUpClass(cls):
+        cls.evoked = neuromag_example.evoked_response()
+        cls.path = save(cls.evoked, "neuromag-ave.fif")
+
+    def test_merged_pairs_and_single_gradiometers_are_mnes(self):
+        first, second = (self.evoked.copy().pick(kind) for kind in ("planar1", "planar2"))
+        out = export(self.path, "--ch-type", "grad")
+        names, values, chans = measured(out)
+        self.assertEqual((out["unit"], names), ("fT/cm", [n[:-1] + "x" for n in first.ch_names]))
+        assert_written(values, np.sqrt((first.data ** 2 + second.data ** 2) / 2), 1e13)
+        # At the pair's place, and its spectrum the root mean square of the pair's spectra.
+        place = out["channels"][self.evoked.ch_names.index("MEG0012")]["coils"][0]
+        np.testing.assert_allclose(chans[0]["coils"][0], place, atol=1e-6)
+        spectra = {}
+        for kind, reference in (("planar1", first), ("planar2", second)):
+            single = export(self.path, "--ch-type", kind)
+            names_k, values_k, chans_k = measured(single)
+            self.assertEqual(names_k, reference.ch_names)
+            assert_written(values_k, reference.data, 1e13)
+            spectra[kind] = np.array([c["spectrum"]["data"] for c in chans_k])
+        np.testing.assert_allclose(
+            [c["spectrum"]["data"] for c in chans],
+            np.sqrt((spectra["planar1"] ** 2 + spectra["planar2"] ** 2) / 2), rtol=1e-4)
+
+    def test_meg_mapping_is_mnes_and_the_default(self):
+        info = self.evoked.info
+        mags = mne.pick_info(info, mne.pick_types(info, meg="mag"))
+
+        def mnes_mapping(info, mode="accurate"):
+            meg = mne.pick_info(info, mne.pick_types(info, meg=True))
+            return _map_meg_or_eeg_channels(meg, mags, mode, (0.0, 0.0, 0.04))
+
+        # Our series is exact where MNE's fast mode looks its Legendre values up in a table; the
+        # fast matrix differs from MNE's own accurate one by far more than 1 % in its entries
+        # (the inverse is ill-conditioned), while the maps both make agree within 1 %.
+        accurate, fast = mnes_mapping(info), mnes_mapping(info, "fast")
+        cache = {"XDG_CACHE_HOME": os.path.join(WORK, "cache-meg")}
+        out, notes = export_noted(self.path, env=cache)
+        self.assertIn("306 MEG channels mapped onto 102 virtual magnetometers", notes)
+        names, values, _ = measured(out)
+        self.assertEqual((out["unit"], names), ("fT", [n + "_v" for n in mags.ch_names]))
+        # The measured channels stay, as other channels.
+        self.assertEqual([c["kind"] for c in out["channels"]].count("misc"), 306)
+        folder = os.path.join(cache["XDG_CACHE_HOME"], "contourmap3d", "fieldmaps")
+        cached = [os.path.join(folder, name) for name in os.listdir(folder)]
+        self.assertEqual(len(cached), 1, "one mapping per layout, kept")
+        matrix = np.load(cached[0])
+        self.assertLess(relative_error(matrix, accurate), 0.01)
+        self.assertLess(relative_error(values, fast @ self.evoked.data * 1e15), 0.01)
+        # The same layout again needs no helper: the mapping comes from the cache.
+        again = export(self.path, env=dict(cache, CONTOURMAP_FIELDMAP="/nonexistent"))
+        np.testing.assert_array_equal(measured(again)[1], values)
+
+        # Data with an SSP projector applied: the lead fields are projected alike.
+        projected = self.evoked.copy()
+        uniform = np.where(np.isin(projected.ch_names, mags.ch_names), 1.0, 0.0)
+        projected.add_proj([mne.Projection(
+            data=dict(nrow=1, ncol=len(uniform), row_names=None, col_names=projected.ch_names,
+                      data=uniform[np.newaxis] / np.linalg.norm(uniform)),
+            kind=mne.io.constants.FIFF.FIFFV_PROJ_ITEM_FIELD, desc="uniform", active=False,
+            explained_var=None)]).apply_proj()
+        out = export(save(projected, "projected-ave.fif"), env=cache)
+        expected = mnes_mapping(projected.info) @ projected.data * 1e15
+        self.assertLess(relative_error(measured(out)[1], expected), 0.01)
+        self.assertGreater(relative_error(accurate @ projected.data * 1e15, expected), 0.01,
+                           "a mapping blind to the projector would fail the check above")
+
+    def test_virtual_magnetometers_from_gradiometers_alone_follow_the_true_field(self):
+        evoked = self.evoked.copy()
+        evoked.info["bads"] = evoked.copy().pick("mag").ch_names
+        out, notes = export_noted(save(evoked, "gradonly-ave.fif"))
+        self.assertIn("204 MEG channels mapped onto 102", notes)
+        _, values, _ = measured(out)
+        true = self.evoked.copy().pick("mag").data * 1e15
+        peak = int(np.abs(true).max(axis=0).argmax())
+        self.assertLess(relative_error(values[:, peak], true[:, peak]), 0.10)
+
+    def test_pairs_with_a_bad_or_missing_partner_and_other_bad_input(self):
+        evoked = self.evoked.copy()
+        evoked.info["bads"] = ["MEG0013"]
+        evoked.drop_channels(["MEG0023"])
+        out, notes = export_noted(save(evoked, "broken-pairs-ave.fif"), "--ch-type", "grad")
+        names, _, chans = measured(out)
+        self.assertEqual((len(names), names[0], chans[0].get("good", True)),
+                         (101, "MEG001x", False))
+        self.assertNotIn("MEG002x", names)
+        self.assertIn("1 planar gradiometers without a partner left out of the map (MEG0022)",
+                      notes)
+        self.assertEqual(next(c for c in out["channels"] if c["name"] == "MEG0022")["kind"],
+                         "misc")
+
+        magnetometers = save(self.evoked.copy().pick("mag"), "mags-ave.fif")
+        everything_bad = self.evoked.copy()
+        everything_bad.info["bads"] = everything_bad.ch_names
+        cases = [((magnetometers, "--ch-type", "planar1"), {},
+                  "the recording has no planar gradiometer pairs (--ch-type planar1)"),
+                 ((save(everything_bad, "allbad-ave.fif"), "--ch-type", "meg"), {},
+                  "every MEG channel is bad"),
+                 ((self.path, "--ch-type", "meg"), {"CONTOURMAP_FIELDMAP": "/nonexistent",
+                                                    "XDG_CACHE_HOME": os.path.join(WORK, "none")},
+                  "cannot run contourmap-fieldmap")]
+        for args, env, message in cases:
+            run = export(*args, env=env, expect_ok=False)
+            self.assertEqual(run.returncode, 2, args)
+            self.assertEqual(run.stderr.strip().splitlines()[-1].count("mne_export: "), 1)
+            self.assertIn(message, run.stderr.strip().splitlines()[-1])
+
+    def test_axial_gradiometers_stay_as_they_are_and_map_onto_their_places(self):
+        # MNE-Python calls CTF's and KIT's axial gradiometers magnetometers (they measure T).
+        mags = self.evoked.copy().pick("mag")
+        axial = mne.EvokedArray(mags.data, mags.info, tmin=-0.1)
+        for ch in axial.info["chs"]:
+            ch["coil_type"] = mne.io.constants.FIFF.FIFFV_COIL_CTF_GRAD
+        path = save(axial, "axial-ave.fif")
+        out = export(path)
+        names, values, _ = measured(out)
+        self.assertEqual((names, out["unit"]), (axial.ch_names, "fT"))
+        assert_written(values, axial.data, 1e15)
+        out, notes = export_noted(path, "--ch-type", "meg")
+        self.assertIn("onto 102 virtual magnetometers at the sensors' places", notes)
+        self.assertEqual(out["unit"], "fT")
 
 
 if __name__ == "__main__":
-    EXPORTER, RENDER = sys.argv[1], sys.argv[2]
+    EXPORTER = sys.argv[1]
+    sys.path.insert(0, os.path.dirname(EXPORTER))
+    import neuromag_example
     with tempfile.TemporaryDirectory() as WORK:
         mne.set_log_level("ERROR")
         result = unittest.main(argv=sys.argv[:1], exit=False, verbosity=2).result
