@@ -101,30 +101,6 @@ TEST_F(DataExchange, AFailedNumberPromptsAndSelectsTheEditsText) {
     EXPECT_FLOAT_EQ(m_dlg.m_fMax, 7.0f);
 }
 
-// Hiding is the dialogs' business; here, what OK, Esc and the close box save and report.
-TEST_F(DataExchange, OkSavesAndEscAndTheCloseBoxCancelWithoutSaving) {
-    m_dlg.ShowWindow(SW_SHOW);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
-    edit(m_dlg, IDC_EDIT_MAX)->setText("4");
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    EXPECT_EQ(m_dlg.GetResult(), IDOK);
-    EXPECT_FLOAT_EQ(m_dlg.m_fMax, 4.0f);
-    for (bool bEsc : {true, false}) {
-        m_dlg.ShowWindow(SW_SHOW);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
-        edit(m_dlg, IDC_EDIT_MAX)->setText("9");
-        if (bEsc)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        else
-            frameOf(&m_dlg)->close();
-        EXPECT_FALSE(m_dlg.IsWindowVisible());
-        EXPECT_EQ(m_dlg.GetResult(), IDCANCEL);
-        EXPECT_FLOAT_EQ(m_dlg.m_fMax, 4.0f);
-    }
-    EXPECT_NE(m_dlg.m_hWnd, nullptr) << "hidden, not destroyed";
-    EXPECT_TRUE(recordedMessages().empty());
-}
-
 TEST(DataExchangeWithoutWindow, FailsCleanly) {
     CExchangeDialog dlg;
     EXPECT_FALSE(dlg.UpdateData(TRUE));

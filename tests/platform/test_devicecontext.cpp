@@ -127,8 +127,15 @@ TEST_F(DeviceContext, AFramePresentedOutsideAPaintIsKeptAndShown) {
     EXPECT_EQ(pixelOf(pMap, w / 2, h / 2), QColor(Qt::blue));
 }
 
-TEST_F(DeviceContext, DeviceContextsOfMissingWindowsAreEmpty) {
+// Device contexts of missing windows are empty, and commands and showing fail.
+TEST(WithoutAWindow, EveryCallFailsCleanly) {
     CWnd none;
+    EXPECT_FALSE(none.OnCommand(MAKEWPARAM(1, 0), 0));
+    EXPECT_FALSE(none.ShowWindow(SW_SHOW));
+    EXPECT_FALSE(none.IsWindowVisible());
+    EXPECT_FALSE(none.SetForegroundWindow());
+    EXPECT_FALSE(none.DestroyWindow());
+    EXPECT_FALSE(none.IsDialogMessage(nullptr));
     EXPECT_EQ(none.GetDC(), nullptr);
     EXPECT_EQ(none.ReleaseDC(nullptr), 0);
     CPaintDC dc(&none);

@@ -16,11 +16,6 @@ class CLibraryResources : public testing::Environment {
 testing::Environment* const g_pLibraryResources =
     testing::AddGlobalTestEnvironment(new CLibraryResources);
 
-class CChainView : public CStatic {
-    DECLARE_DYNAMIC(CChainView)
-};
-IMPLEMENT_DYNAMIC(CChainView, CStatic)
-
 constexpr CDlgItemTemplateqv kItems[] = {
     {1, "BUTTON", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, "OK", 4, 4, 40, 14}};
 const CDlgTemplateqv kDialog = {
@@ -64,19 +59,6 @@ TEST(ResourceChain, ModulesRegisterAndDeregisterTheirResources) {
     AfxTermExtensionModule(module); // a second time does nothing
     CDialog dlg;
     EXPECT_FALSE(dlg.Create(7001));
-}
-
-// The views declare theirs; nothing in the library asks beyond name and bases.
-TEST(RuntimeClasses, DeclaredClassesAreFoundByNameWithTheirBases) {
-    EXPECT_EQ(CRuntimeClass::FromName("CChainView"), RUNTIME_CLASS(CChainView));
-    EXPECT_EQ(CRuntimeClass::FromName("CNoSuchClass"), nullptr);
-    EXPECT_EQ(CRuntimeClass::FromName(nullptr), nullptr);
-    std::vector<std::string> chain;
-    for (const CRuntimeClass* p = RUNTIME_CLASS(CChainView); p != nullptr; p = p->GetBaseClass())
-        chain.push_back(p->m_lpszClassName);
-    EXPECT_EQ(chain,
-              (std::vector<std::string>{"CChainView", "CStatic", "CWnd", "CCmdTarget", "CObject"}));
-    EXPECT_TRUE(CChainView().IsKindOf(RUNTIME_CLASS(CWnd)));
 }
 
 } // namespace

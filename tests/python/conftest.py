@@ -10,7 +10,6 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 
 def pytest_addoption(parser):
     parser.addoption("--render", help="the contourmap-render program")
-    parser.addoption("--bridge", help="tools/mne_export.py")
     parser.addoption("--notebook", help="the example notebook")
     parser.addoption("--build", help="the build folder, for cmake --install")
 

@@ -12,8 +12,6 @@ from PIL import Image
 import contourmap3d as cm
 from contourmap3d import _convert
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-
 
 def warm(img):
     return (img[..., 0] > 150) & (img[..., 2] < 100)
@@ -73,60 +71,26 @@ def test_same_pixels_as_the_render_command(tmp_path, options, arrays, args, requ
     assert np.array_equal(ours, png_pixels(str(tmp_path / "cmd.png")))
 
 
-def bridge_options(ch_type=None, proj=True, remove_dc=True):
-    """The bridge's options for from_mne's."""
-    return (["--ch-type", ch_type] if ch_type else []) + ([] if proj else ["--no-proj"]) + \
-        ([] if remove_dc else ["--keep-dc"])
-
-
-def test_conversion_matches_the_bridge(tmp_path, evoked, evoked_file, request, monkeypatch):
+# The bridge's options on MNE objects in memory, against MNE's own numbers (fT): projectors applied
+# unless proj=False, raw offsets removed unless remove_dc=False, a long raw recording (converted
+# block by block as the bridge stores it; one block here) as a short one, epochs averaged.
+def test_from_mne_options_give_mnes_numbers(evoked):
     import mne
-    sys.path.insert(0, os.path.join(ROOT, "tools"))
-    import neuromag_example
-    # 306 channels, one gradiometer bad; as a raw recording long enough (2412 samples) for the
-    # bridge to store it block by block, and short (converted whole, offsets removed before
-    # merging the pairs).
-    evoked_306 = neuromag_example.evoked_response()
-    evoked_306.info["bads"] = ["MEG0113"]
-    raw_306 = mne.io.RawArray(np.tile(evoked_306.data, 12) + 1e-12, evoked_306.info)
+
+    with_proj = evoked.copy().add_proj(mne.compute_proj_evoked(evoked, n_mag=1, verbose="error"))
+    raw, long_raw = (mne.io.RawArray(np.tile(evoked.data, n) + 1e-12, evoked.info, verbose="error")
+                     for n in (1, 6))
     epochs = mne.EpochsArray(np.repeat(evoked.data[np.newaxis], 3, axis=0), evoked.info,
                              tmin=evoked.times[0], verbose="error")
-    with_proj = evoked.copy().add_proj(mne.compute_proj_evoked(evoked, n_mag=1, verbose="error"))
-    raw = mne.io.RawArray(evoked.data + 1e-12, evoked.info, verbose="error")
-    monkeypatch.setenv("XDG_CACHE_HOME", str(tmp_path / "cache"))
-    monkeypatch.setenv("CONTOURMAP_FIELDMAP", os.path.join(
-        request.config.option.build, "fieldmap", "megmapping", "contourmap-fieldmap"))
-    for inst, name, options in (
-            (evoked, evoked_file, {}), (evoked_306, "nm-ave.fif", dict(ch_type="grad")),
-            (raw_306, "nm_raw.fif", dict(ch_type="meg")),
-            (raw_306.copy().crop(0, 0.5), "short_raw.fif", dict(ch_type="grad")),
-            (epochs, "x-epo.fif", {}), (with_proj, "proj-ave.fif", {}),
-            (with_proj, "proj-ave.fif", dict(proj=False)),
-            (raw, "dc_raw.fif", dict(remove_dc=False))):
-        path = tmp_path / name
-        if not path.exists():
-            inst.save(path, **({} if isinstance(inst, mne.Evoked) else {"fmt": "double"}))
-        subprocess.run([sys.executable, request.config.option.bridge, path, "--out",
-                        str(tmp_path / "b.json")] + bridge_options(**options), check=True)
-        with open(tmp_path / "b.json") as f:
-            bridge = json.load(f)
-        rec = _convert.from_mne(inst, time_frequency=True, **options)
-        channels = bridge["channels"]
-        samples = np.load(tmp_path / "b.npy").T if "store" in bridge else \
-            [c["samples"] for c in channels]
-        assert (rec.names, rec.kinds, rec.good, rec.unit) == ([c["name"] for c in channels], [
-            c["kind"] for c in channels], [c.get("good", True) for c in channels], bridge["unit"])
-        assert np.allclose(rec.positions, [c["coils"][0] for c in channels], atol=1e-5)
-        # The file keeps an evoked response and its projector in single precision.
-        assert np.allclose(rec.samples, samples, rtol=1e-5, atol=1e-5 * np.abs(samples).max())
-        if rec.fiducials is not None or "fiducials" in bridge:
-            assert np.allclose(rec.fiducials, bridge["fiducials"], atol=1e-5)
-        measured = [c["spectrum"]["data"] for c in channels if c["kind"] == "meg"]
-        assert np.allclose(rec.spectra.reshape(len(measured), -1), measured, rtol=1e-4,
-                           atol=1e-6)
-        selection = bridge["selection"]
-        assert (rec.sample, rec.bin, rec.cell) == \
-            (selection["sample"], selection["bin"], (selection["row"], selection["column"]))
+    centred = [d - d.mean(axis=1, keepdims=True) for d in (evoked.data, np.tile(evoked.data, 6))]
+    assert long_raw.n_times > _convert.MAX_WRITTEN_SAMPLES
+    for inst, options, expected in (
+            (with_proj, {}, with_proj.copy().apply_proj().data),
+            (with_proj, dict(proj=False), evoked.data), (epochs, {}, evoked.data),
+            (raw, {}, centred[0]), (long_raw, {}, centred[1]),
+            (raw, dict(remove_dc=False), raw.get_data())):
+        rec = _convert.from_mne(inst, **options)
+        assert np.allclose(rec.samples, expected * 1e15, rtol=1e-5, atol=1e-3), options
     assert not with_proj.proj  # the caller's object is left as it was
     rec = _convert.from_mne(evoked)
     assert abs(rec.times[rec.sample] - 0.1) < 0.01  # the response's peak

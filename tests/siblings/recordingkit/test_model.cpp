@@ -134,7 +134,8 @@ TEST(RecordingModel, FlagsPerSlotAndFiducialSet) {
     EXPECT_TRUE(pSet->getFiduciaryPt(5)->setPoint(1.0, 2.0, 3.0) && pSet->m_FiduciaryPt[5].m_bSet);
 }
 
-TEST(RecordingModel, AxesRefuseValuesThatCannotLabelASelection) {
+// Refusals keep what was there: axes that cannot label a selection, units no label can show.
+TEST(RecordingModel, AxesAndUnitRefuseWhatNoLabelCanShow) {
     CMEGDataqv data;
     EXPECT_EQ(data.getFirstSampleTime(), 0.0);
     EXPECT_EQ(data.setFirstSampleTime(NAN), 0);
@@ -145,17 +146,14 @@ TEST(RecordingModel, AxesRefuseValuesThatCannotLabelASelection) {
     ASSERT_EQ(data.setSpctmAxes({0.0, 10.0}, {NAN, 0.1}), 1) << "a row may have no time";
     EXPECT_EQ(data.setSpctmAxes({0.0, NAN}, {}), 0);
     EXPECT_EQ(data.setSpctmAxes({0.0}, {-INFINITY}), 0);
-    EXPECT_EQ(data.getSpctmFreqsHz(), (std::vector<double>{0.0, 10.0})) << "refusals keep the axes";
+    EXPECT_EQ(data.getSpctmFreqsHz(), (std::vector<double>{0.0, 10.0}));
     ASSERT_EQ(data.getSpctmRowTimesSec().size(), 2u);
     EXPECT_EQ(data.getSpctmRowTimesSec()[1], 0.1);
-}
 
-TEST(RecordingModel, UnitDefaultsToFemtoteslaAndRefusesWhatNoLabelCanShow) {
-    CMEGDataqv data;
     EXPECT_EQ(data.getUnit(), "fT");
     ASSERT_EQ(data.setUnit("fT/cm"), 1);
     EXPECT_EQ(data.setUnit(std::string(CMEGData::nMaxUnitLength + 1, 'T')), 0);
-    EXPECT_EQ(data.getUnit(), "fT/cm") << "refusals keep the unit";
+    EXPECT_EQ(data.getUnit(), "fT/cm");
     const std::string longest(CMEGData::nMaxUnitLength, 'T');
     ASSERT_EQ(data.setUnit(longest), 1);
     EXPECT_EQ(data.getUnit(), longest);

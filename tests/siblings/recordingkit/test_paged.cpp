@@ -131,6 +131,7 @@ TEST(PagedRecording, APageAloneHoldsOnlyItsSpan) {
 TEST(PagedRecording, ADamagedStoreOrHeaderIsOneLine) {
     const std::string dir = testTempDir().string();
     writeStore(dir + "/short.npy", nTotal, 20);
+    writeStore(dir + "/long.npy", nTotal, nTotal + 1);
     writeStore(dir + "/whole.npy", nTotal, nTotal);
     std::ofstream(dir + "/text.npy") << "not numbers";
     const struct {
@@ -138,6 +139,7 @@ TEST(PagedRecording, ADamagedStoreOrHeaderIsOneLine) {
         const char* pszExpected;
     } cases[] = {
         {header("short.npy"), "holds 20 of its 25 samples"},
+        {header("long.npy"), "is larger than its 25 samples: it is damaged"},
         {header("missing.npy"), "cannot open the sample store"},
         {header("text.npy"), "is not a NumPy .npy file"},
         {header("whole.npy", "", 1), "do not fit in the recording's 25"},
