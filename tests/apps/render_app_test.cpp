@@ -27,10 +27,6 @@ fs::path out(const std::string& strName) {
     return testTempDir() / strName;
 }
 
-SProgramRun render(const std::string& strArgs, const std::string& strEnvironment = "") {
-    return runProgram(strEnvironment + " " + CM3D_RENDER_EXE + " " + strArgs);
-}
-
 QImage readPicture(const fs::path& path) {
     return QImage(QString::fromStdString(path.string())).convertToFormat(QImage::Format_RGBA8888);
 }
