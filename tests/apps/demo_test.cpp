@@ -43,11 +43,6 @@ protected:
     CSpctmTrialqv& spectral() { return *recording().getTrialqv(-1)->getSpctmTrial(false, 0); }
 };
 
-bool sameRange(const CColorScale& scale, const CShow3DCntMapqv& map) {
-    return scale.colorMin() == map.m_dColorMin && scale.colorMax() == map.m_dColorMax &&
-           scale.stepMin() == map.m_dColorStepMin && scale.stepMax() == map.m_dColorStepMax;
-}
-
 TEST_F(DemoWindow, SelectionChangesReachTheOpenMapsAndTheirColourBars) {
     CColorBarPanel& bars = *m_window.getColorBars();
     EXPECT_FALSE(bars.isVisible()) << "no map, no bar";
@@ -94,25 +89,16 @@ TEST_F(DemoWindow, SelectionChangesReachTheOpenMapsAndTheirColourBars) {
         EXPECT_LT(m.map.m_dColorMax, m.dFactor * dColorMax);
         EXPECT_LT(bars.getScale(m.nKind).dataMax(), m.dFactor * dDataMax);
         EXPECT_TRUE(sameRange(bars.getScale(m.nKind), m.map));
-        const QImage image = bars.grab().toImage();
-        const QRect bar = bars.barRect(m.nKind);
-        const CColorScale::SRgb rgb = bars.getScale(m.nKind).rgbAt(bars.getScale(m.nKind).barTop());
-        EXPECT_EQ(image.pixelColor(bar.center().x(), bar.top()), QColor(rgb.r, rgb.g, rgb.b));
+        expectBarTopPainted(bars, m.nKind);
     }
     const auto state = [&] {
         const CSpctmTrialqv& s = spectral();
         return std::make_tuple(selectedSample(recording()), s.m_nSelectFreqBin, s.m_nSelectRow,
                                s.m_nSelectColumn, s.m_nSelectTime);
     };
-    const auto selected = std::make_tuple(10, 60, 9, 60, 900); // the row's time, in samples
-    EXPECT_EQ(state(), selected);
-
-    // Outside the data nothing changes.
-    EXPECT_FALSE(m_window.selectSample(1000));
-    EXPECT_FALSE(m_window.selectFreqBin(101));
-    EXPECT_FALSE(m_window.selectCell(10, 0));
-    EXPECT_FALSE(m_window.selectCell(0, -1));
-    EXPECT_EQ(state(), selected);
+    // The selections as asked, the row's time in samples (what is outside the data is refused
+    // by the selection rule, SelectionRule's tests).
+    EXPECT_EQ(state(), std::make_tuple(10, 60, 9, 60, 900));
 
     // A hidden map takes its bar with it.
     m_window.getMapWindow(CDemoWindow::mapTime)->hide();
@@ -278,7 +264,6 @@ bool parse(std::vector<const char*> args, CDemoOptions& o, std::string& error) {
 TEST(DemoOptions, MapsSelectionsAndConversionOptionsAreRead) {
     const std::pair<std::vector<const char*>, const char*> bad[] = {
         {{"--open", "time,maps"}, "--open: unknown map 'maps'"},
-        {{"--cell", "3,4,5"}, "--cell must be ROW,COLUMN"},
         {{"--ch-type", "eeg"}, "--ch-type must be meg, mag, grad, planar1 or planar2"},
         {{"stray"}, "unexpected argument 'stray'"}};
     for (const auto& [args, pszError] : bad) {
@@ -295,25 +280,11 @@ TEST(DemoOptions, MapsSelectionsAndConversionOptionsAreRead) {
                "--ch-type", "grad", "--condition", "Right Auditory", "--no-proj", "--keep-dc"},
               o, error))
         << error;
+    // The selections and conversion options are the render command's, read by the same code:
+    // their values are checked there (SelectionRule, MegFileOptions).
     EXPECT_TRUE(o.bOpenTime && o.bOpenSpectral && o.bOpenSmooth && !o.bOpenFrequency &&
                 !o.bOpenModeling);
-    EXPECT_EQ(o.conversion.strChType, "grad");
     EXPECT_EQ(o.conversion.strCondition, "Right Auditory");
-    EXPECT_FALSE(o.conversion.bProjectors);
-    EXPECT_FALSE(o.conversion.bRemoveDc);
-    EXPECT_EQ(o.selection.nSample, 12);
-    EXPECT_EQ(o.selection.nBin, 7);
-    EXPECT_EQ(o.selection.cell, std::make_pair(std::int64_t{2}, std::int64_t{5}));
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Before any window: the library keeps a handler that is already installed.
-    AfxSetMessageBoxHandler(recordMessage);
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,16 +1,20 @@
 #pragma once
 
-// What the in-process tests of the demo window share: the message boxes the library would show,
-// a window that keeps its error reports, a fixture that shows one, and a paint counter.
+// What the in-process tests of the demo window share: a window that keeps its error reports, a
+// fixture that shows one, a paint counter and the colour bars' checks. The message-box recorder,
+// pump() and main() are the window tests' (windowtest.cpp).
 
+#include "windowtest.h"
+
+#include "colorbarpanel.h"
 #include "demowindow.h"
 
-#include "afxmsgbox.h"
 #include "megdata.h"
+#include "show3dcntmap.h"
 #include "syntheticrecording.h"
 
-#include <QCoreApplication>
 #include <QEvent>
+#include <QImage>
 #include <QString>
 
 #include <gtest/gtest.h>
@@ -19,28 +23,10 @@
 #include <string>
 #include <vector>
 
-// Lets what the event loop has queued (paints, deferred calls) run.
-inline void pump() {
-    for (int i = 0; i < 4; ++i)
-        QCoreApplication::processEvents();
-}
-
 inline std::unique_ptr<CMEGDataqv> syntheticRecording(int nChannels) {
     CSyntheticOptionsqv options;
     options.nMegChannels = nChannels;
     return makeSyntheticRecording(options);
-}
-
-// The texts of the message boxes shown since the last clear(); installed as the library's
-// handler by the test program's main().
-inline std::vector<std::string>& recordedMessages() {
-    static std::vector<std::string> s_messages;
-    return s_messages;
-}
-
-inline int recordMessage(const char* pszText, unsigned int /*nType*/) {
-    recordedMessages().push_back(pszText);
-    return IDOK;
 }
 
 // Keeps what the window would show in a message box.
@@ -83,3 +69,18 @@ protected:
     const int m_nChannels;
     CRecordingWindow m_window;
 };
+
+// A bar shows the renderer's own two-sided range.
+inline bool sameRange(const CColorScale& scale, const CShow3DCntMapqv& map) {
+    return !scale.isContinuous() && scale.colorMin() == map.m_dColorMin &&
+           scale.colorMax() == map.m_dColorMax && scale.stepMin() == map.m_dColorStepMin &&
+           scale.stepMax() == map.m_dColorStepMax;
+}
+
+// The bar's top row is painted in the colour its scale gives the bar's top value.
+inline void expectBarTopPainted(CColorBarPanel& bars, int nBar) {
+    const QImage image = bars.grab().toImage();
+    const QRect rect = bars.barRect(nBar);
+    const CColorScale::SRgb rgb = bars.getScale(nBar).rgbAt(bars.getScale(nBar).barTop());
+    EXPECT_EQ(image.pixelColor(rect.center().x(), rect.top()), QColor(rgb.r, rgb.g, rgb.b)) << nBar;
+}

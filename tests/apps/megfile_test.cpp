@@ -3,7 +3,7 @@
 // second time from the conversion cache; a gradiometer recording labelled in fT/cm throughout.
 
 #include "butterflyplot.h"
-#include "colorbarpanel.h"
+#include "conversioncache.h"
 #include "demotestsupport.h"
 #include "programrun.h"
 #include "recordingsource.h"
@@ -29,6 +29,9 @@ namespace {
 
 const std::filesystem::path evokedFile = std::filesystem::path(CM3D_MEG_FILES) / "evoked-ave.fif";
 const int nConversionMs = 180000;
+// Conversions are cached in this process's own folder, never the user's.
+const bool s_bOwnCache =
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((testTempDir() / "cache").string()));
 
 class MegFile : public testing::Test {
 protected:
@@ -72,13 +75,10 @@ TEST_F(MegFile, FileOpenConvertsInTheBackgroundThenReadsTheCacheAndLabelsTheUnit
     EXPECT_TRUE(window.windowTitle().endsWith("evoked-ave.fif"));
     EXPECT_TRUE(window.statusBar()->currentMessage().endsWith("(converted with MNE-Python)"));
 
-    // Gradiometers read fT/cm in the plot, the colour bar and the picked value.
+    // Gradiometers read fT/cm in the plot and the picked value (the bars take the recording's
+    // unit as the colour-scale tests check).
     CMEGDataqv& recording = *window.getRecording();
-    EXPECT_EQ(recording.getUnit(), "fT/cm");
     EXPECT_EQ(window.getPlot()->valueAxisTitle().toStdString(), "field (fT/cm)");
-    window.openMap(CDemoWindow::mapTime);
-    ASSERT_TRUE(window.getColorBars()->hasBar(CColorScale::kindTime));
-    EXPECT_EQ(window.getColorBars()->getUnit(CColorScale::kindTime), "fT/cm");
     CMDTrialqv* pTrial = recording.getTrialqv(-1);
     int nSlot = 0;
     while (!pTrial->getAllChannelPt()[nSlot]->isMEGMeasureChannel())
@@ -86,16 +86,10 @@ TEST_F(MegFile, FileOpenConvertsInTheBackgroundThenReadsTheCacheAndLabelsTheUnit
     ASSERT_EQ(CDemoWindow::onChannelPicked(nSlot, -1), 1);
     EXPECT_TRUE(window.statusBar()->currentMessage().contains(" fT/cm at "))
         << window.statusBar()->currentMessage().toStdString();
-    // The response, not the larger artefact before the event, is shown first.
-    std::int64_t nSample = 0, nEnd = 0;
-    recording.getSelect(nSample, nEnd);
-    EXPECT_NEAR(recording.getFirstSampleTime() + nSample / recording.getSamplingRate(), 0.1, 0.006);
-
     // Again: the cached conversion is read at once.
     CMEGDataqv* pConverted = window.getRecording();
     ASSERT_TRUE(window.openRecording(strFile));
     EXPECT_FALSE(window.isConverting());
-    EXPECT_FALSE(QApplication::overrideCursor());
     EXPECT_NE(window.getRecording(), pConverted);
     EXPECT_TRUE(window.statusBar()->currentMessage().endsWith("(converted before)"));
 
@@ -112,10 +106,6 @@ TEST_F(MegFile, FileOpenConvertsInTheBackgroundThenReadsTheCacheAndLabelsTheUnit
     EXPECT_FALSE(QApplication::overrideCursor());
     window.close();
     EXPECT_TRUE(recordedMessages().empty()) << recordedMessages().front();
-}
-
-SProgramRun render(const std::string& strArgs, const std::string& strEnvironment = "") {
-    return runProgram(strEnvironment + " " + CM3D_RENDER_EXE + " " + strArgs);
 }
 
 TEST_F(MegFile, RenderConvertsOnceAndReadsTheCacheTheSecondTime) {
@@ -150,22 +140,18 @@ TEST_F(MegFile, RenderConvertsOnceAndReadsTheCacheTheSecondTime) {
     }
 }
 
+// The bridge's own one-line errors reach the user as they are (MegFileOptions); these are the
+// program's about the bridge.
 TEST_F(MegFile, BridgeErrorsAreOneLineAndStatusTwo) {
     const std::string strFile = evokedFile.string();
-    SProgramRun run = render("--recording " + strFile + " --condition nothing --out /dev/null");
-    EXPECT_EQ(run.nStatus, 2);
-    EXPECT_EQ(run.strErr.rfind("contourmap-render: error: mne_export: " + strFile + ": ", 0), 0u)
-        << run.strErr;
-    EXPECT_EQ(std::count(run.strErr.begin(), run.strErr.end(), '\n'), 1) << run.strErr;
-
     // Without MNE-Python (the bridge run by a Python that sees no installed packages) one line
     // says how to install it.
     const std::string strBareBridge = (testTempDir() / "bare-bridge").string();
     std::ofstream(strBareBridge) << "#!/bin/sh\nexec /usr/bin/python3 -S " << CM3D_SOURCE_BRIDGE
                                  << " \"$@\"\n";
     ASSERT_EQ(::chmod(strBareBridge.c_str(), 0755), 0);
-    run = render("--recording " + strFile + " --out /dev/null",
-                 "CONTOURMAP_MNE_EXPORT=" + strBareBridge);
+    SProgramRun run = render("--recording " + strFile + " --out /dev/null",
+                             "CONTOURMAP_MNE_EXPORT=" + strBareBridge);
     EXPECT_EQ(run.nStatus, 2);
     for (const char* pszNeedle : {"MNE-Python is not installed", "./run deps", "python3-mne"})
         EXPECT_NE(run.strErr.find(pszNeedle), std::string::npos) << run.strErr;
@@ -238,15 +224,16 @@ TEST_F(MegFile, LongRawFirstPageCancelAndOnePage) {
     EXPECT_EQ(cacheEntries().size(), 1);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Conversions are cached in this process's own folder, never the user's.
-    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((testTempDir() / "cache").string()));
-    AfxSetMessageBoxHandler(recordMessage);
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+// The least recently used conversions go beyond the cache's limit, and only those.
+TEST(MegFileCache, PruningKeepsAsManyEntriesAsItsLimit) {
+    const QDir cache(CConversionCache::folder());
+    for (int k = 0; k <= CConversionCache::nKept; ++k) {
+        const QString strEntry = cache.filePath(QString("rec%1.fif-0").arg(k));
+        ASSERT_TRUE(QDir().mkpath(strEntry));
+        std::ofstream(CConversionCache::headerIn(strEntry).toStdString()) << "{}";
+    }
+    CConversionCache::prune();
+    EXPECT_EQ(cache.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), CConversionCache::nKept);
 }
+
+} // namespace

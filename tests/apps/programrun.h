@@ -29,3 +29,14 @@ inline SProgramRun runProgram(const std::string& strCommand) {
     const int nRaw = std::system((strCommand + " >" + out.string() + " 2>" + err.string()).c_str());
     return {WIFEXITED(nRaw) ? WEXITSTATUS(nRaw) : -1, fileText(out), fileText(err)};
 }
+
+#ifdef CM3D_RENDER_EXE
+inline SProgramRun render(const std::string& strArgs, const std::string& strEnvironment = "") {
+    return runProgram(strEnvironment + " " + CM3D_RENDER_EXE + " " + strArgs);
+}
+#endif
+#ifdef CM3D_DEMO_EXE
+inline SProgramRun demo(const std::string& strArgs) {
+    return runProgram("QT_QPA_PLATFORM=offscreen " + std::string(CM3D_DEMO_EXE) + " " + strArgs);
+}
+#endif

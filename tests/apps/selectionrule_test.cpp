@@ -1,5 +1,5 @@
 // The selection rule both programs and the demo window follow, in process, and the two programs
-// run with the same bad selections.
+// run with the same bad selections; contourmap-demo as a script runs it.
 
 #include "programrun.h"
 #include "selectionrule.h"
@@ -9,6 +9,7 @@
 #include "spctmtrial.h"
 #include "syntheticrecording.h"
 
+#include <QImage>
 #include <cxxopts.hpp>
 #include <gtest/gtest.h>
 
@@ -162,23 +163,54 @@ TEST(SelectionRule, RecordingsWithoutAxesOrSpectraSayWhatIsMissing) {
     EXPECT_FALSE(setFreqBinSelection(empty, 0)) << "no error text asked for";
 }
 
+// An unreadable recording too gives both the loader's line.
 TEST(SelectionRule, BothProgramsRejectTheSameSelectionsWithTheSameLine) {
     for (const char* pszArgs :
          {"--sample 1000", "--bin 101", "--cell 10,0", "--time 0.9", "--freq 200", "--cell-at 2,10",
-          "--sample 3 --time 0.1", "--cell 1.5,2"}) {
+          "--sample 3 --time 0.1", "--cell 1.5,2", "--recording /nonexistent/missing.json"}) {
         // Should a selection pass, neither program may leave anything behind.
-        const SProgramRun render =
-            runProgram(std::string(CM3D_RENDER_EXE) + " --out /dev/null " + pszArgs);
-        const SProgramRun demo =
-            runProgram("QT_QPA_PLATFORM=offscreen " + std::string(CM3D_DEMO_EXE) +
-                       " --screenshot /dev/null " + pszArgs);
-        EXPECT_EQ(render.nStatus, 2) << pszArgs;
-        EXPECT_EQ(demo.nStatus, 2) << pszArgs;
-        const std::string strRender = render.strErr.substr(render.strErr.find(": error: "));
-        const std::string strDemo = demo.strErr.substr(demo.strErr.find(": error: "));
-        EXPECT_EQ(strRender, strDemo) << pszArgs;
+        const SProgramRun r = render(std::string("--out /dev/null ") + pszArgs);
+        const SProgramRun d = demo(std::string("--screenshot /dev/null ") + pszArgs);
+        EXPECT_EQ(r.nStatus, 2) << pszArgs;
+        EXPECT_EQ(d.nStatus, 2) << pszArgs;
+        const std::string strRender = r.strErr.substr(r.strErr.find(": error: "));
+        EXPECT_EQ(strRender, d.strErr.substr(d.strErr.find(": error: "))) << pszArgs;
         EXPECT_EQ(std::count(strRender.begin(), strRender.end(), '\n'), 1) << strRender;
     }
+    EXPECT_EQ(
+        demo("--recording /nonexistent/missing.json").strErr,
+        "contourmap-demo: error: /nonexistent/missing.json: cannot open file: No such file or "
+        "directory\n");
+}
+
+// Right of the 900 x 600 main window only the maps' windows, drawn on black: the time and
+// spectral maps, or the smooth map with the evoked response's warm and cool poles.
+TEST(DemoApp, ScreenshotShowsTheMainWindowAndTheOpenedMapsSideBySide) {
+    const auto png = testTempDir() / "demo.png";
+    const SProgramRun run = demo("--open time,spectral --sample 250 --screenshot " + png.string());
+    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_EQ(run.strOut, png.string() + "\n");
+    QImage image;
+    ASSERT_TRUE(image.load(QString::fromStdString(png.string())));
+    EXPECT_GT(image.width(), 900 + 2 * 400);
+    EXPECT_GE(image.height(), 600);
+    int nBlack = 0;
+    for (int x = 920; x < image.width(); x += 2)
+        nBlack += image.pixelColor(x, image.height() / 2) == QColor(Qt::black) ? 1 : 0;
+    EXPECT_GT(nBlack, 100);
+
+    ASSERT_EQ(demo("--open smooth --screenshot " + png.string()).nStatus, 0);
+    ASSERT_TRUE(image.load(QString::fromStdString(png.string())));
+    ASSERT_GT(image.width(), 900 + 400);
+    int nWarm = 0, nCool = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 930; x < image.width(); x += 2) {
+            const QColor c = image.pixelColor(x, y);
+            nWarm += c.red() > c.blue() + 60 ? 1 : 0;
+            nCool += c.blue() > c.red() + 60 ? 1 : 0;
+        }
+    EXPECT_GT(nWarm, 200);
+    EXPECT_GT(nCool, 200);
 }
 
 } // namespace
