@@ -72,7 +72,7 @@ TEST_F(RendererMarkers, NoCubeWhenTheMarkIsOffOrTheChannelCannotBeShown) {
         CGLRecorder recorder;
         m_map.drawSensors();
         EXPECT_EQ(recorder.primitives(GL_LINE_LOOP).size(), 0u);
-        EXPECT_EQ(recorder.count("gluSphere"), 1u);
+        EXPECT_EQ(recorder.named("gluSphere").size(), 1u);
     }
 }
 
@@ -121,14 +121,14 @@ TEST_F(RendererMarkers, MissingPiecesDrawNothing) {
     EXPECT_EQ(m_map.drawFiducial(), 0);
     load({at(0, 0, 0)}); // no fiducial set
     EXPECT_EQ(m_map.drawFiducial(), 0);
-    EXPECT_EQ(recorder.count("gluSphere"), 0u);
+    EXPECT_EQ(recorder.named("gluSphere").size(), 0u);
     m_map.m_nSpctmSelector = 1; // no spectral result under this selector
     EXPECT_EQ(m_map.drawSensorsFrqc(), 0);
     EXPECT_EQ(m_map.drawSensorsSpctm(), 0);
     load({});
     CGLRecorder empty;
     EXPECT_EQ(m_map.drawSensors(), 1);
-    EXPECT_EQ(empty.count("gluSphere"), 0u);
+    EXPECT_EQ(empty.named("gluSphere").size(), 0u);
 }
 
 } // namespace
