@@ -49,7 +49,8 @@ TEST_F(DialogRoad, UpdatesDoNothingBeforeAShowAndOnceTheDialogsAreHidden) {
     EXPECT_EQ(windowCalls().nContextsMade, 0);
 }
 
-// A new selection refits the range and repaints; a new current channel only while the mark is on.
+// A new selection refits the range and repaints, in each map; a new current channel only while the
+// mark is on.
 TEST_F(DialogRoad, UpdatesRefitAndRepaintTheSelectChannelOneOnlyWhileMarked) {
     openTimeDomain({at(0, 0, 0, 1.0), at(20, 0, 0, 2.0)});
     m_pData->getTrialqv(-1)->setCurrentChannel(1);
@@ -74,10 +75,8 @@ TEST_F(DialogRoad, UpdatesRefitAndRepaintTheSelectChannelOneOnlyWhileMarked) {
     EXPECT_EQ(paints(), 1);
     ASSERT_EQ(windowCalls().texts.size(), 3u);
     EXPECT_EQ(windowCalls().texts[2].str.rfind(L"MEG1:", 0), 0u);
-}
 
-TEST_F(DialogRoad, FrequencyAndSpectralUpdatesRefitAndRepaintWhileShown) {
-    m_pData = makeTestRecording({at(0, 0, 0, 1.0), at(20, 0, 0, 2.0)});
+    // The frequency and spectral updates refit to the new bin and cell and repaint.
     m_face.show3DContMapFrqc(m_pData.get(), nullptr);
     m_face.show3DContMapSpctm(m_pData.get(), nullptr);
     pump();

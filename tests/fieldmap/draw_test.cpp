@@ -149,25 +149,23 @@ TEST_F(SmoothDraw, LeavesTheGlStateAsItFoundIt) {
         glLineWidth(3.0f);
         glEnableClientState(GL_NORMAL_ARRAY);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        GLint anBefore[6], anAfter[6];
-        auto state = [](GLint* pn) {
-            pn[0] = glIsEnabled(GL_LIGHTING) + 2 * glIsEnabled(GL_BLEND) +
-                    4 * glIsEnabled(GL_POLYGON_OFFSET_FILL) + 8 * glIsEnabled(GL_NORMAL_ARRAY) +
-                    16 * glIsEnabled(GL_VERTEX_ARRAY) + 32 * glIsEnabled(GL_COLOR_ARRAY);
-            glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &pn[1]);
-            glGetIntegerv(GL_MATRIX_MODE, &pn[2]);
-            glGetIntegerv(GL_DEPTH_FUNC, &pn[3]);
-            GLfloat f = 0.0f;
-            glGetFloatv(GL_LINE_WIDTH, &f);
-            pn[4] = static_cast<GLint>(f * 10.0f);
-            glGetIntegerv(GL_UNPACK_ALIGNMENT, &pn[5]);
+        auto state = [] {
+            std::vector<GLint> a;
+            for (GLenum n : {GL_LIGHTING, GL_BLEND, GL_POLYGON_OFFSET_FILL, GL_NORMAL_ARRAY,
+                             GL_VERTEX_ARRAY, GL_COLOR_ARRAY})
+                a.push_back(glIsEnabled(n));
+            for (GLenum n : {GL_MODELVIEW_STACK_DEPTH, GL_MATRIX_MODE, GL_DEPTH_FUNC,
+                             GL_UNPACK_ALIGNMENT, GL_LINE_WIDTH}) {
+                GLint v = 0;
+                glGetIntegerv(n, &v);
+                a.push_back(v);
+            }
+            return a;
         };
-        state(anBefore);
+        const std::vector<GLint> before = state();
         for (int nKind : {0, 1, 2}) {
             EXPECT_EQ(m_smooth.draw(m_map, nKind), 1);
-            state(anAfter);
-            EXPECT_EQ(std::vector<GLint>(anBefore, anBefore + 6),
-                      std::vector<GLint>(anAfter, anAfter + 6));
+            EXPECT_EQ(state(), before) << nKind;
         }
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     });
@@ -251,9 +249,7 @@ TEST_F(SmoothDraw, AClickOnASensorPicksItsSlotAndAMissPicksNone) {
     // A bad channel is not picked: the click goes to the nearest sensor taking part.
     m_pData->setGoodChnl4Alltrials(0, 0);
     const SClientPoint p = onView(m_aSensors[0]);
-    const int nPicked = m_smooth.pickSensorInLastFrame(p.x, p.y);
-    EXPECT_NE(nPicked, 0);
-    EXPECT_GE(nPicked, 1);
+    EXPECT_GE(m_smooth.pickSensorInLastFrame(p.x, p.y), 1);
 }
 
 TEST(SmoothDrawWithoutContext, DrawsNothingAndPicksNothing) {

@@ -94,5 +94,22 @@ SSurfaceReport inspectSurface(const CSmoothFieldMap& smooth, const std::vector<P
         const double dGap = std::fabs(dBest - 1.0) * d.norm() / dRadius;
         report.dShellGap = std::max(report.dShellGap, dGap);
     }
+    // Angles seen from the centre; sensors at one place (a Neuromag triplet) are not neighbours.
+    const auto nearest = [&](const P3& p) {
+        double dNearest = 4.0;
+        for (const P3& s : aSensors) {
+            const double d = std::acos(
+                std::clamp((p - centre).normalized().dot((s - centre).normalized()), -1.0, 1.0));
+            dNearest = d > 1e-9 ? std::min(dNearest, d) : dNearest;
+        }
+        return dNearest;
+    };
+    double dSpacing = 0.0;
+    for (const P3& s : aSensors) {
+        dSpacing = std::max(dSpacing, nearest(s));
+    }
+    for (int i = 0; i < nVertices; ++i) {
+        report.dReach = std::max(report.dReach, nearest(vertex(i)) / dSpacing);
+    }
     return report;
 }

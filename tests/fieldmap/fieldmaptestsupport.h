@@ -35,6 +35,8 @@ struct SSurfaceReport {
     int nUncovered = 0;     // sensors whose direction from the centre meets no triangle
     double dShellGap = 0.0; // largest distance from a sensor to the surface along that line,
                             // as a share of the radius
+    double dReach = 0.0;    // largest angle from a vertex to its nearest sensor, over the largest
+                            // such angle between sensors
 };
 
 SSurfaceReport inspectSurface(const CSmoothFieldMap& smooth, const std::vector<P3>& aSensors);

@@ -45,8 +45,10 @@ void expectSound(CMEGDataqv* pData, std::vector<P3> aSensors, int nUsable, bool 
     EXPECT_EQ(r.nOverusedEdges, 0);
     EXPECT_EQ(r.nFlipped, 0);
     EXPECT_EQ(r.nUncovered, 0);
-    // Through the sensor shell: each sensor within 1 % of the radius of the surface.
+    // Through the sensor shell: each sensor within 1 % of the radius of the surface; and no
+    // farther out than about two sensor spacings.
     EXPECT_LT(r.dShellGap, 0.01);
+    EXPECT_LT(r.dReach, 3.0);
 }
 
 TEST(SmoothSurface, SyntheticHelmetsOfEverySize) {

@@ -33,10 +33,6 @@ std::vector<SGLCall> CGLRecorder::named(const std::string& strName) const {
     return result;
 }
 
-std::size_t CGLRecorder::count(const std::string& strName) const {
-    return named(strName).size();
-}
-
 std::vector<std::vector<std::vector<double>>> CGLRecorder::primitives(unsigned nMode) const {
     std::vector<std::vector<std::vector<double>>> result;
     bool bInside = false;

@@ -20,7 +20,6 @@ public:
     const std::vector<SGLCall>& calls() const;
     // Calls named strName, in order.
     std::vector<SGLCall> named(const std::string& strName) const;
-    std::size_t count(const std::string& strName) const;
     // The vertices of every glBegin/glEnd block of the given mode, in order.
     std::vector<std::vector<std::vector<double>>> primitives(unsigned nMode) const;
 

@@ -1,5 +1,6 @@
 #include "rendertestsupport.h"
 
+#include "mdchannel.h"
 #include "mdtrial.h"
 #include "spctmtrial.h"
 
@@ -29,6 +30,13 @@ public:
     }
 };
 
+// The time-domain (0), frequency (1) or spectral (2) loader.
+int load(CShow3DCntMapqv& map, int nLoader, CMEGDataqv* pData) {
+    return nLoader == 0   ? map.setMegData(pData)
+           : nLoader == 1 ? map.setMegDataFrqc(pData)
+                          : map.setMegDataSpctm(pData);
+}
+
 TEST(RendererDefaults, FiducialSizeIsReportedTruncated) {
     CShow3DCntMapqv map;
     EXPECT_EQ(map.setShowFiducialPtsSize(7.9), 7);
@@ -36,15 +44,6 @@ TEST(RendererDefaults, FiducialSizeIsReportedTruncated) {
     EXPECT_EQ(map.getShowFiducialPtsSize(), -2.5);
     EXPECT_EQ(map.setShowFiducialPtsSize(NAN), 0);
     EXPECT_EQ(map.setShowFiducialPtsSize(1e300), 2147483647);
-}
-
-TEST(RendererDefaults, CopiesShareColourTablesAndCopyFields) {
-    CShow3DCntMapqv map;
-    map.m_dColorMax = 4.5;
-    CShow3DCntMapqv copy(map);
-    EXPECT_EQ(copy.m_dColorMax, 4.5);
-    EXPECT_EQ(copy.m_Index2Color.m_pColorTableMax[0], map.m_Index2Color.m_pColorTableMax[0]);
-    EXPECT_EQ(copy.m_Index2Color.m_pColorTableMin[511], map.m_Index2Color.m_pColorTableMin[511]);
 }
 
 // Loads with nothing to load return 0, say nothing and keep the range: no recording clears the
@@ -72,10 +71,7 @@ TEST(RendererLoad, LoadsWithNothingToLoadReturnZeroAndKeepTheRange) {
         map.m_nSpctmSelector = c.nSelector;
         map.m_dColorMax = 7.0;
         CMessageRecorder messages;
-        EXPECT_EQ(c.nLoader == 0   ? map.setMegData(c.pData)
-                  : c.nLoader == 1 ? map.setMegDataFrqc(c.pData)
-                                   : map.setMegDataSpctm(c.pData),
-                  0);
+        EXPECT_EQ(load(map, c.nLoader, c.pData), 0);
         EXPECT_EQ(map.m_pMEGData, c.pData);
         EXPECT_EQ(map.m_pTrial, c.pTrialHeld);
         EXPECT_EQ(map.m_dColorMax, 7.0);
@@ -138,35 +134,40 @@ TEST(RendererLoad, RawExtremesOverQualifyingChannels) {
         EXPECT_EQ(map.m_dColorMin, c.dMin);
         EXPECT_EQ(map.m_dColorMax, c.dMax);
     }
+    // A host's recording may select a sample past the end of a channel's wave: the channel has
+    // no value there (what it held before, still in memory past its end, is never read).
+    auto pReal = makeTestRecording({at(0, 0, 0, 1.0), at(0, 0, 0, 2.0)});
+    CMDChannelqv* pShort = pReal->getTrialqv(-1)->getAllChannelPt()[1];
+    pShort->setDataWave({-999.0, 500.0, -999.0});
+    pShort->setDataWave({-999.0});
+    CFailingRecording data;
+    data.nStatus = data.nChannels = 1;
+    data.pTrial = pReal->getTrialqv(-1);
+    CShow3DCntMapqv map;
+    EXPECT_EQ(map.setMegData(&data), 1);
+    EXPECT_EQ(map.m_dColorMax, 1.0);
 }
 
-TEST(RendererLoad, AutofitColorOffKeepsTheUsersRange) {
-    auto pData = makeTestRecording({at(0, 0, 0, 3.0)});
-    for (int nLoader = 0; nLoader < 3; ++nLoader) {
-        CShow3DCntMapqv map;
-        map.m_bAutofitColor = 0;
-        map.m_dColorMin = -8.0;
-        map.m_dColorMax = 8.0;
-        const int nResult = nLoader == 0   ? map.setMegData(pData.get())
-                            : nLoader == 1 ? map.setMegDataFrqc(pData.get())
-                                           : map.setMegDataSpctm(pData.get());
-        EXPECT_EQ(nResult, 1);
-        EXPECT_EQ(map.m_dColorMin, -8.0);
-        EXPECT_EQ(map.m_dColorMax, 8.0);
-    }
-}
-
-TEST(RendererLoad, SpectralLoadersReadTheirElement) {
+// Each loader takes its own element's extremes (the sample, the bin, the cell counted from 0) over
+// channels that have it; with autofit off the user's range stays.
+TEST(RendererLoad, EachLoaderFitsItsOwnElementUnlessAutofitIsOff) {
     auto pData = makeTestRecording({at(0, 0, 0, 1.0), at(0, 0, 0, 4.0),
                                     without(&STestChannel::bSpectral, at(0, 0, 0, -50.0))});
-    CShow3DCntMapqv map;
-    EXPECT_EQ(map.setMegDataFrqc(pData.get()), 1);
-    EXPECT_EQ(map.m_dColorMin, 1.0 + nTestSelectedBin);
-    EXPECT_EQ(map.m_dColorMax, 4.0 + nTestSelectedBin);
     const int nCell = nTestSelectedRow * 4 + nTestSelectedColumn;
-    EXPECT_EQ(map.setMegDataSpctm(pData.get()), 1);
-    EXPECT_EQ(map.m_dColorMin, 1.0 + nCell);
-    EXPECT_EQ(map.m_dColorMax, 4.0 + nCell);
+    const std::pair<double, double> fitted[] = {
+        {-50.0, 4.0}, {1.0 + nTestSelectedBin, 4.0 + nTestSelectedBin}, {1.0 + nCell, 4.0 + nCell}};
+    for (int nLoader = 0; nLoader < 3; ++nLoader) {
+        for (int bAutofit : {1, 0}) {
+            SCOPED_TRACE(testing::Message() << "loader " << nLoader << " autofit " << bAutofit);
+            CShow3DCntMapqv map;
+            map.m_bAutofitColor = bAutofit;
+            map.m_dColorMin = -8.0;
+            map.m_dColorMax = 8.0;
+            EXPECT_EQ(load(map, nLoader, pData.get()), 1);
+            EXPECT_EQ(std::make_pair(map.m_dColorMin, map.m_dColorMax),
+                      bAutofit ? fitted[nLoader] : std::make_pair(-8.0, 8.0));
+        }
+    }
 }
 
 TEST(RendererLoad, FrequencyBinComesFromTheSelectionQuery) {

@@ -4,7 +4,7 @@
 
 #include <GL/gl.h>
 
-// Where the triangle fans' neighbour rule cuts off, and when nothing is drawn; the vertices,
+// Where the triangle fans' neighbour rule cuts off, and when no pass draws anything; the vertices,
 // normals and colours of every variant, and the channels each skips, are held by the stream
 // references.
 
@@ -65,11 +65,16 @@ TEST_F(RendererSurface, NeighboursWithinTheRadiusIncludingItself) {
     }
 }
 
-TEST_F(RendererSurface, NothingToDrawFromMakesNoCall) {
+// Surface, sensor and fiducial passes alike.
+TEST_F(RendererSurface, PassesWithNothingToDrawFromMakeNoCall) {
     CGLRecorder recorder;
     EXPECT_EQ(m_map.drawSensorMapTriFan(), 0);
     EXPECT_EQ(m_map.drawSensorMapTriFanFrqc(), 0);
+    EXPECT_EQ(m_map.drawSensors(), 0);
+    EXPECT_EQ(m_map.drawSensorsFrqc(), 0);
+    EXPECT_EQ(m_map.drawFiducial(), 0);
     load({at(0, 0, 0, 1.0)});
+    EXPECT_EQ(m_map.drawFiducial(), 0); // none set
     m_pData->createFidWorkMeg()->m_FiduciaryPt[0].setPoint(0, 90, 0);
     m_map.m_bSensors = 0;
     m_map.m_bContourMap = 0;
@@ -78,10 +83,15 @@ TEST_F(RendererSurface, NothingToDrawFromMakesNoCall) {
     m_map.m_nSpctmSelector = 2;         // no spectral result under this selector
     EXPECT_EQ(m_map.drawSensorMapTriFanFrqc(), 0);
     EXPECT_EQ(m_map.drawSensorMapTriFanSpctm(), 0);
+    EXPECT_EQ(m_map.drawSensorsFrqc(), 0);
+    EXPECT_EQ(m_map.drawSensorsSpctm(), 0);
     EXPECT_TRUE(recorder.calls().empty());
-    load({without(&STestChannel::bMeg, at(0, 0, 0))}); // no measuring channel: no fan
+    load({without(&STestChannel::bMeg, at(0, 0, 0))}); // no measuring channel: no fan, no sphere
+    m_map.m_bSensors = 1;
     EXPECT_EQ(m_map.drawSensorMapTriFan(), 1);
-    EXPECT_EQ(recorder.count("glBegin"), 0u);
+    EXPECT_EQ(m_map.drawSensors(), 1);
+    EXPECT_EQ(recorder.named("glBegin").size(), 0u);
+    EXPECT_EQ(recorder.named("gluSphere").size(), 0u);
 }
 
 } // namespace

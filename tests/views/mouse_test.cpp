@@ -58,16 +58,6 @@ TEST_F(MapViewMouse, EachModeMovesTheCameraItsOwnWayAndTheWayBackUndoesIt) {
     EXPECT_EQ(currentChannel(), -1);
 }
 
-TEST_F(MapViewMouse, NothingMovesBeforeTheFirstPaint) {
-    m_pData = makeTestRecording({at(0, 0, 0, 1.0)});
-    m_face.show3DContMapTimeDomain(m_pData.get(), recordHostCall, nullptr);
-    CStaticContMap& view = m_face.m_pDlgTimeDomain->m_staticContMap;
-    ASSERT_EQ(view.m_pGL4d, nullptr);
-    EXPECT_EQ(view.mouseDragTo(CPoint(50, 50)), 1);
-    EXPECT_EQ(view.m_ptLast, CPoint(0, 0));
-    EXPECT_EQ(view.pickSensorAt(10, 10), 0);
-}
-
 // Two spheres on the line of sight (the default camera looks down the z axis from above): the
 // pick tells the host and makes current the nearer one, the first on a tie, and the view waits
 // for the host to ask for a repaint.
@@ -106,30 +96,28 @@ TEST_F(MapViewMouse, PicksThatFindNothingOrHaveNoCallbackChangeNothing) {
     }
 }
 
-TEST_F(MapViewMouse, EachModeShowsItsCursorAllOverTheDialog) {
+// Over the map; that the dialog shows it over its controls too is the window layer's test.
+TEST_F(MapViewMouse, EachModeShowsItsCursor) {
     CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
     CDlgContMap3DTimedomain& dlg = *m_face.m_pDlgTimeDomain;
-    const CPoint overMap = inDialog(view, CPoint(50, 50));
-    CPoint overCheck(2, 2);
-    dlg.GetDlgItem(IDC_AUTOFIT_COLOR)->MapWindowPoints(&dlg, &overCheck, 1);
-
-    const struct {
-        const char* pszItem;
-        int nCursor;
-    } cases[] = {
+    // Each move to another point: a move that goes nowhere is not delivered.
+    CPoint overMap = inDialog(view, CPoint(50, 50));
+    const auto nextPoint = [&] {
+        overMap.Offset(1, 1);
+        return overMap;
+    };
+    const std::pair<const char*, int> cases[] = {
         {"Rotate", IDC_CURSOR_ROTATE}, {"Zoom", IDC_CURSOR_ZOOM}, {"Pick Sensor", IDC_CURSOR_PICK}};
-    for (const auto& c : cases) {
-        choose(dlg, c.pszItem);
-        for (CPoint pt : {overMap, overCheck}) {
-            moveTo(dlg, pt);
-            int nId = 0;
-            POINT hot{0, 0};
-            ASSERT_TRUE(AfxGetCursorInfo(GetCursor(), &nId, &hot)) << c.pszItem;
-            EXPECT_EQ(nId, c.nCursor) << c.pszItem;
-        }
+    for (const auto& [pszItem, nCursor] : cases) {
+        choose(dlg, pszItem);
+        moveTo(dlg, nextPoint());
+        int nId = 0;
+        POINT hot{0, 0};
+        ASSERT_TRUE(AfxGetCursorInfo(GetCursor(), &nId, &hot)) << pszItem;
+        EXPECT_EQ(nId, nCursor) << pszItem;
     }
     choose(dlg, "Normal");
-    moveTo(dlg, CPoint(overMap.x + 1, overMap.y + 1));
+    moveTo(dlg, nextPoint());
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
 }
 

@@ -6,11 +6,16 @@ namespace {
 
 using Places = std::vector<std::pair<int, int>>;
 
-TEST_F(MapViewTest, FirstPaintCreatesAndFitsTheViewportLaterPaintsOnlyDraw) {
+// Before the first paint a drag or a pick moves nothing; the overlay shows the rotation and the
+// distance rounded, one line height apart.
+TEST_F(MapViewTest, FirstPaintCreatesAndFitsTheViewportLaterPaintsDrawTheCameraOverlay) {
     m_pData = makeTestRecording({at(0, 0, 0, 1.0), at(40, 0, 0, 2.0)});
     m_face.show3DContMapTimeDomain(m_pData.get(), recordHostCall, nullptr);
     CStaticContMap& view = m_face.m_pDlgTimeDomain->m_staticContMap;
-    EXPECT_EQ(view.m_pGL4d, nullptr);
+    ASSERT_EQ(view.m_pGL4d, nullptr);
+    EXPECT_EQ(view.mouseDragTo(CPoint(50, 50)), 1);
+    EXPECT_EQ(view.m_ptLast, CPoint(0, 0));
+    EXPECT_EQ(view.pickSensorAt(10, 10), 0);
     pump();
     ASSERT_NE(view.m_pGL4d, nullptr);
     CRect rc;
@@ -24,10 +29,7 @@ TEST_F(MapViewTest, FirstPaintCreatesAndFitsTheViewportLaterPaintsOnlyDraw) {
     EXPECT_EQ(windowCalls().nContextsMade, 0);
     EXPECT_TRUE(windowCalls().reshapes.empty());
     EXPECT_EQ(overlayLines().size(), 2u); // the frame was painted again, with its overlay
-}
 
-TEST_F(MapViewTest, OverlayShowsRotationAndDistanceRoundedOneLineHeightApart) {
-    CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
     view.m_pGL4d->setRotateValue(12.6, -0.4, 359.6);
     view.m_pGL4d->setTranslate(0.0, 0.0, -250.0);
     repaint(view);
@@ -65,11 +67,8 @@ TEST_F(MapViewTest, SelectedSensorLineNamesTheCurrentMarkedSensorAndItsFirstCoil
             EXPECT_EQ(overlayLines().size(), 2u);
         }
     }
-}
-
-TEST_F(MapViewTest, FrequencyAndSpectralOverlaysHaveTwoLinesEvenWithTheMarkOn) {
-    openTimeDomain({at(0, 0, 0, 1.0)});
-    m_pData->getTrialqv(-1)->setCurrentChannel(0);
+    // The frequency and spectral overlays never have it, even with the mark on.
+    m_pData->getTrialqv(-1)->setCurrentChannel(1);
     m_face.m_pDlgTimeDomain->m_bMarkSelection = 1;
     m_face.show3DContMapFrqc(m_pData.get(), nullptr);
     m_face.show3DContMapSpctm(m_pData.get(), nullptr);
