@@ -299,11 +299,19 @@ void CRecordingConverter::_processFinished(int nExitCode, QProcess::ExitStatus n
     const QString strLast = strRest.isEmpty() ? m_strLastLine : strRest;
     if (nStatus == QProcess::NormalExit && nExitCode == 0 &&
         QFileInfo(CConversionCache::headerIn(m_strPartEntry)).isFile()) {
-        // A copy another program may have left meanwhile is replaced; a program still reading
-        // its store keeps the open file.
-        QDir(m_strCacheEntry).removeRecursively();
         QFile::remove(m_strPartEntry + "/" + pszFirstPageName);
-        if (QDir().rename(m_strPartEntry, m_strCacheEntry)) {
+        bool bKept = QDir().rename(m_strPartEntry, m_strCacheEntry);
+        if (!bKept && QFileInfo(CConversionCache::headerIn(m_strCacheEntry)).isFile()) {
+            // Another program converted the same file meanwhile, under the same key: its copy
+            // is as good as ours and may already be open there, so it stays.
+            QDir(m_strPartEntry).removeRecursively();
+            bKept = true;
+        } else if (!bKept) {
+            // What an interrupted program left behind holds no header and is replaced.
+            QDir(m_strCacheEntry).removeRecursively();
+            bKept = QDir().rename(m_strPartEntry, m_strCacheEntry);
+        }
+        if (bKept) {
             CConversionCache::prune();
             _end(CConversionCache::headerIn(m_strCacheEntry), QString());
         } else {

@@ -1,6 +1,6 @@
 // The field mapping of every MEG channel: lead-field dot products, the minimum-norm inverse and
 // the layout the bridge hands over. Its accuracy against MNE-Python's own numbers is checked on a
-// 306-channel recording in tests/tools/test_meg_sensors.py.
+// 306-channel recording in tests/tools/test_mne_export.py.
 
 #include "leadfielddots.h"
 #include "mappingrequest.h"
