@@ -74,12 +74,12 @@ std::vector<double> _levels(double dLimit, int nCount, bool bSequential) {
         return {};
     }
     const double dPower = std::pow(10.0, std::floor(std::log10(dEven)));
+    const auto nOff = [nCount](const std::vector<double>& v) {
+        return std::abs(static_cast<long long>(v.size()) - nCount);
+    };
     std::vector<double> aBest;
     for (double dMantissa : {10.0, 5.0, 2.5, 2.0, 1.0}) {
         std::vector<double> a = _levelsAt(dMantissa * dPower, dLimit, bSequential);
-        const auto nOff = [nCount](const std::vector<double>& v) {
-            return std::abs(static_cast<long long>(v.size()) - nCount);
-        };
         if (!a.empty() && (aBest.empty() || nOff(a) < nOff(aBest))) {
             aBest = std::move(a);
         }
