@@ -62,14 +62,18 @@ def noise_pattern(pos):
     return pattern / np.linalg.norm(pattern)
 
 
-def noise_projector(info, pos):
-    """An SSP projector (not applied) that removes noise_pattern from the first len(pos)
-    channels of info."""
+def projector(names, vector, desc):
+    """An SSP projector (not applied) that removes vector from the channels names."""
     return mne.Projection(
-        data=dict(nrow=1, ncol=len(pos), row_names=None, col_names=info["ch_names"][:len(pos)],
-                  data=noise_pattern(pos)[np.newaxis]),
-        kind=mne.io.constants.FIFF.FIFFV_PROJ_ITEM_FIELD, desc="environmental field",
-        active=False, explained_var=None)
+        data=dict(nrow=1, ncol=len(names), row_names=None, col_names=list(names),
+                  data=np.asarray(vector)[np.newaxis]),
+        kind=mne.io.constants.FIFF.FIFFV_PROJ_ITEM_FIELD, desc=desc, active=False,
+        explained_var=None)
+
+
+def noise_projector(info, pos):
+    """The projector that removes noise_pattern from the first len(pos) channels of info."""
+    return projector(info["ch_names"][:len(pos)], noise_pattern(pos), "environmental field")
 
 
 def make_evoked_file(folder):

@@ -435,11 +435,8 @@ class NeuromagTest(BridgeTest):
         # Data with an SSP projector applied: the lead fields are projected alike.
         projected = self.evoked.copy()
         uniform = np.where(np.isin(projected.ch_names, mags.ch_names), 1.0, 0.0)
-        projected.add_proj([mne.Projection(
-            data=dict(nrow=1, ncol=len(uniform), row_names=None, col_names=projected.ch_names,
-                      data=uniform[np.newaxis] / np.linalg.norm(uniform)),
-            kind=mne.io.constants.FIFF.FIFFV_PROJ_ITEM_FIELD, desc="uniform", active=False,
-            explained_var=None)]).apply_proj()
+        projected.add_proj([files.projector(projected.ch_names, uniform / np.linalg.norm(uniform),
+                                            "uniform")]).apply_proj()
         out = export(save(projected, "projected-ave.fif"), env=cache)
         expected = mnes_mapping(projected.info) @ projected.data * 1e15
         self.assertLess(relative_error(measured(out)[1], expected), 0.01)

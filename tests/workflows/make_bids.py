@@ -33,11 +33,7 @@ def make_recording(path, kind, seconds, seed):
     stim[0, np.round(onsets * meg.SFREQ).astype(int)] = 1
     raw.add_channels([mne.io.RawArray(stim, mne.create_info(["STI014"], meg.SFREQ, "stim"),
                                       verbose=False)], force_update_info=True)
-    raw.add_proj([mne.Projection(
-        data=dict(nrow=1, ncol=n, row_names=None, col_names=raw.ch_names[:n],
-                  data=meg.noise_pattern(pos)[np.newaxis]),
-        kind=mne.io.constants.FIFF.FIFFV_PROJ_ITEM_FIELD, desc="environmental field",
-        active=False, explained_var=None)])
+    raw.add_proj([meg.noise_projector(raw.info, pos)])
     if kind == "evoked":
         events = mne.find_events(raw, stim_channel="STI014", verbose=False)
         raw = mne.Epochs(raw, events, tmin=-0.2, tmax=0.5, verbose=False).average()
