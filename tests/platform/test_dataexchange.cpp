@@ -56,37 +56,30 @@ QLineEdit* edit(CWnd& dlg, int nId) {
     return qobject_cast<QLineEdit*>(widgetOf(*dlg.GetDlgItem(nId)));
 }
 
-class DataExchange : public testing::Test {
-protected:
-    void SetUp() override {
-        recordedMessages().clear();
-        ASSERT_TRUE(m_dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
-    }
-    CExchangeDialog m_dlg;
-};
-
 // What the boxes show after a load, and which members a failed save leaves, is seen by the
 // dialogs' tests; here, what the user sees happen in the edit.
-TEST_F(DataExchange,
-       LoadingIsSilentAFailedNumberSelectsTheEditsTextAndNoWindowFailsCleanly) {
-    m_dlg.m_fMin = -0.000123456f;
-    EXPECT_TRUE(m_dlg.UpdateData(FALSE));
-    EXPECT_EQ(edit(m_dlg, IDC_EDIT_MIN)->text(), "-0.000123456");
-    EXPECT_EQ(m_dlg.m_nApplies, 0);
-    m_dlg.ShowWindow(SW_SHOW);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
-    edit(m_dlg, IDC_EDIT_MIN)->setFocus();
-    QTest::keyClicks(edit(m_dlg, IDC_EDIT_MIN), "12");
-    EXPECT_EQ(m_dlg.m_nApplies, 2) << "each key notifies";
-    EXPECT_EQ(edit(m_dlg, IDC_EDIT_MIN)->text(), "12-0.000123456") << "the caret was at the start";
+TEST(DataExchange, LoadingIsSilentAFailedNumberSelectsTheEditsTextAndNoWindowFailsCleanly) {
+    recordedMessages().clear();
+    CExchangeDialog dlg;
+    ASSERT_TRUE(dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
+    dlg.m_fMin = -0.000123456f;
+    EXPECT_TRUE(dlg.UpdateData(FALSE));
+    EXPECT_EQ(edit(dlg, IDC_EDIT_MIN)->text(), "-0.000123456");
+    EXPECT_EQ(dlg.m_nApplies, 0);
+    dlg.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&dlg)));
+    edit(dlg, IDC_EDIT_MIN)->setFocus();
+    QTest::keyClicks(edit(dlg, IDC_EDIT_MIN), "12");
+    EXPECT_EQ(dlg.m_nApplies, 2) << "each key notifies";
+    EXPECT_EQ(edit(dlg, IDC_EDIT_MIN)->text(), "12-0.000123456") << "the caret was at the start";
 
-    m_dlg.m_fMax = 7.0f;
-    edit(m_dlg, IDC_EDIT_MAX)->setText("-");
-    EXPECT_FALSE(m_dlg.UpdateData(TRUE));
+    dlg.m_fMax = 7.0f;
+    edit(dlg, IDC_EDIT_MAX)->setText("-");
+    EXPECT_FALSE(dlg.UpdateData(TRUE));
     EXPECT_EQ(recordedMessages(), std::vector<std::string>{"Please enter a number."});
-    EXPECT_EQ(QApplication::focusWidget(), edit(m_dlg, IDC_EDIT_MAX));
-    EXPECT_EQ(edit(m_dlg, IDC_EDIT_MAX)->selectedText(), "-");
-    EXPECT_FLOAT_EQ(m_dlg.m_fMax, 7.0f);
+    EXPECT_EQ(QApplication::focusWidget(), edit(dlg, IDC_EDIT_MAX));
+    EXPECT_EQ(edit(dlg, IDC_EDIT_MAX)->selectedText(), "-");
+    EXPECT_FLOAT_EQ(dlg.m_fMax, 7.0f);
 
     // Without a window the exchange fails and leaves the member.
     CExchangeDialog unattached;
