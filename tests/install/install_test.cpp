@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,9 +19,7 @@ bool run(const std::string& strCommand, const std::filesystem::path& log) {
 
 std::string slurp(const std::filesystem::path& path) {
     std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Pixels of the picture whose red, green and blue satisfy the predicate.
@@ -35,12 +33,8 @@ template <class F> int count(const QImage& image, F f) {
     return n;
 }
 
-bool warm(int r, int, int b) {
-    return r > b + 60;
-}
-bool cool(int r, int, int b) {
-    return b > r + 60;
-}
+const auto warm = [](int r, int, int b) { return r > b + 60; };
+const auto cool = [](int r, int, int b) { return b > r + 60; };
 
 class InstalledPackage : public testing::Test {
 protected:
@@ -51,6 +45,7 @@ protected:
                                s_prefix.string() + "'",
                            testTempDir() / "install.log");
     }
+    void SetUp() override { ASSERT_TRUE(s_bInstalled) << slurp(testTempDir() / "install.log"); }
     // Configures and builds examples/NAME against the installed package and runs it with the
     // path of the picture it writes; the failing step's log in strLog.
     static bool buildAndRun(const std::string& strName, const std::string& strEnv,
@@ -79,7 +74,6 @@ std::filesystem::path InstalledPackage::s_prefix;
 bool InstalledPackage::s_bInstalled = false;
 
 TEST_F(InstalledPackage, AHostOutsideTheBuildFindsItBuildsAndDrawsTheMap) {
-    ASSERT_TRUE(s_bInstalled) << slurp(testTempDir() / "install.log");
     std::string strLog;
     ASSERT_TRUE(buildAndRun("minimal-host", "", strLog)) << strLog;
     const QImage image(QString::fromStdString((testTempDir() / "minimal-host.png").string()));
@@ -95,7 +89,6 @@ TEST_F(InstalledPackage, AHostOutsideTheBuildFindsItBuildsAndDrawsTheMap) {
 // The Qt host opens the time-domain dialog offscreen; its picture shows the dialog with the map
 // drawn: warm sensors and cool ones on the black map area.
 TEST_F(InstalledPackage, AQtHostOpensAMapDialogThroughTheDialogFacade) {
-    ASSERT_TRUE(s_bInstalled) << slurp(testTempDir() / "install.log");
     std::string strLog;
     ASSERT_TRUE(buildAndRun("dialog-host", "QT_QPA_PLATFORM=offscreen ", strLog)) << strLog;
     EXPECT_NE(strLog.find("Time-domain 3D Contour Map"), std::string::npos) << strLog;
@@ -108,8 +101,8 @@ TEST_F(InstalledPackage, AQtHostOpensAMapDialogThroughTheDialogFacade) {
 
 // Every installed header compiles with the installed folder alone: none reaches for a header
 // of the window layer, views, dialogs or the renderer's insides, which a host does not get.
-TEST_F(InstalledPackage, TheInstalledHeadersStandOnTheirOwn) {
-    ASSERT_TRUE(s_bInstalled) << slurp(testTempDir() / "install.log");
+// pkg-config names that folder and the library.
+TEST_F(InstalledPackage, TheInstalledHeadersStandOnTheirOwnAndPkgConfigNamesThem) {
     const std::filesystem::path include = s_prefix / "include" / "contourmap3d";
     const std::filesystem::path source = testTempDir() / "all-headers.cpp";
     std::ofstream out(source);
@@ -125,11 +118,6 @@ TEST_F(InstalledPackage, TheInstalledHeadersStandOnTheirOwn) {
                         "' '" + source.string() + "'",
                     log))
         << slurp(log);
-}
-
-TEST_F(InstalledPackage, PkgConfigNamesTheInstalledHeadersAndLibraries) {
-    ASSERT_TRUE(s_bInstalled) << slurp(testTempDir() / "install.log");
-    const std::filesystem::path log = testTempDir() / "pkg.log";
     ASSERT_TRUE(run("PKG_CONFIG_PATH='" + (s_prefix / "lib/pkgconfig").string() + ":" +
                         (s_prefix / "lib/x86_64-linux-gnu/pkgconfig").string() +
                         "' pkg-config --cflags --libs contourmap3d-core",

@@ -7,10 +7,6 @@
 #include "resource.h"
 #include "windowtest.h"
 
-inline QWidget* widgetOf(const CWnd* pWnd) {
-    return pWnd ? afxqt::_afxWidget(pWnd->m_hWnd) : nullptr;
-}
-
 inline QWidget* frameOf(const CWnd* pWnd) {
     return afxqt::_afxTopWidget(pWnd);
 }
@@ -18,6 +14,6 @@ inline QWidget* frameOf(const CWnd* pWnd) {
 // A point in a window's client coordinates as a point of its top-level window, for events that
 // go through Qt's own hit-testing.
 inline QPoint windowPoint(const CWnd* pWnd, QPoint client) {
-    QWidget* w = widgetOf(pWnd);
+    QWidget* w = widgetOf(*pWnd);
     return w->mapTo(w->window(), client);
 }

@@ -46,38 +46,29 @@ BEGIN_MESSAGE_MAP(CRoutingDialog, CDialog)
 ON_COMMAND(ID_VIEW_ZOOM, &CRoutingDialog::OnZoom)
 END_MESSAGE_MAP()
 
-class CommandRouting : public testing::Test {
-protected:
-    void SetUp() override {
-        g_log.clear();
-        ASSERT_TRUE(m_dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
-    }
-    CRoutingDialog m_dlg;
-};
-
 // The map dialogs have no owner or application that takes commands; a command nobody takes is
-// dropped.
-TEST_F(CommandRouting, MenuCommandsGoToTheViewBeforeTheDialog) {
-    menuItem(m_dlg, "Normal")->trigger();
-    menuItem(m_dlg, "Zoom")->trigger(); // the view's entry before the dialog's own
-    menuItem(m_dlg, "Pick Sensor")->trigger();
+// dropped. Keys addressed to the view meet its own input check first.
+TEST(CommandRouting, MenuCommandsAndKeysGoToTheViewBeforeTheDialog) {
+    CRoutingDialog dlg;
+    ASSERT_TRUE(dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
+    menuItem(dlg, "Normal")->trigger();
+    menuItem(dlg, "Zoom")->trigger(); // the view's entry before the dialog's own
+    menuItem(dlg, "Pick Sensor")->trigger();
     EXPECT_EQ(g_log, (std::vector<std::string>{"view:normal", "view:zoom"}));
-    EXPECT_FALSE(m_dlg.OnCmdMsg(4711, CN_COMMAND, nullptr, nullptr));
+    EXPECT_FALSE(dlg.OnCmdMsg(4711, CN_COMMAND, nullptr, nullptr));
     // A handler query names the target and calls nothing.
     AFX_CMDHANDLERINFO info{nullptr, nullptr};
-    EXPECT_TRUE(m_dlg.OnCmdMsg(ID_VIEW_NORMAL, CN_COMMAND, nullptr, &info));
-    EXPECT_EQ(info.pTarget, &m_dlg.m_view);
+    EXPECT_TRUE(dlg.OnCmdMsg(ID_VIEW_NORMAL, CN_COMMAND, nullptr, &info));
+    EXPECT_EQ(info.pTarget, &dlg.m_view);
     EXPECT_EQ(g_log.size(), 2u);
-}
 
-TEST_F(CommandRouting, KeysAddressedToTheViewStopAtItsInputCheck) {
-    m_dlg.ShowWindow(SW_SHOW);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
+    dlg.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&dlg)));
     // Esc sent to the view: its own dialog-key check takes it, so the dialog stays.
-    QTest::keyClick(widgetOf(&m_dlg.m_view), Qt::Key_Escape);
-    EXPECT_TRUE(m_dlg.IsWindowVisible());
+    QTest::keyClick(widgetOf(dlg.m_view), Qt::Key_Escape);
+    EXPECT_TRUE(dlg.IsWindowVisible());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    EXPECT_FALSE(m_dlg.IsWindowVisible());
+    EXPECT_FALSE(dlg.IsWindowVisible());
 }
 
 } // namespace

@@ -61,7 +61,7 @@ public:
 };
 
 QColor pixelOf(CWnd* pWnd, int x, int y) {
-    QWidget* w = widgetOf(pWnd);
+    QWidget* w = widgetOf(*pWnd);
     const QImage image = w->grab().toImage();
     const QRect client = afxqt::_afxBridge(w)->clientRect();
     return image.pixelColor(client.x() + x, client.y() + y);
@@ -78,7 +78,9 @@ protected:
     CViewDialog m_dlg;
 };
 
-TEST_F(DeviceContext, PaintPresentsTheFrameAndDrawsTextOverIt) {
+// Liberation Sans shares Arial's metrics, so text extents are the same on every machine: at 12
+// pixels "A" is 8 wide, a line 14 high.
+TEST_F(DeviceContext, PaintPresentsTheFrameDrawsTextInTheMetricCompatibleFaceErasesWhenAsked) {
     ASSERT_GT(m_dlg.m_view.m_nPaints, 0);
     CRect rc;
     m_dlg.m_view.GetClientRect(&rc);
@@ -90,9 +92,22 @@ TEST_F(DeviceContext, PaintPresentsTheFrameAndDrawsTextOverIt) {
     const CSize ext = m_dlg.m_view.m_textExtent;
     EXPECT_EQ(pixelOf(&m_dlg.m_view, 1, ext.cy - 1), QColor(Qt::black));
     EXPECT_EQ(pixelOf(&m_dlg.m_view, 1, ext.cy + 1), QColor(Qt::red));
-}
+    CFont font;
+    EXPECT_FALSE(font.IsCreated());
+    ASSERT_TRUE(font.CreatePointFont(90, "Arial"));
+    EXPECT_FALSE(font.CreatePointFont(90, "Arial"));
+    EXPECT_EQ(font.GetPixelHeight(), 12);
+    EXPECT_EQ(font.GetResolvedFaceName(), "Liberation Sans");
+    EXPECT_EQ(QFontInfo(afxqt::_afxFontOf(&font)).family(), "Liberation Sans");
+    EXPECT_EQ(QFontInfo(afxqt::_afxDialogFont()).family(), "Liberation Sans");
+    EXPECT_EQ(QFontInfo(afxqt::_afxDialogFont()).pixelSize(), 10);
+    EXPECT_EQ(m_dlg.m_view.m_textExtent, CSize(8, 14));
+    CDC* pDC = m_dlg.m_view.GetDC();
+    pDC->SelectObject(&font);
+    EXPECT_EQ(pDC->GetTextExtent(L"Distance: 250", 13), CSize(73, 14));
+    m_dlg.m_view.ReleaseDC(pDC);
 
-TEST_F(DeviceContext, InvalidateErasesOnlyWhenAsked) {
+    // A repaint erases only when asked.
     const int nErases = m_dlg.m_view.m_nErases;
     const int nPaints = m_dlg.m_view.m_nPaints;
     m_dlg.m_view.InvalidateRect(nullptr, FALSE);
@@ -113,13 +128,11 @@ TEST_F(DeviceContext, AFramePresentedOutsideAPaintIsKeptAndShown) {
     CWnd* pMap = plain.GetDlgItem(IDC_MAP_TIMEDOMAIN);
     CDC* pDC = pMap->GetDC();
     ASSERT_NE(pDC, nullptr);
-    const int w = pDC->GetSafeHdc()->getTargetWidth();
-    const int h = pDC->GetSafeHdc()->getTargetHeight();
+    HDC hdc = pDC->GetSafeHdc();
+    const int w = hdc->getTargetWidth(), h = hdc->getTargetHeight();
     const auto frame = solidFrame(w, h, 0xFFFF0000);
-    EXPECT_EQ(
-        pDC->GetSafeHdc()->presentFrame(reinterpret_cast<const unsigned char*>(frame.data()), w, h),
-        1);
-    EXPECT_EQ(pDC->GetSafeHdc()->presentFrame(nullptr, w, h), 0);
+    EXPECT_EQ(hdc->presentFrame(reinterpret_cast<const unsigned char*>(frame.data()), w, h), 1);
+    EXPECT_EQ(hdc->presentFrame(nullptr, w, h), 0);
     EXPECT_EQ(m_dlg.ReleaseDC(pDC), 0); // not its device context
     EXPECT_EQ(pMap->ReleaseDC(pDC), 1);
     EXPECT_EQ(pMap->ReleaseDC(pDC), 0);
@@ -127,8 +140,8 @@ TEST_F(DeviceContext, AFramePresentedOutsideAPaintIsKeptAndShown) {
     EXPECT_EQ(pixelOf(pMap, w / 2, h / 2), QColor(Qt::blue));
 }
 
-// Device contexts of missing windows are empty, and commands and showing fail.
-TEST(WithoutAWindow, EveryCallFailsCleanly) {
+// Device contexts of missing windows are empty, and commands, showing and unknown dialogs fail.
+TEST(WithoutAWindow, EveryCallFailsCleanlyAndReleasingTheContextLeavesNoneCurrent) {
     CWnd none;
     EXPECT_FALSE(none.OnCommand(MAKEWPARAM(1, 0), 0));
     EXPECT_FALSE(none.ShowWindow(SW_SHOW));
@@ -145,30 +158,17 @@ TEST(WithoutAWindow, EveryCallFailsCleanly) {
     SIZE size{7, 7};
     EXPECT_FALSE(GetTextExtentPoint32W(nullptr, L"A", 1, &size));
     EXPECT_EQ(size.cx, 7);
-}
+    CDialog dlg;
+    EXPECT_FALSE(dlg.Create(9999));
+    EXPECT_EQ(dlg.m_hWnd, nullptr);
+    EXPECT_FALSE(dlg.CreateIndirect(nullptr));
+    ASSERT_TRUE(dlg.Create(IDD_CONTMAP3D_MODELING));
+    EXPECT_FALSE(dlg.Create(IDD_CONTMAP3D_MODELING)); // once only
+    EXPECT_EQ(dlg.GetDlgItem(4711), nullptr);
 
-// Liberation Sans shares Arial's metrics, so text extents are the same on every machine: at 12
-// pixels "A" is 8 wide, a line 14 high.
-TEST_F(DeviceContext, PointFontsResolveToTheMetricCompatibleFaceAndItsExtents) {
-    CFont font;
-    EXPECT_FALSE(font.IsCreated());
-    ASSERT_TRUE(font.CreatePointFont(90, "Arial"));
-    EXPECT_FALSE(font.CreatePointFont(90, "Arial"));
-    EXPECT_EQ(font.GetPixelHeight(), 12);
-    EXPECT_EQ(font.GetResolvedFaceName(), "Liberation Sans");
-    EXPECT_EQ(QFontInfo(afxqt::_afxFontOf(&font)).family(), "Liberation Sans");
-    EXPECT_EQ(QFontInfo(afxqt::_afxDialogFont()).family(), "Liberation Sans");
-    EXPECT_EQ(QFontInfo(afxqt::_afxDialogFont()).pixelSize(), 10);
-    EXPECT_EQ(m_dlg.m_view.m_textExtent, CSize(8, 14));
-    CDC* pDC = m_dlg.m_view.GetDC();
-    pDC->SelectObject(&font);
-    EXPECT_EQ(pDC->GetTextExtent(L"Distance: 250", 13), CSize(73, 14));
-    m_dlg.m_view.ReleaseDC(pDC);
-}
-
-// The views release their viewport's context after each paint; whether their frames show is seen
-// by the views' and the installed dialog host's tests.
-TEST(ViewportOnWindow, ReleasingTheCurrentContextLeavesNoneCurrent) {
+    // The views release their viewport's context after each paint: none stays current, and
+    // releasing when none is current is fine too. Whether their frames show is seen by the views'
+    // and the installed dialog host's tests.
     CGLOfflineContextqv context;
     std::string strError;
     ASSERT_TRUE(context.open(8, 8, strError) && context.makeCurrent()) << strError;

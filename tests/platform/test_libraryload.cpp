@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 // This program links the library, so its start-up hook has run before main.
+// Windows need the toolkit; fonts and the registered resources do not.
 TEST(LibraryLoad, RegistersResourcesAndRunTimeClassesAndNothingElse) {
     CDynLinkLibrary* pEntry = AfxGetFirstDynLinkLibrary();
     ASSERT_NE(pEntry, nullptr);
@@ -21,9 +22,6 @@ TEST(LibraryLoad, RegistersResourcesAndRunTimeClassesAndNothingElse) {
     EXPECT_EQ(AfxGetApp(), nullptr);
     EXPECT_EQ(eglGetCurrentContext(), EGL_NO_CONTEXT);
     EXPECT_EQ(AfxSetMessageBoxHandler(nullptr), nullptr);
-}
-
-TEST(LibraryLoad, WindowsNeedTheToolkit) {
     CDialog dlg;
     EXPECT_FALSE(dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
     EXPECT_EQ(dlg.m_hWnd, nullptr);

@@ -3,6 +3,7 @@
 
 #include <QBitmap>
 
+#include <cstring>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -12,13 +13,7 @@ namespace {
 class CMouseView : public CStatic {
 public:
     std::vector<CPoint> m_drags;
-    HCURSOR m_hMode = nullptr;
-    BOOL setModeCursor() {
-        if (m_hMode == nullptr)
-            return FALSE;
-        SetCursor(m_hMode);
-        return TRUE;
-    }
+    HCURSOR m_hMode = nullptr; // the view mode's cursor, which the dialog shows over the map
 };
 
 // Mouse handling as the map dialogs do it: the view is transparent, the dialog forwards. How a
@@ -50,9 +45,10 @@ public:
         CDialog::OnLButtonUp(nFlags, point);
     }
     BOOL OnSetCursor(CWnd* pWnd, UINT nHitTest, UINT message) override {
-        if (m_view.setModeCursor())
-            return TRUE;
-        return CDialog::OnSetCursor(pWnd, nHitTest, message);
+        if (m_view.m_hMode == nullptr)
+            return CDialog::OnSetCursor(pWnd, nHitTest, message);
+        SetCursor(m_view.m_hMode);
+        return TRUE;
     }
 };
 
@@ -68,7 +64,7 @@ protected:
         ASSERT_TRUE(m_dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
         m_dlg.ShowWindow(SW_SHOW);
         ASSERT_TRUE(QTest::qWaitForWindowActive(frameOf(&m_dlg)));
-        const QRect map = widgetOf(&m_view())->geometry();
+        const QRect map = widgetOf(m_view())->geometry();
         m_viewOrigin = map.topLeft() + QPoint(2, 2); // inside the client edge
     }
     CMouseView& m_view() { return m_dlg.m_view; }
@@ -79,7 +75,7 @@ protected:
     QPoint m_viewOrigin;
 };
 
-TEST_F(MouseAndCursor, OnlyTheCapturingWindowGetsMouseMoves) {
+TEST_F(MouseAndCursor, OnlyTheCapturingWindowGetsMouseMovesUntilItIsDestroyed) {
     CCountingWnd other;
     ASSERT_TRUE(
         other.Create(nullptr, "Other", WS_POPUP | WS_VISIBLE, CRect(700, 0, 900, 200), nullptr, 0));
@@ -96,9 +92,8 @@ TEST_F(MouseAndCursor, OnlyTheCapturingWindowGetsMouseMoves) {
     EXPECT_GT(other.m_nMoves, 0);
     QTest::mouseMove(window(), overView(60, 60));
     EXPECT_TRUE(m_view().m_drags.empty());
-}
 
-TEST_F(MouseAndCursor, CaptureRulesWithoutWindows) {
+    // Capture needs a window, and a destroyed window gives it up.
     CWnd none;
     EXPECT_EQ(none.SetCapture(), nullptr);
     EXPECT_EQ(CWnd::GetCapture(), nullptr);
@@ -109,13 +104,13 @@ TEST_F(MouseAndCursor, CaptureRulesWithoutWindows) {
         ASSERT_TRUE(temp.Create(nullptr, "Temp", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
         EXPECT_EQ(temp.SetCapture(), &m_dlg);
     }
-    // A destroyed window gives up the capture.
     EXPECT_EQ(CWnd::GetCapture(), nullptr);
 }
 
 // Each view-mode cursor loads by id through the chain, once, and shows its template: black marks
-// a set bit of the bitmap, anything but '.' one of the mask.
-TEST(Cursors, KnownIdsLoadWithTheirImageAndHotSpotUnknownOnesGiveNone) {
+// a set bit of the bitmap, anything but '.' one of the mask. Zoom and rotate are drawn
+// point-symmetric about their hot spot; the hand points with the middle of its topmost finger tip.
+TEST(Cursors, KnownIdsLoadWithTheirImageAndAHotSpotWhereTheyPointUnknownOnesGiveNone) {
     for (int nCursor : {IDC_CURSOR_ZOOM, IDC_CURSOR_ROTATE, IDC_CURSOR_PICK}) {
         SCOPED_TRACE(nCursor);
         HINSTANCE hModule = AfxFindResourceHandle(nCursor, RT_GROUP_CURSORqv);
@@ -134,13 +129,32 @@ TEST(Cursors, KnownIdsLoadWithTheirImageAndHotSpotUnknownOnesGiveNone) {
         const QImage bits = cursor.bitmap().toImage();
         const QImage mask = cursor.mask().toImage();
         ASSERT_EQ(bits.size(), QSize(32, 32));
+        auto drawn = [t](int x, int y) {
+            return x >= 0 && y >= 0 && x < 32 && y < 32 && t->apszRows[y][x] != '.';
+        };
+        EXPECT_TRUE(drawn(t->nHotSpotX, t->nHotSpotY));
         for (int y = 0; y < 32; ++y) {
+            ASSERT_EQ(t->apszRows[y][32], '\0') << "row " << y;
             for (int x = 0; x < 32; ++x) {
                 const char ch = t->apszRows[y][x];
+                ASSERT_TRUE(ch == '.' || ch == 'W' || ch == 'B') << x << "," << y;
                 EXPECT_EQ(mask.pixelColor(x, y) == Qt::black, ch != '.') << x << "," << y;
                 EXPECT_EQ(bits.pixelColor(x, y) == Qt::black, ch == 'B') << x << "," << y;
+                EXPECT_TRUE(nCursor == IDC_CURSOR_PICK ||
+                            drawn(x, y) == drawn(2 * t->nHotSpotX - x, 2 * t->nHotSpotY - y))
+                    << x << "," << y;
             }
         }
+        if (nCursor != IDC_CURSOR_PICK)
+            continue;
+        int nTop = 0;
+        while (nTop < 31 && std::strspn(t->apszRows[nTop], ".") == 32u)
+            ++nTop;
+        const std::string row = t->apszRows[nTop];
+        const size_t nLeft = row.find_first_not_of('.'), nRight = row.find_last_not_of('.');
+        EXPECT_EQ(t->nHotSpotY, nTop);
+        EXPECT_LE(nRight - nLeft, 2u) << "the tip is a few pixels wide";
+        EXPECT_EQ(static_cast<size_t>(t->nHotSpotX), (nLeft + nRight) / 2);
     }
     // Unknown ids give no cursor; the system's arrow is there without a module.
     EXPECT_EQ(AfxFindResourceHandle(9999, RT_GROUP_CURSORqv), nullptr);
@@ -152,20 +166,19 @@ TEST(Cursors, KnownIdsLoadWithTheirImageAndHotSpotUnknownOnesGiveNone) {
 }
 
 // Which cursor each mode shows is the views' business; here, that the one set is the one Qt shows
-// over the dialog's controls, and that without one each window shows its own.
-TEST_F(MouseAndCursor, TheDialogSetsTheCursorOverItselfAndItsControls) {
+// over the dialog's controls, and that without one each window shows its own. The wait cursor
+// overrides them all; it nests and restores.
+TEST_F(MouseAndCursor, TheDialogSetsTheCursorOverItselfAndItsControlsAndTheWaitCursorNests) {
     m_view().m_hMode =
         LoadCursorW(AfxFindResourceHandle(IDC_CURSOR_ROTATE, RT_GROUP_CURSORqv), IDC_CURSOR_ROTATE);
-    QWidget* check = widgetOf(m_dlg.GetDlgItem(IDC_AUTOFIT_COLOR));
+    QWidget* check = widgetOf(*m_dlg.GetDlgItem(IDC_AUTOFIT_COLOR));
     QTest::mouseMove(window(), windowPoint(&m_dlg, check->geometry().center()));
     EXPECT_EQ(check->cursor().hotSpot(), QPoint(17, 16));
     m_view().m_hMode = nullptr;
-    QWidget* edit = widgetOf(m_dlg.GetDlgItem(IDC_EDIT_MIN));
+    QWidget* edit = widgetOf(*m_dlg.GetDlgItem(IDC_EDIT_MIN));
     QTest::mouseMove(window(), windowPoint(&m_dlg, edit->geometry().center()));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_IBEAM));
-}
 
-TEST(WaitCursor, NestsAndRestores) {
     CCmdTarget target;
     target.BeginWaitCursor();
     target.BeginWaitCursor();
@@ -179,21 +192,20 @@ TEST(WaitCursor, NestsAndRestores) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-// The dialogs' resize test sees the bottom-right corner follow; here, that the rest stays.
-TEST_F(MouseAndCursor, PlacementMovesOnlyTheCornersItChanges) {
+// The dialogs' resize test sees the bottom-right corner follow; here, that the rest stays. Showing
+// reports whether the window was visible; hiding hides the controls too.
+TEST_F(MouseAndCursor, PlacementMovesOnlyTheCornersItChangesAndShowingOnlyWhatItNames) {
     WINDOWPLACEMENT wp{};
     ASSERT_TRUE(m_view().GetWindowPlacement(&wp));
-    const QRect before = widgetOf(&m_view())->geometry();
+    const QRect before = widgetOf(m_view())->geometry();
     EXPECT_EQ(wp.rcNormalPosition.left, before.x());
     wp.rcNormalPosition.right += 30;
     wp.rcNormalPosition.bottom -= 20;
     ASSERT_TRUE(m_view().SetWindowPlacement(&wp));
-    EXPECT_EQ(widgetOf(&m_view())->geometry(), before.adjusted(0, 0, 30, -20));
+    EXPECT_EQ(widgetOf(m_view())->geometry(), before.adjusted(0, 0, 30, -20));
     EXPECT_FALSE(CWnd().GetWindowPlacement(&wp));
     EXPECT_FALSE(m_view().SetWindowPlacement(nullptr));
-}
 
-TEST_F(MouseAndCursor, ShowHideVisibilityAndForeground) {
     CDialog second;
     ASSERT_TRUE(second.Create(IDD_CONTMAP3D_FREQUENCY));
     EXPECT_FALSE(second.IsWindowVisible());

@@ -11,17 +11,15 @@
 
 namespace {
 
-constexpr int kSize = 32;
 const int kDialogs[] = {IDD_CONTMAP3D_TIMEDOMAIN, IDD_CONTMAP3D_FREQUENCY, IDD_CONTMAP3D_MODELING,
                         IDD_CONTMAP3D_SPECTRAL};
 
-bool drawn(const CCursorTemplateqv& cur, int x, int y) {
-    return x >= 0 && y >= 0 && x < kSize && y < kSize && cur.apszRows[y][x] != '.';
-}
-
 // The dialogs share the time-domain header and controls in its tab order, with their own map id;
-// only the dialogs of a time selection have its mark, the last control.
-TEST(DialogTemplates, EveryDialogHasTheTimeDomainControlsInItsOrder) {
+// only the dialogs of a time selection have its mark, the last control. Duplicate ids break
+// lookups; controls outside the box or on top of each other are hidden. Buttons and edits take
+// the tab stop, OK alone is the default button, and the map keeps SS_NOTIFY off so that it stays
+// transparent to hit-testing and the dialog gets the mouse.
+TEST(DialogTemplates, EveryDialogHasTheTimeDomainControlsInItsOrderLaidOutByKind) {
     const CDlgTemplateqv* ref = findDialogTemplate(cm3dResourceTable(), IDD_CONTMAP3D_TIMEDOMAIN);
     ASSERT_NE(ref, nullptr);
     for (int nDlg : kDialogs) {
@@ -34,28 +32,14 @@ TEST(DialogTemplates, EveryDialogHasTheTimeDomainControlsInItsOrder) {
                                   ref->cx, ref->cy, ref->nMenuId));
         const bool bTime = nDlg == IDD_CONTMAP3D_TIMEDOMAIN || nDlg == IDD_CONTMAP3D_MODELING;
         ASSERT_EQ(dlg->nItems, ref->nItems - (bTime ? 0 : 1));
-        for (int i = 0; i < dlg->nItems; ++i) {
-            const CDlgItemTemplateqv &it = dlg->pItems[i], &was = ref->pItems[i];
-            const int nMapId = bTime ? IDC_MAP_TIMEDOMAIN : IDC_MAP_SPECTRUM;
-            EXPECT_EQ(it.nId, was.nId == IDC_MAP_TIMEDOMAIN ? nMapId : was.nId) << i;
-            EXPECT_EQ(std::string(it.pszClass) + it.pszText,
-                      std::string(was.pszClass) + was.pszText);
-        }
-    }
-}
-
-// Duplicate ids break lookups; controls outside the box or on top of each other are hidden.
-// Buttons and edits take the tab stop, OK alone is the default button, and the map keeps
-// SS_NOTIFY off so that it stays transparent to hit-testing and the dialog gets the mouse.
-TEST(DialogTemplates, LayoutAndStylesByControlKind) {
-    for (int nDlg : kDialogs) {
-        SCOPED_TRACE(nDlg);
-        const CDlgTemplateqv* dlg = findDialogTemplate(cm3dResourceTable(), nDlg);
-        ASSERT_NE(dlg, nullptr);
         std::set<int> seen;
         for (int i = 0; i < dlg->nItems; ++i) {
-            const CDlgItemTemplateqv& a = dlg->pItems[i];
+            const CDlgItemTemplateqv &a = dlg->pItems[i], &was = ref->pItems[i];
             SCOPED_TRACE(a.nId);
+            EXPECT_EQ(a.nId, was.nId == IDC_MAP_TIMEDOMAIN
+                                 ? (bTime ? IDC_MAP_TIMEDOMAIN : IDC_MAP_SPECTRUM)
+                                 : was.nId);
+            EXPECT_EQ(std::string(a.pszClass) + a.pszText, std::string(was.pszClass) + was.pszText);
             EXPECT_TRUE(a.nId == -1 || seen.insert(a.nId).second) << "duplicate id";
             EXPECT_TRUE(a.x >= 0 && a.y >= 0 && a.cx > 0 && a.cy > 0 && a.x + a.cx <= dlg->cx &&
                         a.y + a.cy <= dlg->cy);
@@ -88,36 +72,6 @@ TEST(Lookups, EachKindFindsOnlyItsOwnIds) {
     EXPECT_TRUE(!findDialogTemplate(empty, IDD_CONTMAP3D_TIMEDOMAIN) &&
                 !findMenuTemplate(empty, IDR_VIEWMODE) &&
                 !findCursorTemplate(empty, IDC_CURSOR_ZOOM));
-}
-
-// Zoom and rotate are drawn point-symmetric about their hot spot; the hand points with the
-// middle of its topmost finger tip.
-TEST(Cursors, WellFormedWithHotSpotWhereTheyPoint) {
-    for (int nId : {IDC_CURSOR_ZOOM, IDC_CURSOR_ROTATE, IDC_CURSOR_PICK}) {
-        SCOPED_TRACE(nId);
-        const CCursorTemplateqv* cur = findCursorTemplate(cm3dResourceTable(), nId);
-        ASSERT_NE(cur, nullptr);
-        for (int y = 0; y < kSize; ++y)
-            ASSERT_TRUE(std::strspn(cur->apszRows[y], ".WB") == size_t{kSize} &&
-                        cur->apszRows[y][kSize] == '\0')
-                << "row " << y;
-        EXPECT_TRUE(drawn(*cur, cur->nHotSpotX, cur->nHotSpotY));
-        for (int y = 0; y < kSize && nId != IDC_CURSOR_PICK; ++y)
-            for (int x = 0; x < kSize; ++x)
-                EXPECT_EQ(drawn(*cur, x, y),
-                          drawn(*cur, 2 * cur->nHotSpotX - x, 2 * cur->nHotSpotY - y))
-                    << x << "," << y;
-        if (nId != IDC_CURSOR_PICK)
-            continue;
-        int nTop = 0;
-        while (nTop < kSize - 1 && std::strspn(cur->apszRows[nTop], ".") == size_t{kSize})
-            ++nTop;
-        const std::string row = cur->apszRows[nTop];
-        const size_t nLeft = row.find_first_not_of('.'), nRight = row.find_last_not_of('.');
-        EXPECT_EQ(cur->nHotSpotY, nTop);
-        EXPECT_LE(nRight - nLeft, 2u) << "the tip is a few pixels wide";
-        EXPECT_EQ(static_cast<size_t>(cur->nHotSpotX), (nLeft + nRight) / 2);
-    }
 }
 
 } // namespace

@@ -9,55 +9,18 @@
 #include "dlg3dcontourmapfrq.h"
 #include "dlgcontmap3dtimedomain.h"
 #include "resident.h"
+#include "windowtest.h"
 
 #include "mdtrial.h"
 #include "megdata.h"
 #include "syntheticrecording.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QTest>
 #include <QWidget>
-#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-void pump() {
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
-
-// A handle names the Qt widget behind the window.
-QWidget* widgetOf(const CWnd& wnd) {
-    return reinterpret_cast<QWidget*>(wnd.GetSafeHwnd());
-}
-
-// Client point of a view as a point of its dialog's top-level window.
-QPoint overView(CWnd& view, int x, int y) {
-    CPoint pt(x, y);
-    view.ClientToScreen(&pt);
-    return widgetOf(view)->window()->mapFromGlobal(QPoint(pt.x, pt.y));
-}
-
-void choose(CWnd& dlg, const char* pszItem) {
-    for (QAction* a : widgetOf(dlg)->window()->findChildren<QAction*>())
-        if (a->text() == QString::fromUtf8(pszItem))
-            a->trigger();
-}
-
-void gesture(CWnd& view, int x0, int y0, int x1, int y1) {
-    QWindow* window = widgetOf(view)->window()->windowHandle();
-    QTest::mousePress(window, Qt::LeftButton, {}, overView(view, x0, y0));
-    QTest::mouseMove(window, overView(view, x1, y1));
-    QTest::mouseRelease(window, Qt::LeftButton, {}, overView(view, x1, y1));
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     long nRounds = 200;
@@ -104,14 +67,14 @@ int main(int argc, char** argv) {
         window.selectSample((n * 7) % nSamples);
         window.selectFreqBin(static_cast<int>(n % 40));
         window.selectCell(1 + static_cast<int>(n % 8), 1 + static_cast<int>(n % 30));
-        choose(time, "Rotate");
-        gesture(view, cx, cy, cx + 7, cy + 3);
-        choose(time, "Zoom");
-        gesture(view, cx, cy, cx, cy + (n % 2 ? 5 : -5));
-        gesture(frqc, cx, cy, cx - 4, cy + 2);
+        menuItem(time, "Rotate")->trigger();
+        drag(view, CPoint(cx, cy), CPoint(cx + 7, cy + 3));
+        menuItem(time, "Zoom")->trigger();
+        drag(view, CPoint(cx, cy), CPoint(cx, cy + (n % 2 ? 5 : -5)));
+        drag(frqc, CPoint(cx, cy), CPoint(cx - 4, cy + 2));
         if (bPicks) {
-            choose(time, "Pick Sensor");
-            gesture(view, cx, cy, cx, cy);
+            menuItem(time, "Pick Sensor")->trigger();
+            drag(view, CPoint(cx, cy), CPoint(cx, cy));
         }
         if (n % 50 == 49) {
             // Now and then the host hides and shows the time-domain map, which renews its viewport.

@@ -111,7 +111,7 @@ TEST(RecordingModel, ChannelKindCoilsSamplesAndSpectra) {
     EXPECT_EQ(pSpectral->getSpctmDataPtr(7, &nRows, &nLength), nullptr);
 }
 
-TEST(RecordingModel, FlagsPerSlotAndFiducialSet) {
+TEST(RecordingModel, FlagsPerSlotFiducialSetAxesAndUnitRefuseWhatNoLabelCanShow) {
     CMEGDataqv data;
     EXPECT_EQ(data.isGoodChnl4Alltrials(0), 0) << "no trial, no slot";
     EXPECT_EQ(data.setGoodChnl4Alltrials(1, 0), 1); // before any trial exists
@@ -132,11 +132,8 @@ TEST(RecordingModel, FlagsPerSlotAndFiducialSet) {
     EXPECT_TRUE(!pSet->getFiduciaryPt(5)->setPoint(1.0, 2.0, NAN) &&
                 !pSet->m_FiduciaryPt[5].m_bSet);
     EXPECT_TRUE(pSet->getFiduciaryPt(5)->setPoint(1.0, 2.0, 3.0) && pSet->m_FiduciaryPt[5].m_bSet);
-}
 
-// Refusals keep what was there: axes that cannot label a selection, units no label can show.
-TEST(RecordingModel, AxesAndUnitRefuseWhatNoLabelCanShow) {
-    CMEGDataqv data;
+    // Refusals keep what was there: axes that cannot label a selection, units no label can show.
     EXPECT_EQ(data.getFirstSampleTime(), 0.0);
     EXPECT_EQ(data.setFirstSampleTime(NAN), 0);
     EXPECT_EQ(data.setFirstSampleTime(INFINITY), 0);

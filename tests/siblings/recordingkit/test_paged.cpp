@@ -106,7 +106,8 @@ TEST(PagedRecording, PagesFollowTheSelectionAndHoldTheStoresValues) {
     EXPECT_EQ(pData->getOverview().size(), 3u);
 }
 
-TEST(PagedRecording, AGrowingStoreIsReadAsFarAsItIsWritten) {
+// A store still being written, and a store of one page alone, hold only the samples they have.
+TEST(PagedRecording, AGrowingStoreOrALonePageIsReadOnlyAsFarAsItHoldsSamples) {
     writeStore((testTempDir() / "growing.npy").string(), nTotal, 7);
     std::string error;
     auto pData = open(header("growing.npy", R"(, "growing": true)"), error);
@@ -115,12 +116,9 @@ TEST(PagedRecording, AGrowingStoreIsReadAsFarAsItIsWritten) {
     EXPECT_EQ(pData->getStoredEnd(), 7);
     EXPECT_EQ(pData->getSelectedSample(), 6) << "the selection waits at the last written sample";
     EXPECT_FALSE(pData->selectSample(7, error));
-}
 
-TEST(PagedRecording, APageAloneHoldsOnlyItsSpan) {
     writeStore((testTempDir() / "page.npy").string(), 10, 10, 10);
-    std::string error;
-    auto pData = open(header("page.npy", "", 10), error);
+    pData = open(header("page.npy", "", 10), error);
     ASSERT_TRUE(pData) << error;
     EXPECT_EQ(pData->getStoredFirst(), 10);
     EXPECT_EQ(selectedValue(*pData, 0), stored(13, 0));

@@ -132,7 +132,7 @@ TEST(RecordingJson, DocumentedExampleLoadsAndSavesAsDescribed) {
 
 // One line per problem, naming the file and where in it the problem is; one case per rule.
 // The cases write JSON with single quotes for readability.
-TEST(RecordingJson, RefusesEachBrokenRuleWithOneClearMessage) {
+TEST(RecordingJson, RefusesEachBrokenRuleAndFileProblemWithOneClearMessage) {
 #define MEG "{'name': 'M', 'kind': 'meg', "
 #define SPECTRUM(R, C, DATA) "'spectrum': {'rows': " #R ", 'columns': " #C ", 'data': " DATA "}}"
     // clang-format off
@@ -191,9 +191,8 @@ TEST(RecordingJson, RefusesEachBrokenRuleWithOneClearMessage) {
         EXPECT_NE(error.find(c.second), std::string::npos) << error;
         EXPECT_EQ(error.find_first_of("\r\n"), std::string::npos) << error;
     }
-}
 
-TEST(RecordingJson, FileProblemsAreReportedAndKeepTheOldFile) {
+    // Files that cannot be read or written; a refused save keeps the old file.
     std::string error;
     const std::string missing = tempPath("no-such-recording.json");
     EXPECT_EQ(loadRecordingJson(missing, error), nullptr);

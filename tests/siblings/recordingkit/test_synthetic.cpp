@@ -81,32 +81,31 @@ TEST(SyntheticRecording, HasTheDescribedChannelsAndAxes) {
                 pData->getFirstSampleTime() + pSelection->m_nSelectTime / 1000.0, 1e-12);
 }
 
-class SyntheticHelmet : public ::testing::TestWithParam<int> {};
-
 // The map's surface joins sensors closer than 60 mm; every size must leave each sensor joined.
-TEST_P(SyntheticHelmet, EverySensorHasNeighboursWithin60mm) {
-    CSyntheticOptionsqv options;
-    options.nMegChannels = GetParam();
-    auto pData = makeSyntheticRecording(options);
-    ASSERT_NE(pData, nullptr);
-    const std::vector<SMegChannel> channels = megChannels(*pData);
-    ASSERT_EQ(static_cast<int>(channels.size()), GetParam());
-    for (const SMegChannel& a : channels) {
-        int nNeighbours = 0;
-        double dNearest = 1e9;
-        for (const SMegChannel& b : channels) {
-            const double d = &a == &b ? 1e9 : distance(a.position, b.position);
-            dNearest = std::min(dNearest, d);
-            nNeighbours += d <= 60.0 ? 1 : 0;
+TEST(SyntheticHelmet, EverySensorHasNeighboursWithin60mmAtEverySize) {
+    for (int nSize : {50, 275, 600}) {
+        CSyntheticOptionsqv options;
+        options.nMegChannels = nSize;
+        auto pData = makeSyntheticRecording(options);
+        ASSERT_NE(pData, nullptr);
+        const std::vector<SMegChannel> channels = megChannels(*pData);
+        ASSERT_EQ(static_cast<int>(channels.size()), nSize);
+        for (const SMegChannel& a : channels) {
+            int nNeighbours = 0;
+            double dNearest = 1e9;
+            for (const SMegChannel& b : channels) {
+                const double d = &a == &b ? 1e9 : distance(a.position, b.position);
+                dNearest = std::min(dNearest, d);
+                nNeighbours += d <= 60.0 ? 1 : 0;
+            }
+            EXPECT_GE(nNeighbours, 3) << nSize << " sensors, slot " << a.nSlot;
+            EXPECT_GT(dNearest, 8.0)
+                << nSize << " sensors, slot " << a.nSlot << " nearly coincides";
         }
-        EXPECT_GE(nNeighbours, 3) << "slot " << a.nSlot;
-        EXPECT_GT(dNearest, 8.0) << "slot " << a.nSlot << " nearly coincides with another";
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, SyntheticHelmet, ::testing::Values(50, 275, 600));
-
-TEST(SyntheticRecording, SelectedSampleShowsADipolarEvokedField) {
+TEST(SyntheticRecording, SelectedSampleShowsADipolarEvokedFieldAndOccipitalChannelsA10HzRhythm) {
     auto pData = makeSyntheticRecording();
     std::int64_t nSelected = 0, nEnd = 0;
     pData->getSelect(nSelected, nEnd);
@@ -135,17 +134,15 @@ TEST(SyntheticRecording, SelectedSampleShowsADipolarEvokedField) {
     ASSERT_TRUE(pCurrent && pCurrent->isMEGMeasureChannel() &&
                 pData->isGoodChnl4Alltrials(nCurrent));
     EXPECT_GT(std::fabs(pCurrent->getDataWave()[nSelected]), 0.7 * std::max(dMax, -dMin));
-}
 
-TEST(SyntheticRecording, OccipitalChannelsCarryThe10HzRhythm) {
-    auto pData = makeSyntheticRecording();
+    // Occipital channels carry the 10 Hz rhythm, which the spectral selection shows.
     CSpctmTrialqv* pSelection = pData->getTrialqv(-1)->getSpctmTrial(false, 0);
     ASSERT_NE(pSelection, nullptr);
     EXPECT_TRUE(pSelection->m_nSelectFreqBin == 10 && pSelection->m_nSelectColumn == 10 &&
                 pSelection->m_nSelectRow >= 1);
     int nChecked = 0;
     double dSelectedCell = 0.0, dDuringResponse = 0.0;
-    for (const SMegChannel& c : megChannels(*pData)) {
+    for (const SMegChannel& c : channels) {
         // Occipital, off the midline where the rhythm's field changes sign and vanishes.
         if (c.position[1] > -80.0 || std::fabs(c.position[0]) < 25.0 ||
             !pData->isGoodChnl4Alltrials(c.nSlot))
@@ -160,7 +157,7 @@ TEST(SyntheticRecording, OccipitalChannelsCarryThe10HzRhythm) {
     EXPECT_GT(dSelectedCell, 2.0 * dDuringResponse) << "the rhythm weakens during the response";
 }
 
-TEST(SyntheticRecording, SameOptionsGiveIdenticalNumbers) {
+TEST(SyntheticRecording, SameOptionsGiveIdenticalNumbersAndOptionsOutsideTheirRangeAreRefused) {
     CSyntheticOptionsqv options;
     options.nMegChannels = 60;
     auto pA = makeSyntheticRecording(options);
@@ -175,18 +172,15 @@ TEST(SyntheticRecording, SameOptionsGiveIdenticalNumbers) {
         EXPECT_EQ(a[i].position, c[i].position) << "the seed changes the noise, not the helmet";
         EXPECT_NE(a[i].pSamples[0], c[i].pSamples[0]) << i;
     }
-}
 
-TEST(SyntheticRecording, RefusesOptionsOutsideTheirRange) {
     const std::pair<int, double> bad[] = {
         {0, 10.0}, {CSyntheticOptionsqv::nMaxMegChannels + 1, 10.0}, {10, -1.0}, {10, NAN}};
     for (const auto& [nMeg, dNoise] : bad) {
-        CSyntheticOptionsqv options;
-        options.nMegChannels = nMeg;
-        options.dNoiseFt = dNoise;
-        EXPECT_EQ(makeSyntheticRecording(options), nullptr) << nMeg << " " << dNoise;
+        CSyntheticOptionsqv wrong;
+        wrong.nMegChannels = nMeg;
+        wrong.dNoiseFt = dNoise;
+        EXPECT_EQ(makeSyntheticRecording(wrong), nullptr) << nMeg << " " << dNoise;
     }
-    CSyntheticOptionsqv options;
     options.nMegChannels = 1;
     auto pSingle = makeSyntheticRecording(options);
     ASSERT_NE(pSingle, nullptr);

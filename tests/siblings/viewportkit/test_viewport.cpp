@@ -109,8 +109,11 @@ TEST(ViewportContext, CreationFailureAndCallsOutOfOrder) {
     EXPECT_EQ(CGLOfflineContextqv().open(0, 10, strError), 0);
 }
 
-TEST(ViewportContext, TwoViewportsKeepTheirOwnContexts) {
+// A material needs a current context; the values it gives both faces are in the renderer's GL
+// stream references.
+TEST(ViewportContext, TwoViewportsKeepTheirOwnContextsAndMaterialsNeedOne) {
     std::string strError;
+    CGLmaterialqv1Face material;
     for (int nRound = 0; nRound < 2; ++nRound) { // the shared display comes back after the last
         CGLOfflineContextqv a, b;
         ASSERT_EQ(a.open(32, 32, strError), 1) << strError;
@@ -123,12 +126,16 @@ TEST(ViewportContext, TwoViewportsKeepTheirOwnContexts) {
 
         // Killing a context that is not current leaves the current one alone.
         ASSERT_EQ(b.makeCurrent(), 1);
+        EXPECT_EQ(material.initMaterial(), 1);
+        EXPECT_EQ(material.setCurrentColorAmbt(0x0080FE), 1);
         const EGLContext bContext = currentContext();
         EXPECT_EQ(a.viewport()->killGLCurrentContext(), 1);
         EXPECT_EQ(currentContext(), bContext);
         EXPECT_EQ(b.renderFrame({}), 1);
     }
     EXPECT_EQ(currentContext(), EGL_NO_CONTEXT);
+    EXPECT_EQ(material.initMaterial(), 0);
+    EXPECT_EQ(material.setCurrentColorAmbt(0x0000FE), 0);
 }
 
 TEST(ImageTarget, KeepsValidFramesAndWritesThemAsPng) {
@@ -196,9 +203,7 @@ TEST_F(ViewportScene, TranslationRotationAndDistanceMoveTheScene) {
         EXPECT_NEAR(blob.dX / blob.nPixels, kCentre + c[6] * kScale, 1.5);
         EXPECT_NEAR(blob.dY / blob.nPixels, kCentre - c[7] * kScale, 1.5);
     }
-}
-
-TEST_F(ViewportScene, ViewDistanceStaysInRange) {
+    // The distance stays in range.
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (const auto& step : {std::make_pair(-1e6f, -1.0), {1e7f, -9000.0}, {nan, -9000.0}}) {
         view()->addViewDistanceZ(step.first);
@@ -208,18 +213,7 @@ TEST_F(ViewportScene, ViewDistanceStaysInRange) {
     }
 }
 
-// The values it gives both faces are in the renderer's GL stream references.
-TEST_F(ViewportScene, MaterialNeedsAContext) {
-    CGLmaterialqv1Face material;
-    eglMakeCurrent(eglGetCurrentDisplay(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    EXPECT_EQ(material.initMaterial(), 0);
-    EXPECT_EQ(material.setCurrentColorAmbt(0x0000FE), 0);
-    ASSERT_EQ(m_offline.makeCurrent(), 1);
-    EXPECT_EQ(material.initMaterial(), 1);
-    EXPECT_EQ(material.setCurrentColorAmbt(0x0080FE), 1);
-}
-
-TEST_F(ViewportScene, PickHitsOnlyUnderThePointerWithTheCamerasView) {
+TEST_F(ViewportScene, PickHitsOnlyUnderThePointerWithTheCamerasViewAndMisuseIsHarmless) {
     view()->setTranslate(0, 0, -500);
     auto above = [] { namedSphere(7, 60, 0); };
     // Above the centre: client y is small, since it grows downwards.
@@ -237,9 +231,8 @@ TEST_F(ViewportScene, PickHitsOnlyUnderThePointerWithTheCamerasView) {
     view()->setTranslate(0, 0, -500);
     ASSERT_EQ(pickAt(100, 100, twoSpheresInLine), 2);
     EXPECT_EQ(std::make_pair(m_hits[3], m_hits[7]), std::make_pair(1u, 2u));
-}
 
-TEST_F(ViewportScene, PickOverflowAndMisuseAreHarmless) {
+    // Overflow and misuse leave the projection as it was.
     GLdouble before[16], after[16];
     glGetDoublev(GL_PROJECTION_MATRIX, before);
     EXPECT_LT(pickAt(100, 100, twoSpheresInLine, 0), 0) << "zero-size buffer";
