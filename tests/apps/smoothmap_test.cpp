@@ -132,9 +132,12 @@ TEST_F(SmoothMapWindow, DragsTurnAndZoomAsInTheMapDialog) {
     CGL4dqv* pViewport = pPicture->getViewport();
     CStaticContMap& view = m_window.getFace().m_pDlgTimeDomain->m_staticContMap;
     ASSERT_TRUE(pViewport && view.m_pGL4d);
+    // The dialog takes the mouse over its map, in steps as the picture does.
+    QWidget* pView = widgetOf(view);
+    QWidget* pDialog = widgetOf(*view.GetParent());
     const auto both = [&](QPoint from, QPoint to, Qt::MouseButton nButton,
                           Qt::KeyboardModifiers nModifiers) {
-        ::drag(view, CPoint(from.x(), from.y()), CPoint(to.x(), to.y()));
+        drag(pDialog, Qt::LeftButton, pView->mapTo(pDialog, from), pView->mapTo(pDialog, to));
         drag(pPicture, nButton, from, to, nModifiers);
         EXPECT_EQ(cameraOf(*pViewport), cameraOf(*view.m_pGL4d));
         return cameraOf(*pViewport);
