@@ -13,6 +13,7 @@
 #include "spctmtrial.h"
 #include "syntheticrecording.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -214,81 +215,69 @@ TEST(ColorScale, LabelsCarryTheUnitOfTheMap) {
     EXPECT_EQ(scaleUnit(pFemtotesla.get(), CColorScale::kindSpectral), "fT (spectrum)");
 }
 
-// The smooth map's continuous scale: the bar and the map give every value the ramp's colour, and
-// the bar runs from -L to +L with a tick at zero.
-TEST(ColorScale, SmoothMapScalesAreTheOnesTheMapDrawsWith) {
+// The smooth map's continuous scale, diverging for signed values and its upper half from 0 for
+// non-negative ones (merged gradiometers, spectra): the bar and the map give every value the
+// ramp's colour, the bar runs from its low end to L (the larger extreme) with one tick at zero,
+// and the isolines lie inside it, a zero line only where 0 is not the end.
+TEST(ColorScale, SmoothMapScalesAreTheOnesTheMapDrawsWithSignedOrFromZero) {
     CSyntheticOptionsqv options;
     options.nMegChannels = 80;
-    auto pRecording = makeSyntheticRecording(options);
-    CShow3DCntMapqv map;
-    map.setMegData(pRecording.get());
-    ASSERT_EQ(map._checkSensorPosVlm(), 1);
-    CSmoothFieldMap smooth;
-    ASSERT_EQ(smooth.setColorMode(CSmoothFieldMap::colorContinuous), 1);
-    ASSERT_EQ(smooth.update(map, CSmoothFieldMap::kindTime), 1) << smooth.getMessage();
-    const CColorScale scale = CColorScale::fromSmoothMap(smooth, map, CColorScale::kindTime);
-    double dLow = 0.0, dHigh = 0.0;
-    ASSERT_EQ(smooth.getContinuousRange(dLow, dHigh), 1);
-    ASSERT_TRUE(scale.isContinuous());
-    const auto values =
-        std::minmax_element(smooth.getSensorValues().begin(), smooth.getSensorValues().end());
-    EXPECT_EQ(scale.dataMin(), *values.first);
-    EXPECT_EQ(scale.dataMax(), *values.second);
-    EXPECT_EQ(std::max(-scale.dataMin(), scale.dataMax()), dHigh) << "L is the larger extreme";
-    // The bar and the map give -L + k L / 5 the ramp's colour k, and its ends beyond.
-    for (int k = -1; k <= 11; ++k) {
-        const double dValue = (k / 5.0 - 1.0) * dHigh;
-        EXPECT_EQ(scale.rgbAt(dValue), rampColour(k)) << k;
-        float afRgba[4];
-        ASSERT_EQ(smooth.getColorOf(dValue, afRgba), 1);
-        EXPECT_EQ(bytes(afRgba), rampColour(k)) << k;
+    auto pSigned = makeSyntheticRecording(options);
+    auto pSpectra = threeChannels();
+    ASSERT_TRUE(pSpectra);
+    const struct {
+        CMEGDataqv* pRecording;
+        CColorScale::EMapKind nKind;
+        int nLowColour; // the ramp's colour at the bar's low end
+        std::size_t nTicks;
+    } cases[] = {{pSigned.get(), CColorScale::kindTime, 0, 4},
+                 {pSpectra.get(), CColorScale::kindFrequency, 5, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nKind);
+        CShow3DCntMapqv map;
+        ASSERT_TRUE(loadMapLikeView(map, c.pRecording, c.nKind));
+        ASSERT_TRUE(checkMapRange(map, c.nKind));
+        CSmoothFieldMap smooth;
+        ASSERT_EQ(smooth.setColorMode(CSmoothFieldMap::colorContinuous), 1);
+        ASSERT_EQ(smooth.update(map, c.nKind), 1) << smooth.getMessage();
+        const CColorScale scale = CColorScale::fromSmoothMap(smooth, map, c.nKind);
+        double dLow = 1.0, dHigh = 0.0;
+        ASSERT_EQ(smooth.getContinuousRange(dLow, dHigh), 1);
+        ASSERT_TRUE(scale.isContinuous());
+        const auto values =
+            std::minmax_element(smooth.getSensorValues().begin(), smooth.getSensorValues().end());
+        EXPECT_EQ(scale.dataMin(), *values.first);
+        EXPECT_EQ(scale.dataMax(), *values.second);
+        EXPECT_EQ(std::max(-scale.dataMin(), scale.dataMax()), dHigh);
+        const CColorScale fitted = CColorScale::fromMap(map, c.nKind); // the same values
+        EXPECT_FLOAT_EQ(std::max(-fitted.dataMin(), fitted.dataMax()), dHigh);
+        EXPECT_EQ(dLow, c.nLowColour == 0 ? -dHigh : 0.0);
+        // Each of the ramp's colours at its own value, and its ends beyond.
+        for (int k = c.nLowColour - 1; k <= 11; ++k) {
+            const double dValue = dLow + (k - c.nLowColour) * (dHigh - dLow) / (10 - c.nLowColour);
+            EXPECT_EQ(scale.rgbAt(dValue), rampColour(k)) << k;
+            float afRgba[4];
+            ASSERT_EQ(smooth.getColorOf(dValue, afRgba), 1);
+            EXPECT_EQ(bytes(afRgba), rampColour(k)) << k;
+        }
+        EXPECT_EQ(scale.barTop(), dHigh);
+        EXPECT_EQ(scale.barBottom(), dLow);
+        int nZeroTicks = 0;
+        for (const CColorScale::STick& tick : scale.ticks()) {
+            EXPECT_GE(tick.dValue, dLow);
+            nZeroTicks += tick.dValue == 0.0;
+        }
+        EXPECT_EQ(nZeroTicks, 1);
+        EXPECT_EQ(scale.ticks().size(), c.nTicks);
+        // Levels on whole steps: the first one step from the low end or less, none at 0 when 0
+        // is the end.
+        const std::vector<double> aLevels = smooth.getIsolineLevels();
+        ASSERT_GE(aLevels.size(), 2u);
+        EXPECT_GT(aLevels.front(), dLow);
+        EXPECT_LE(aLevels.front() - (aLevels[1] - aLevels.front()), dLow + 1e-12);
+        EXPECT_LT(aLevels.back(), dHigh);
+        EXPECT_EQ(std::count(aLevels.begin(), aLevels.end(), 0.0), c.nLowColour == 0 ? 1 : 0);
     }
-    EXPECT_EQ(scale.barTop(), dHigh);
-    EXPECT_EQ(scale.barBottom(), dLow);
-    std::vector<CColorScale::ETick> aKinds;
-    for (const CColorScale::STick& tick : scale.ticks())
-        aKinds.push_back(tick.nKind);
-    // Max, zero, min and the far end: the near end is the larger extreme, named once.
-    EXPECT_NE(std::find(aKinds.begin(), aKinds.end(), CColorScale::tickZero), aKinds.end());
-    EXPECT_EQ(aKinds.size(), 4u);
-}
-
-// Non-negative values (merged gradiometers, spectra) take a sequential scale from 0: white at 0,
-// the reddest at L, levels inside (0, L) with no zero line, and a bar that starts at 0 with one
-// tick there.
-TEST(ColorScale, NonNegativeValuesTakeASequentialScaleFromZero) {
-    auto pRecording = threeChannels();
-    ASSERT_TRUE(pRecording);
-    CShow3DCntMapqv map;
-    ASSERT_TRUE(loadMapLikeView(map, pRecording.get(), CColorScale::kindFrequency));
-    ASSERT_TRUE(checkMapRange(map, CColorScale::kindFrequency));
-    CSmoothFieldMap smooth;
-    smooth.setColorMode(CSmoothFieldMap::colorContinuous);
-    ASSERT_EQ(smooth.update(map, CSmoothFieldMap::kindFrequency), 1) << smooth.getMessage();
-    double dLow = -1.0, dHigh = 0.0;
-    ASSERT_EQ(smooth.getContinuousRange(dLow, dHigh), 1);
-    EXPECT_EQ(dLow, 0.0);
-    EXPECT_DOUBLE_EQ(dHigh, 8.25);
-    const std::vector<double> aLevels = smooth.getIsolineLevels();
-    ASSERT_FALSE(aLevels.empty());
-    EXPECT_NEAR(aLevels.front(), aLevels[1] - aLevels.front(), 1e-12) << "one step from 0";
-    EXPECT_LT(aLevels.back(), dHigh);
-
-    const CColorScale scale = CColorScale::fromSmoothMap(smooth, map, CColorScale::kindFrequency);
-    EXPECT_EQ(scale.barBottom(), 0.0);
-    // The upper half of the ramp: its white at 0, colour 7 at 0.4 L, its reddest at L.
-    EXPECT_EQ(scale.rgbAt(0.0), rampColour(5));
-    EXPECT_EQ(scale.rgbAt(0.4 * dHigh), rampColour(7));
-    EXPECT_EQ(scale.rgbAt(dHigh), rampColour(10));
-    float afRgba[4];
-    ASSERT_EQ(smooth.getColorOf(0.4 * dHigh, afRgba), 1);
-    EXPECT_EQ(bytes(afRgba), rampColour(7));
-    int nZeroTicks = 0;
-    for (const CColorScale::STick& tick : scale.ticks()) {
-        EXPECT_GE(tick.dValue, 0.0);
-        nZeroTicks += tick.dValue == 0.0;
-    }
-    EXPECT_EQ(nZeroTicks, 1);
 
     // In the time domain the whole recording decides: signed data that is positive at the
     // selected sample keeps its two-sided scale; waves never below 0 take the sequential one.
@@ -297,7 +286,10 @@ TEST(ColorScale, NonNegativeValuesTakeASequentialScaleFromZero) {
         CShow3DCntMapqv time;
         ASSERT_TRUE(loadMapLikeView(time, pWaves.get(), CColorScale::kindTime));
         ASSERT_TRUE(checkMapRange(time, CColorScale::kindTime));
+        CSmoothFieldMap smooth;
+        smooth.setColorMode(CSmoothFieldMap::colorContinuous);
         ASSERT_EQ(smooth.update(time, CSmoothFieldMap::kindTime), 1) << smooth.getMessage();
+        double dLow = 1.0, dHigh = 0.0;
         ASSERT_EQ(smooth.getContinuousRange(dLow, dHigh), 1);
         EXPECT_EQ(dLow, strSamplesA[1] == '-' ? -dHigh : 0.0) << strSamplesA;
     }
@@ -305,27 +297,20 @@ TEST(ColorScale, NonNegativeValuesTakeASequentialScaleFromZero) {
 
 std::vector<CColorScale::STick> ticksOf(const std::vector<CColorScale::ETick>& aKinds) {
     std::vector<CColorScale::STick> aTicks;
-    for (CColorScale::ETick nKind : aKinds) {
+    for (CColorScale::ETick nKind : aKinds)
         aTicks.push_back({nKind, 0.0});
-    }
     return aTicks;
 }
 
-// Every placed label inside its room, no two closer than the gap, in the order of their ticks.
+// Every placed label inside its room, in the order of their ticks, no two closer than the gap.
 void expectNoCollision(const std::vector<double>& aCentres, double dGap, double dTop,
                        double dBottom) {
-    for (std::size_t i = 0; i < aCentres.size(); ++i) {
-        if (std::isnan(aCentres[i])) {
-            continue;
-        }
-        EXPECT_GE(aCentres[i], dTop);
-        EXPECT_LE(aCentres[i], dBottom);
-        for (std::size_t j = i + 1; j < aCentres.size(); ++j) {
-            if (!std::isnan(aCentres[j])) {
-                EXPECT_GE(std::fabs(aCentres[i] - aCentres[j]), dGap - 1e-9) << i << " " << j;
-                EXPECT_LT(aCentres[i], aCentres[j]) << "labels keep the ticks' order " << i << j;
-            }
-        }
+    std::vector<double> aPlaced;
+    std::copy_if(aCentres.begin(), aCentres.end(), std::back_inserter(aPlaced),
+                 [](double d) { return !std::isnan(d); });
+    for (std::size_t i = 0; i < aPlaced.size(); ++i) {
+        EXPECT_GE(aPlaced[i], i == 0 ? dTop : aPlaced[i - 1] + dGap - 1e-9) << i;
+        EXPECT_LE(aPlaced[i], dBottom) << i;
     }
 }
 
@@ -335,7 +320,7 @@ TEST(TickLabels, ThresholdLabelsNeverCrowdTheExtremes) {
                                         T::tickLowerThreshold},
                                 aExtremes = {T::tickMax, T::tickMin},
                                 aThresholds = {T::tickUpperThreshold, T::tickLowerThreshold};
-    const double N = -1.0; // left out
+    const double N = NAN; // left out
     const struct {
         const char* pszCase;
         std::vector<T::ETick> aKinds;
@@ -356,12 +341,10 @@ TEST(TickLabels, ThresholdLabelsNeverCrowdTheExtremes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszCase);
-        std::vector<double> aCentres =
+        const std::vector<double> aCentres =
             placeTickLabels(ticksOf(c.aKinds), c.aRows, 10, c.dTop, c.dBottom);
         expectNoCollision(aCentres, 10, c.dTop, c.dBottom);
-        std::replace_if(
-            aCentres.begin(), aCentres.end(), [](double d) { return std::isnan(d); }, N);
-        EXPECT_EQ(aCentres, c.aExpected);
+        EXPECT_THAT(aCentres, testing::Pointwise(testing::NanSensitiveDoubleEq(), c.aExpected));
     }
 
     // Any four ticks in any room: no collision, and the extremes labelled while there is room.

@@ -29,12 +29,6 @@
 
 namespace {
 
-std::int64_t selectedSample(CMEGDataqv& recording) {
-    std::int64_t nSample = -1, nEnd = -1;
-    recording.getSelect(nSample, nEnd);
-    return nSample;
-}
-
 class DemoWindow : public ShownDemoWindow {
 protected:
     DemoWindow() : ShownDemoWindow(100) {}
@@ -93,7 +87,7 @@ TEST_F(DemoWindow, SelectionChangesReachTheOpenMapsAndTheirColourBars) {
     }
     const auto state = [&] {
         const CSpctmTrialqv& s = spectral();
-        return std::make_tuple(selectedSample(recording()), s.m_nSelectFreqBin, s.m_nSelectRow,
+        return std::make_tuple(m_window.getSelectedSample(), s.m_nSelectFreqBin, s.m_nSelectRow,
                                s.m_nSelectColumn, s.m_nSelectTime);
     };
     // The selections as asked, the row's time in samples (what is outside the data is refused
@@ -194,7 +188,7 @@ TEST_F(DemoWindow, AnUnreadableRecordingIsRefusedAndTheCurrentOneStays) {
 
 TEST_F(DemoWindow, KeysAndTheMouseMoveTheTimeCursor) {
     CButterflyPlot& plot = *m_window.getPlot();
-    ASSERT_EQ(selectedSample(recording()), 300);
+    ASSERT_EQ(m_window.getSelectedSample(), 300);
     plot.setFocus();
     // Shift steps ten samples; past the last sample the cursor stays on it.
     const std::tuple<Qt::Key, Qt::KeyboardModifiers, std::int64_t> keys[] = {
@@ -203,20 +197,20 @@ TEST_F(DemoWindow, KeysAndTheMouseMoveTheTimeCursor) {
         {Qt::Key_End, {}, 999},   {Qt::Key_Right, {}, 999}};
     for (const auto& [nKey, modifiers, nSample] : keys) {
         QTest::keyClick(&plot, nKey, modifiers);
-        EXPECT_EQ(selectedSample(recording()), nSample) << nKey;
+        EXPECT_EQ(m_window.getSelectedSample(), nSample) << nKey;
     }
 
     const int y = plot.height() / 2;
     const auto xOf = [&](double dSample) { return static_cast<int>(plot.sampleToX(dSample)); };
     QTest::mousePress(&plot, Qt::LeftButton, {}, QPoint(xOf(500), y));
-    EXPECT_NEAR(static_cast<double>(selectedSample(recording())), 500.0, 2.0);
+    EXPECT_NEAR(static_cast<double>(m_window.getSelectedSample()), 500.0, 2.0);
     QMouseEvent drag(QEvent::MouseMove, QPointF(xOf(700), y),
                      plot.mapToGlobal(QPointF(xOf(700), y)), Qt::NoButton, Qt::LeftButton,
                      Qt::NoModifier);
     QApplication::sendEvent(&plot, &drag);
-    EXPECT_NEAR(static_cast<double>(selectedSample(recording())), 700.0, 2.0);
+    EXPECT_NEAR(static_cast<double>(m_window.getSelectedSample()), 700.0, 2.0);
     QTest::mouseRelease(&plot, Qt::LeftButton, {}, QPoint(xOf(700), y));
-    EXPECT_EQ(plot.getCursorSample(), selectedSample(recording()));
+    EXPECT_EQ(plot.getCursorSample(), m_window.getSelectedSample());
 }
 
 TEST_F(DemoWindow, PlayRunsToTheLastSampleAndStops) {
@@ -224,15 +218,15 @@ TEST_F(DemoWindow, PlayRunsToTheLastSampleAndStops) {
     m_window.getPlayButton()->click();
     EXPECT_TRUE(m_window.isPlaying());
     EXPECT_EQ(m_window.getPlayButton()->text(), "Stop");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return selectedSample(recording()) > 960; }, 2000));
-    const std::int64_t nPlaying = selectedSample(recording());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_window.getSelectedSample() > 960; }, 2000));
+    const std::int64_t nPlaying = m_window.getSelectedSample();
     EXPECT_TRUE(nPlaying > 960 && (nPlaying - 960) % CDemoWindow::nPlayStep == 0) << nPlaying;
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window.isPlaying(); }, 5000));
-    EXPECT_EQ(selectedSample(recording()), 999);
+    EXPECT_EQ(m_window.getSelectedSample(), 999);
     EXPECT_EQ(m_window.getPlayButton()->text(), "Play");
     // Played to the end, it starts over; a second click stops it where it is.
     m_window.getPlayButton()->click();
-    EXPECT_LT(selectedSample(recording()), 10);
+    EXPECT_LT(m_window.getSelectedSample(), 10);
     m_window.getPlayButton()->click();
     EXPECT_FALSE(m_window.isPlaying());
 }
@@ -281,7 +275,7 @@ TEST(DemoOptions, MapsSelectionsAndConversionOptionsAreRead) {
               o, error))
         << error;
     // The selections and conversion options are the render command's, read by the same code:
-    // their values are checked there (SelectionRule, MegFileOptions).
+    // their values are checked there (SelectionRule, MegFileBridge).
     EXPECT_TRUE(o.bOpenTime && o.bOpenSpectral && o.bOpenSmooth && !o.bOpenFrequency &&
                 !o.bOpenModeling);
     EXPECT_EQ(o.conversion.strCondition, "Right Auditory");

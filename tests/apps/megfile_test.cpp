@@ -140,45 +140,26 @@ TEST_F(MegFile, RenderConvertsOnceAndReadsTheCacheTheSecondTime) {
     }
 }
 
-// The bridge's own one-line errors reach the user as they are (MegFileOptions); these are the
-// program's about the bridge.
-TEST_F(MegFile, BridgeErrorsAreOneLineAndStatusTwo) {
-    const std::string strFile = evokedFile.string();
-    // Without MNE-Python (the bridge run by a Python that sees no installed packages) one line
-    // says how to install it.
-    const std::string strBareBridge = (testTempDir() / "bare-bridge").string();
-    std::ofstream(strBareBridge) << "#!/bin/sh\nexec /usr/bin/python3 -S " << CM3D_SOURCE_BRIDGE
-                                 << " \"$@\"\n";
-    ASSERT_EQ(::chmod(strBareBridge.c_str(), 0755), 0);
-    SProgramRun run = render("--recording " + strFile + " --out /dev/null",
-                             "CONTOURMAP_MNE_EXPORT=" + strBareBridge);
-    EXPECT_EQ(run.nStatus, 2);
-    for (const char* pszNeedle : {"MNE-Python is not installed", "./run deps", "python3-mne"})
-        EXPECT_NE(run.strErr.find(pszNeedle), std::string::npos) << run.strErr;
-    EXPECT_EQ(std::count(run.strErr.begin(), run.strErr.end(), '\n'), 1) << run.strErr;
-
-    run = render("--recording " + strFile + " --out /dev/null",
-                 "CONTOURMAP_MNE_EXPORT=/nonexistent/bridge");
-    EXPECT_EQ(run.nStatus, 2);
-    EXPECT_EQ(run.strErr, "contourmap-render: error: the MNE bridge /nonexistent/bridge named by "
-                          "CONTOURMAP_MNE_EXPORT does not exist\n");
-}
-
-// Every conversion option reaches the bridge as its own argument (a bridge that writes down its
-// arguments, one per line, and refuses with one line).
-TEST(MegFileOptions, ReachTheBridgeAsArguments) {
+// Every conversion option reaches the bridge as its own argument, and the bridge's own one-line
+// errors reach the user as they are (a stand-in that writes down its arguments, one per line, and
+// refuses with one line); without MNE-Python or without the bridge, the program says so in one.
+TEST(MegFileBridge, OptionsReachItAsArgumentsAndItsErrorsAreOneLine) {
+    const auto bridge = [](const std::string& strName, const std::string& strBody) {
+        const std::string strPath = (testTempDir() / strName).string();
+        std::ofstream(strPath) << "#!/bin/sh\n" << strBody;
+        EXPECT_EQ(::chmod(strPath.c_str(), 0755), 0);
+        return "CONTOURMAP_MNE_EXPORT=" + strPath;
+    };
     const std::string strFile = (testTempDir() / "options raw.fif").string();
-    std::ofstream(strFile) << "any bytes: the bridge below does not read them";
+    std::ofstream(strFile) << "any bytes: the bridges below do not read them";
     const std::string strArgsFile = (testTempDir() / "bridge-arguments.txt").string();
-    const std::string strBridge = (testTempDir() / "recording-bridge").string();
-    std::ofstream(strBridge) << "#!/bin/sh\nprintf '%s\\n' \"$@\" >'" << strArgsFile
-                             << "'\necho \"mne_export: $1: stopped\" >&2\nexit 2\n";
-    ASSERT_EQ(::chmod(strBridge.c_str(), 0755), 0);
+    const std::string strRecording = "--recording '" + strFile + "' --out /dev/null ";
 
-    const SProgramRun run = render("--recording '" + strFile +
-                                       "' --ch-type grad --condition 'Left Auditory' --no-proj "
-                                       "--keep-dc --out /dev/null",
-                                   "CONTOURMAP_MNE_EXPORT=" + strBridge);
+    const std::string strStopping = "printf '%s\\n' \"$@\" >'" + strArgsFile +
+                                    "'\necho \"mne_export: $1: stopped\" >&2\nexit 2\n";
+    SProgramRun run =
+        render(strRecording + "--ch-type grad --condition 'Left Auditory' --no-proj --keep-dc",
+               bridge("recording-bridge", strStopping));
     EXPECT_EQ(run.nStatus, 2);
     EXPECT_EQ(run.strErr, "contourmap-render: error: mne_export: " + strFile + ": stopped\n");
     const std::string strArgs = fileText(strArgsFile);
@@ -187,6 +168,20 @@ TEST(MegFileOptions, ReachTheBridgeAsArguments) {
                                         testing::EndsWith("\n--progress\n--ch-type\ngrad\n"
                                                           "--condition\nLeft Auditory\n"
                                                           "--no-proj\n--keep-dc\n")));
+
+    // The bridge run by a Python that sees no installed packages.
+    run = render(strRecording,
+                 bridge("bare-bridge", "exec /usr/bin/python3 -S " +
+                                           std::string(CM3D_SOURCE_BRIDGE) + " \"$@\"\n"));
+    EXPECT_EQ(run.nStatus, 2);
+    for (const char* pszNeedle : {"MNE-Python is not installed", "./run deps", "python3-mne"})
+        EXPECT_NE(run.strErr.find(pszNeedle), std::string::npos) << run.strErr;
+    EXPECT_EQ(std::count(run.strErr.begin(), run.strErr.end(), '\n'), 1) << run.strErr;
+
+    run = render(strRecording, "CONTOURMAP_MNE_EXPORT=/nonexistent/bridge");
+    EXPECT_EQ(run.nStatus, 2);
+    EXPECT_EQ(run.strErr, "contourmap-render: error: the MNE bridge /nonexistent/bridge named by "
+                          "CONTOURMAP_MNE_EXPORT does not exist\n");
 }
 
 // A long raw recording: the first page comes while the rest converts, a stopped conversion

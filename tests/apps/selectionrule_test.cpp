@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 
 namespace {
 
@@ -50,8 +51,9 @@ SSelected selected(CMEGDataqv& r) {
     return {nSample, s.m_nSelectFreqBin, s.m_nSelectRow, s.m_nSelectColumn, s.m_nSelectTime};
 }
 
-// Malformed or clashing options are refused when read; a selection outside the data when
-// applied, which then leaves the whole selection as it was.
+// Malformed or clashing options are refused when read (the programs then point to --help); a
+// selection outside the data when applied, which then leaves the whole selection as it was. Both
+// programs refuse each with the same one line, and should one pass, leave nothing behind.
 TEST(SelectionRule, MalformedClashingOrOutsideSelectionsAreRefusedWithOneLine) {
     const std::string strCell = "--cell must be ROW,COLUMN with two whole numbers of 0 or more";
     const std::string strCellAt = "--cell-at must be SECONDS,HZ with two numbers, e.g. 0.15,10";
@@ -91,12 +93,26 @@ TEST(SelectionRule, MalformedClashingOrOutsideSelectionsAreRefusedWithOneLine) {
     for (const auto& [args, strLine] : cases) {
         SSelectionRequest request;
         std::string error;
-        EXPECT_FALSE(read(args, request, error) &&
-                     applySelectionRequest(request, *pRecording, error))
-            << strLine;
+        const bool bRead = read(args, request, error);
+        EXPECT_FALSE(bRead && applySelectionRequest(request, *pRecording, error)) << strLine;
         EXPECT_EQ(error, strLine);
         EXPECT_EQ(selected(*pRecording), before) << "unchanged after " << strLine;
+        std::string strArgs;
+        for (const char* pszArg : args)
+            strArgs += std::string(" ") + pszArg;
+        const std::string strError = ": error: " + strLine + (bRead ? "" : " (see --help)") + "\n";
+        const SProgramRun r = render("--out /dev/null" + strArgs);
+        const SProgramRun d = demo("--screenshot /dev/null" + strArgs);
+        EXPECT_EQ(std::tie(r.nStatus, r.strErr),
+                  std::make_tuple(2, "contourmap-render" + strError));
+        EXPECT_EQ(std::tie(d.nStatus, d.strErr), std::make_tuple(2, "contourmap-demo" + strError));
     }
+    // An unreadable recording gives both the loader's line.
+    const std::string strMissing =
+        ": error: /nonexistent/missing.json: cannot open file: No such file or directory\n";
+    EXPECT_EQ(render("--out /dev/null --recording /nonexistent/missing.json").strErr,
+              "contourmap-render" + strMissing);
+    EXPECT_EQ(demo("--recording /nonexistent/missing.json").strErr, "contourmap-demo" + strMissing);
 }
 
 TEST(SelectionRule, IndicesTimesAndFrequenciesSelectTheSameThings) {
@@ -161,26 +177,6 @@ TEST(SelectionRule, RecordingsWithoutAxesOrSpectraSayWhatIsMissing) {
     EXPECT_FALSE(setSampleSelection(empty, 0, &error));
     EXPECT_EQ(error, "the recording has no current trial");
     EXPECT_FALSE(setFreqBinSelection(empty, 0)) << "no error text asked for";
-}
-
-// An unreadable recording too gives both the loader's line.
-TEST(SelectionRule, BothProgramsRejectTheSameSelectionsWithTheSameLine) {
-    for (const char* pszArgs :
-         {"--sample 1000", "--bin 101", "--cell 10,0", "--time 0.9", "--freq 200", "--cell-at 2,10",
-          "--sample 3 --time 0.1", "--cell 1.5,2", "--recording /nonexistent/missing.json"}) {
-        // Should a selection pass, neither program may leave anything behind.
-        const SProgramRun r = render(std::string("--out /dev/null ") + pszArgs);
-        const SProgramRun d = demo(std::string("--screenshot /dev/null ") + pszArgs);
-        EXPECT_EQ(r.nStatus, 2) << pszArgs;
-        EXPECT_EQ(d.nStatus, 2) << pszArgs;
-        const std::string strRender = r.strErr.substr(r.strErr.find(": error: "));
-        EXPECT_EQ(strRender, d.strErr.substr(d.strErr.find(": error: "))) << pszArgs;
-        EXPECT_EQ(std::count(strRender.begin(), strRender.end(), '\n'), 1) << strRender;
-    }
-    EXPECT_EQ(
-        demo("--recording /nonexistent/missing.json").strErr,
-        "contourmap-demo: error: /nonexistent/missing.json: cannot open file: No such file or "
-        "directory\n");
 }
 
 // Right of the 900 x 600 main window only the maps' windows, drawn on black: the time and
