@@ -91,19 +91,16 @@ struct SInsideGlu {
 
 // Each entry point records its line, then calls the real one; a GLU entry point also keeps the
 // GL calls GLU makes for it out of the stream.
-#define CM3D_GL(ret, name, params, args, record)                                                   \
+#define CM3D_CALL(ret, name, params, args, record, guard)                                          \
     ret name params {                                                                              \
         CLine(#name) record;                                                                       \
+        guard;                                                                                     \
         static const auto pfnReal = _real<decltype(&::name)>(#name);                               \
         return pfnReal args;                                                                       \
     }
+#define CM3D_GL(ret, name, params, args, record) CM3D_CALL(ret, name, params, args, record, )
 #define CM3D_GLU(ret, name, params, args, record)                                                  \
-    ret name params {                                                                              \
-        CLine(#name) record;                                                                       \
-        SInsideGlu inside;                                                                         \
-        static const auto pfnReal = _real<decltype(&::name)>(#name);                               \
-        return pfnReal args;                                                                       \
-    }
+    CM3D_CALL(ret, name, params, args, record, SInsideGlu inside)
 
 extern "C" {
 
