@@ -19,15 +19,7 @@ protected:
     CStaticContMap& view() { return dlg().m_staticContMap; }
     CShow3DCntMapqv& map() { return view().m_Show3DCntMap; }
     CPoint centre() { return inDialog(view(), clientCentre(view())); }
-    void reopen() {
-        m_face.show3DContMapTimeDomain(m_pData.get(), recordHostCall, nullptr);
-        pump();
-    }
 };
-
-void clickOK(CWnd& d) {
-    QTest::mouseClick(widgetOf(*d.GetDlgItem(IDOK)), Qt::LeftButton);
-}
 
 const float kFittedMax = static_cast<float>(2.4691356) * 0.5f;
 const float kFittedMin = static_cast<float>(-0.000246913578) * 0.5f;
@@ -111,7 +103,7 @@ TEST_F(TimeDomainDialog, ALoneMinusInMinPromptsLeavesTheMembersAfterMinAndKeepsO
     // OK with a lone minus prompts and stays open, yet releases the viewport.
     retype(dlg(), IDC_EDIT_MIN, "-");
     recordedMessages().clear();
-    clickOK(dlg());
+    click(dlg(), IDOK);
     EXPECT_EQ(recordedMessages(), std::vector<std::string>{kNumberPrompt});
     EXPECT_TRUE(dlg().IsWindowVisible());
     EXPECT_EQ(view().m_pGL4d, nullptr);
@@ -145,7 +137,7 @@ TEST_F(TimeDomainDialog, OkReleasesTheViewportWhileEscAndTheCloseBoxKeepTheCamer
         const char* pszName;
         std::function<void(CWnd&)> hide;
         bool bReleases;
-    } cases[] = {{"OK", clickOK, true},
+    } cases[] = {{"OK", [](CWnd& d) { click(d, IDOK); }, true},
                  {"Enter", [](CWnd& d) { QTest::keyClick(windowOf(d), Qt::Key_Return); }, true},
                  {"Esc", [](CWnd& d) { QTest::keyClick(windowOf(d), Qt::Key_Escape); }, false},
                  {"close box", [](CWnd& d) { widgetOf(d)->window()->close(); }, false}};
@@ -162,7 +154,8 @@ TEST_F(TimeDomainDialog, OkReleasesTheViewportWhileEscAndTheCloseBoxKeepTheCamer
         EXPECT_EQ(view().m_pGL4d, c.bReleases ? nullptr : pGL4d);
         EXPECT_EQ(windowCalls().nContextsKilled, c.bReleases ? 1 : 0);
 
-        reopen();
+        m_face.show3DContMapTimeDomain(m_pData.get(), recordHostCall, nullptr);
+        pump();
         ASSERT_NE(view().m_pGL4d, nullptr);
         EXPECT_DOUBLE_EQ(rotationOf(*view().m_pGL4d).y, c.bReleases ? 0.0 : 40.0);
         EXPECT_DOUBLE_EQ(distanceOf(*view().m_pGL4d), c.bReleases ? 750.0 : 300.0);

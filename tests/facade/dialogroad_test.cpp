@@ -6,22 +6,8 @@
 
 namespace {
 
-std::vector<std::pair<int, int>>& secondHostCalls() {
-    static std::vector<std::pair<int, int>> s_calls;
-    return s_calls;
-}
-
-int recordSecondHostCall(int nChannel, int nOther) {
-    secondHostCalls().emplace_back(nChannel, nOther);
-    return 0;
-}
-
 class DialogRoad : public MapViewTest {
 protected:
-    void SetUp() override {
-        MapViewTest::SetUp();
-        secondHostCalls().clear();
-    }
     CDlgContMap3DTimedomain& timeDomain() { return *m_face.m_pDlgTimeDomain; }
     CShow3DCntMapqv& timeMap() { return timeDomain().m_staticContMap.m_Show3DCntMap; }
     bool allUpdatesAreZero() {
@@ -93,10 +79,15 @@ TEST_F(DialogRoad, UpdatesRefitAndRepaintTheSelectChannelOneOnlyWhileMarked) {
 }
 
 TEST_F(DialogRoad, ASecondShowTakesTheNewRecordingAndOnlyTheNewCallbackPicks) {
+    static std::vector<std::pair<int, int>> s_secondHostCalls;
+    const PFNSELECTCHANNELqv pfnSecondHost = [](int nChannel, int nOther) {
+        s_secondHostCalls.emplace_back(nChannel, nOther);
+        return 0;
+    };
     openTimeDomain({at(-30, 0, 0, 1.0), at(30, 0, 0, 2.0)});
     CDlgContMap3DTimedomain* pFirst = m_face.m_pDlgTimeDomain;
     auto pSecond = makeTestRecording({at(5, 5, 5, 3.0)});
-    m_face.show3DContMapTimeDomain(pSecond.get(), recordSecondHostCall, nullptr);
+    m_face.show3DContMapTimeDomain(pSecond.get(), pfnSecondHost, nullptr);
     pump();
     ASSERT_EQ(m_face.m_pDlgTimeDomain, pFirst);
     CStaticContMap& view = timeDomain().m_staticContMap;
@@ -107,7 +98,7 @@ TEST_F(DialogRoad, ASecondShowTakesTheNewRecordingAndOnlyTheNewCallbackPicks) {
     press(timeDomain(), centre);
     release(timeDomain(), centre);
     EXPECT_TRUE(hostCalls().empty());
-    EXPECT_EQ(secondHostCalls(), (std::vector<std::pair<int, int>>{{0, -1}}));
+    EXPECT_EQ(s_secondHostCalls, (std::vector<std::pair<int, int>>{{0, -1}}));
     EXPECT_EQ(pSecond->getTrialqv(-1)->getCurntChnlIndx(), 0);
 
     m_face.show3DContMapTimeDomain(pSecond.get(), nullptr, nullptr);
@@ -116,7 +107,7 @@ TEST_F(DialogRoad, ASecondShowTakesTheNewRecordingAndOnlyTheNewCallbackPicks) {
     press(timeDomain(), centre);
     release(timeDomain(), centre);
     EXPECT_EQ(pSecond->getTrialqv(-1)->getCurntChnlIndx(), -1);
-    EXPECT_EQ(secondHostCalls().size(), 1u);
+    EXPECT_EQ(s_secondHostCalls.size(), 1u);
     EXPECT_TRUE(hostCalls().empty());
 }
 

@@ -143,7 +143,8 @@ TEST_F(SmoothDraw, IsolinesAtEvenLevelsAndDarkZeroLineAndDots) {
 TEST_F(SmoothDraw, LeavesTheGlStateAsItFoundIt) {
     m_map.m_bShowFiducialPts = true;
     m_pData->createFidWorkMeg()->m_FiduciaryPt[1].setPoint(0.0, 60.0, 60.0);
-    m_map.m_pMarkSelection = new int(1);
+    int bMark = 1;
+    m_map.m_pMarkSelection = &bMark;
     m_context.renderFrame([&]() {
         glEnable(GL_LIGHTING);
         glLineWidth(3.0f);
@@ -169,8 +170,6 @@ TEST_F(SmoothDraw, LeavesTheGlStateAsItFoundIt) {
         }
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     });
-    delete m_map.m_pMarkSelection;
-    m_map.m_pMarkSelection = nullptr;
 }
 
 TEST_F(SmoothDraw, ItsColourTextureLivesUntilTheColoursChangeInEachContext) {

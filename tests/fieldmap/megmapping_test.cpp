@@ -17,26 +17,15 @@ using megmapping::SCoil;
 
 namespace {
 
-// A point magnetometer at r along n, and a planar gradiometer of two such points 1.7 cm apart
-// along t with weights +-1/d.
-SCoil magnetometer(const Eigen::Vector3d& r, const Eigen::Vector3d& n) {
-    SCoil coil;
-    coil.points = r.transpose();
-    coil.normals = n.normalized().transpose();
-    coil.weights = Eigen::VectorXd::Ones(1);
-    return coil;
-}
-
-SCoil gradiometer(const Eigen::Vector3d& r, const Eigen::Vector3d& n, const Eigen::Vector3d& t) {
-    const double d = 0.0168;
-    SCoil coil;
-    coil.points.resize(2, 3);
-    coil.points.row(0) = (r + 0.5 * d * t).transpose();
-    coil.points.row(1) = (r - 0.5 * d * t).transpose();
-    coil.normals.resize(2, 3);
-    coil.normals.row(0) = coil.normals.row(1) = n.normalized().transpose();
-    coil.weights = Eigen::Vector2d(1.0 / d, -1.0 / d);
-    return coil;
+// Integration points along n with their weights: one of weight 1 is a point magnetometer, two
+// 1.68 cm apart with weights +-1/d a planar gradiometer.
+SCoil coil(const Eigen::MatrixX3d& points, const Eigen::Vector3d& n,
+           const Eigen::VectorXd& weights) {
+    SCoil c;
+    c.points = points;
+    c.normals = n.normalized().transpose().replicate(points.rows(), 1);
+    c.weights = weights;
+    return c;
 }
 
 // Magnetometers and gradiometers over a cap 11 cm about the sphere's origin (0, 0, 0.04).
@@ -48,8 +37,11 @@ std::vector<SCoil> helmet(int nPlaces) {
                                 std::sqrt(1 - z * z) * std::sin(phi), z);
         const Eigen::Vector3d r = Eigen::Vector3d(0, 0, 0.04) + 0.11 * n;
         const Eigen::Vector3d t = n.cross(Eigen::Vector3d(0.3, 0.2, 1.0)).normalized();
-        coils.push_back(magnetometer(r, n));
-        coils.push_back(gradiometer(r, n, t));
+        const double d = 0.0168;
+        Eigen::Matrix<double, 2, 3> ends;
+        ends << (r + 0.5 * d * t).transpose(), (r - 0.5 * d * t).transpose();
+        coils.push_back(coil(r.transpose(), n, Eigen::VectorXd::Ones(1)));
+        coils.push_back(coil(ends, n, Eigen::Vector2d(1.0 / d, -1.0 / d)));
     }
     return coils;
 }
@@ -69,13 +61,9 @@ TEST(LeadFieldDots, AgreeWithThemselvesAndIgnoreAPointAtTheCentre) {
     const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(self);
     EXPECT_GT(eigen.eigenvalues().minCoeff(), 0.0) << "lead fields of distinct coils";
 
-    SCoil centred = coils[0];
-    centred.points.conservativeResize(2, 3);
-    centred.normals.conservativeResize(2, 3);
-    centred.weights.conservativeResize(2);
-    centred.points.row(1) = sphere.origin.transpose();
-    centred.normals.row(1) = centred.normals.row(0);
-    centred.weights(1) = 5.0;
+    Eigen::Matrix<double, 2, 3> points;
+    points << coils[0].points, sphere.origin.transpose();
+    const SCoil centred = coil(points, coils[0].normals.row(0).transpose(), Eigen::Vector2d(1, 5));
     const Eigen::MatrixXd withCentre = megmapping::leadFieldDots({centred}, coils, sphere);
     EXPECT_TRUE(withCentre.allFinite());
     EXPECT_LT((withCentre.row(0) - self.row(0)).cwiseAbs().maxCoeff(),
@@ -104,8 +92,7 @@ TEST(MinimumNorm, ReproducesTheMeasuredChannelsAndTruncatesAsAsked) {
         megmapping::minimumNormMapping(self, self, noise, 0.05, {}, &nLoose);
     EXPECT_LT(nLoose, nKept);
     EXPECT_GT(nLoose, 0);
-    const Eigen::MatrixXd projector = loose;
-    EXPECT_LT((projector * projector - projector).cwiseAbs().maxCoeff(), 1e-6)
+    EXPECT_LT((loose * loose - loose).cwiseAbs().maxCoeff(), 1e-6)
         << "onto itself, a truncated mapping is a projection";
 
     EXPECT_EQ(megmapping::minimumNormMapping(self, self.leftCols(3), noise, 1e-4).size(), 0);

@@ -6,6 +6,7 @@
 #include <GL/glu.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -90,19 +91,16 @@ struct SInsideGlu {
 
 // Each entry point records its line, then calls the real one; a GLU entry point also keeps the
 // GL calls GLU makes for it out of the stream.
-#define CM3D_GL(ret, name, params, args, record)                                                   \
+#define CM3D_CALL(ret, name, params, args, record, guard)                                          \
     ret name params {                                                                              \
         CLine(#name) record;                                                                       \
+        guard;                                                                                     \
         static const auto pfnReal = _real<decltype(&::name)>(#name);                               \
         return pfnReal args;                                                                       \
     }
+#define CM3D_GL(ret, name, params, args, record) CM3D_CALL(ret, name, params, args, record, )
 #define CM3D_GLU(ret, name, params, args, record)                                                  \
-    ret name params {                                                                              \
-        CLine(#name) record;                                                                       \
-        SInsideGlu inside;                                                                         \
-        static const auto pfnReal = _real<decltype(&::name)>(#name);                               \
-        return pfnReal args;                                                                       \
-    }
+    CM3D_CALL(ret, name, params, args, record, SInsideGlu inside)
 
 extern "C" {
 
@@ -214,6 +212,27 @@ std::vector<std::string> CGLStreamRecorder::take() {
 
 const std::vector<std::string>& CGLStreamRecorder::lines() const {
     return g_lines;
+}
+
+std::vector<SGLCall> CGLStreamRecorder::calls() const {
+    // Each line reads "name(arg, arg, ...)"; enums are written in hex, which strtod reads.
+    std::vector<SGLCall> calls;
+    for (const std::string& strLine : g_lines) {
+        const std::size_t nOpen = strLine.find('(');
+        SGLCall& call = calls.emplace_back(SGLCall{strLine.substr(0, nOpen), {}});
+        for (const char* p = strLine.c_str() + nOpen + 1; *p != ')';) {
+            char* pEnd = nullptr;
+            call.adArgs.push_back(std::strtod(p, &pEnd));
+            p = *pEnd == ',' ? pEnd + 2 : pEnd;
+        }
+    }
+    return calls;
+}
+
+long CGLStreamRecorder::count(const std::string& strName) const {
+    return std::count_if(g_lines.begin(), g_lines.end(), [&](const std::string& strLine) {
+        return strLine.rfind(strName + "(", 0) == 0;
+    });
 }
 
 void glStreamHideExtension(const std::string& strName) {

@@ -6,6 +6,8 @@
 #include "spctmchnl.h"
 #include "spctmtrial.h"
 
+#include <algorithm>
+
 namespace {
 
 std::vector<std::string> g_messages;
@@ -40,19 +42,26 @@ STestChannel emptySlot() {
 
 std::unique_ptr<CMEGDataqv> makeTestRecording(const std::vector<STestChannel>& channels) {
     auto pData = std::make_unique<CMEGDataqv>();
-    CMDTrialqv* pTrial = pData->addTrial();
-    pData->setCurrentTrial(0);
+    fillTestRecording(*pData, channels);
+    return pData;
+}
+
+void fillTestRecording(CMEGDataqv& data, const std::vector<STestChannel>& channels) {
+    CMDTrialqv* pTrial = data.addTrial();
+    data.setCurrentTrial(0);
     pTrial->setSampleCount(3);
     pTrial->setTotalChannel(static_cast<int>(channels.size()));
-    CSpctmTrialqv* pSpctm = pTrial->getSpctmTrial(true, 0);
-    pSpctm->m_nSelectFreqBin = nTestSelectedBin;
-    pSpctm->m_nSelectRow = nTestSelectedRow;
-    pSpctm->m_nSelectColumn = nTestSelectedColumn;
+    if (std::any_of(channels.begin(), channels.end(), [](auto& c) { return c.bSpectral; })) {
+        CSpctmTrialqv* pSpctm = pTrial->getSpctmTrial(true, 0);
+        pSpctm->m_nSelectFreqBin = nTestSelectedBin;
+        pSpctm->m_nSelectRow = nTestSelectedRow;
+        pSpctm->m_nSelectColumn = nTestSelectedColumn;
+    }
     for (std::size_t i = 0; i < channels.size(); ++i) {
         const STestChannel& c = channels[i];
         const int nSlot = static_cast<int>(i);
-        pData->setGoodChnl4Alltrials(nSlot, c.bGood ? 1 : 0);
-        pData->setShowChnl4Alltrials(nSlot, c.bShown ? 1 : 0);
+        data.setGoodChnl4Alltrials(nSlot, c.bGood ? 1 : 0);
+        data.setShowChnl4Alltrials(nSlot, c.bShown ? 1 : 0);
         if (c.bEmpty) {
             continue;
         }
@@ -74,8 +83,7 @@ std::unique_ptr<CMEGDataqv> makeTestRecording(const std::vector<STestChannel>& c
             pChannel->getSpctmChnl(true, 0)->setSpctmData(0, 3, 4, values);
         }
     }
-    pData->setSelect(1);
-    return pData;
+    data.setSelect(1);
 }
 
 CMessageRecorder::CMessageRecorder() {

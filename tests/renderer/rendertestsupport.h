@@ -29,8 +29,11 @@ STestChannel emptySlot();
 
 // Sample 1 is selected; every wave is {-999, value, -999}. Spectral arrays are 3 x 4 with
 // element k = value + k; the selected bin is 2, the selected cell row 1, column 2 (so the
-// spectral drawing reads value + 6 and the spectral range check value + 1).
+// spectral drawing reads value + 6 and the spectral range check value + 1). Without any spectral
+// array there is no spectral result.
 std::unique_ptr<CMEGDataqv> makeTestRecording(const std::vector<STestChannel>& channels);
+// The same into a recording of a host's own kind.
+void fillTestRecording(CMEGDataqv& data, const std::vector<STestChannel>& channels);
 
 enum : int { nTestSelectedBin = 2, nTestSelectedRow = 1, nTestSelectedColumn = 2 };
 

@@ -19,12 +19,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <limits>
+#include <sstream>
 
 namespace {
 
@@ -88,40 +88,27 @@ protected:
         _take(strScene, recorder);
     }
 
-    // Compares the recorded scenes of the pass with its reference file, or rewrites the file.
+    // Compares the recorded scenes of the pass with its reference file (a failure shows the
+    // differing lines with their neighbours), or rewrites the file.
     void expectReference(const std::string& strPass) {
         const std::string strPath = std::string(CM3D_STREAM_REFERENCE_DIR) + "/" + strPass + ".txt";
+        std::string strRecorded;
+        for (const std::string& line : m_lines) {
+            strRecorded += line + '\n';
+        }
         const char* pszUpdate = std::getenv("CM3D_UPDATE_GL_STREAMS");
         if (pszUpdate != nullptr && *pszUpdate != '\0' && std::string(pszUpdate) != "0") {
             std::ofstream out(strPath);
-            for (const std::string& line : m_lines) {
-                out << line << '\n';
-            }
+            out << strRecorded;
             ASSERT_TRUE(out.good()) << "cannot write " << strPath;
             std::cout << "rewrote " << strPath << " (" << m_lines.size() << " lines)\n";
             return;
         }
         std::ifstream in(strPath);
         ASSERT_TRUE(in) << "no reference stream " << strPath;
-        std::vector<std::string> expected;
-        for (std::string line; std::getline(in, line);) {
-            expected.push_back(line);
-        }
-        // The first difference, with the scene it lies in.
-        const auto [itExpected, itGot] =
-            std::mismatch(expected.begin(), expected.end(), m_lines.begin(), m_lines.end());
-        if (itExpected != expected.end() || itGot != m_lines.end()) {
-            const auto itScene =
-                std::find_if(std::make_reverse_iterator(itExpected), expected.rend(),
-                             [](const std::string& s) { return s.rfind("# ", 0) == 0; });
-            ADD_FAILURE() << strPath << ":" << itExpected - expected.begin() + 1 << " ("
-                          << (itScene != expected.rend() ? *itScene : "") << ")\n  expected: "
-                          << (itExpected != expected.end() ? *itExpected : "<end of stream>")
-                          << "\n  recorded: "
-                          << (itGot != m_lines.end() ? *itGot : "<end of stream>") << "\n  ("
-                          << expected.size() << " lines expected, " << m_lines.size()
-                          << " recorded)";
-        }
+        std::ostringstream expected;
+        expected << in.rdbuf();
+        EXPECT_EQ(expected.str(), strRecorded) << strPath;
     }
 
     CGLOfflineContextqv m_context;

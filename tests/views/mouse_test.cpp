@@ -6,19 +6,14 @@ namespace {
 
 class MapViewMouse : public MapViewTest {
 protected:
-    // Drags over the map through the points: in the view's client coordinates, events to the
-    // dialog.
+    // Presses on the map at the first point, moves through the others and releases at the last
+    // (a click when there is one point): in the view's client coordinates, events to the dialog.
     template <class TView> void dragOver(TView& view, std::initializer_list<CPoint> points) {
         CWnd& dlg = *view.GetParent();
         press(dlg, inDialog(view, *points.begin()));
         for (auto it = points.begin() + 1; it != points.end(); ++it)
             moveTo(dlg, inDialog(view, *it));
         release(dlg, inDialog(view, *(points.end() - 1)));
-    }
-    template <class TView> void clickOver(TView& view, CPoint pt) {
-        CWnd& dlg = *view.GetParent();
-        press(dlg, inDialog(view, pt));
-        release(dlg, inDialog(view, pt));
     }
     int currentChannel() { return m_pData->getTrialqv(-1)->getCurntChnlIndx(); }
 };
@@ -53,7 +48,7 @@ TEST_F(MapViewMouse, EachModeMovesTheCameraItsOwnWayAndTheWayBackUndoesIt) {
         EXPECT_DOUBLE_EQ(distanceOf(*view.m_pGL4d), 750.0);
     }
     // Nor does Normal pick.
-    clickOver(view, clientCentre(view));
+    dragOver(view, {clientCentre(view)});
     EXPECT_TRUE(hostCalls().empty());
     EXPECT_EQ(currentChannel(), -1);
 }
@@ -73,7 +68,7 @@ TEST_F(MapViewMouse, ThePickTakesTheHitWithTheSmallestDepthTheFirstOnATie) {
         hostCalls().clear();
         CStaticContMap& view = openTimeDomain({at(0, 0, c.z0, 1.0), at(0, 0, c.z1, 2.0)});
         choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
-        clickOver(view, clientCentre(view));
+        dragOver(view, {clientCentre(view)});
         EXPECT_EQ(hostCalls(), (std::vector<std::pair<int, int>>{{c.nExpected, -1}}));
         EXPECT_EQ(currentChannel(), c.nExpected);
         EXPECT_EQ(view.m_ptLast, clientCentre(view));
@@ -90,7 +85,7 @@ TEST_F(MapViewMouse, PicksThatFindNothingOrHaveNoCallbackChangeNothing) {
         if (strCase == "tiny sensors")
             view.m_Show3DCntMap.m_dSensorSize = 0.0001;
         choose(*m_face.m_pDlgTimeDomain, "Pick Sensor");
-        clickOver(view, strCase == "background" ? CPoint(5, 5) : clientCentre(view));
+        dragOver(view, {strCase == "background" ? CPoint(5, 5) : clientCentre(view)});
         EXPECT_TRUE(hostCalls().empty());
         EXPECT_EQ(currentChannel(), -1);
     }
@@ -101,23 +96,19 @@ TEST_F(MapViewMouse, EachModeShowsItsCursor) {
     CStaticContMap& view = openTimeDomain({at(0, 0, 0, 1.0)});
     CDlgContMap3DTimedomain& dlg = *m_face.m_pDlgTimeDomain;
     // Each move to another point: a move that goes nowhere is not delivered.
-    CPoint overMap = inDialog(view, CPoint(50, 50));
-    const auto nextPoint = [&] {
-        overMap.Offset(1, 1);
-        return overMap;
-    };
+    int nMoves = 0;
     const std::pair<const char*, int> cases[] = {
         {"Rotate", IDC_CURSOR_ROTATE}, {"Zoom", IDC_CURSOR_ZOOM}, {"Pick Sensor", IDC_CURSOR_PICK}};
     for (const auto& [pszItem, nCursor] : cases) {
         choose(dlg, pszItem);
-        moveTo(dlg, nextPoint());
+        moveTo(dlg, inDialog(view, CPoint(50, 50 + ++nMoves)));
         int nId = 0;
         POINT hot{0, 0};
         ASSERT_TRUE(AfxGetCursorInfo(GetCursor(), &nId, &hot)) << pszItem;
         EXPECT_EQ(nId, nCursor) << pszItem;
     }
     choose(dlg, "Normal");
-    moveTo(dlg, nextPoint());
+    moveTo(dlg, inDialog(view, CPoint(50, 50 + ++nMoves)));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
 }
 
@@ -139,7 +130,7 @@ TEST_F(MapViewMouse, FrequencyAndSpectralMapsTurnAndZoomButNeverPick) {
         choose(dlg, "Normal");
         choose(dlg, "Pick Sensor");
         EXPECT_EQ(view.m_nViewMode, 2);
-        clickOver(view, clientCentre(view));
+        dragOver(view, {clientCentre(view)});
         moveTo(dlg, inDialog(view, CPoint(40, 40)));
         EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
     };
