@@ -109,6 +109,8 @@ TEST(PagedRecording, PagesFollowTheSelectionAndHoldTheStoresValues) {
 // A store still being written, and a store of one page alone, hold only the samples they have.
 TEST(PagedRecording, AGrowingStoreOrALonePageIsReadOnlyAsFarAsItHoldsSamples) {
     writeStore((testTempDir() / "growing.npy").string(), nTotal, 7);
+    // The converter is part way through the next sample.
+    std::ofstream(testTempDir() / "growing.npy", std::ios::app | std::ios::binary) << "half";
     std::string error;
     auto pData = open(header("growing.npy", R"(, "growing": true)"), error);
     ASSERT_TRUE(pData) << error;
