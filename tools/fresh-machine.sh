@@ -50,7 +50,7 @@ changes are not in the clone. Examples:
 
   tools/fresh-machine.sh trixie
   tools/fresh-machine.sh bookworm ./run demo
-  tools/fresh-machine.sh trixie sh -c './run build && build/tests/soak/select-growth 100'
+  tools/fresh-machine.sh trixie sh -c './run build && build/bench/select-growth 100'
 
 The first run of a release builds its root with debootstrap (installed on this machine when
 missing), a few minutes; later runs copy it. Downloaded .deb files are kept for later runs.

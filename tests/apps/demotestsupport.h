@@ -20,7 +20,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
 #include <vector>
 
 inline std::unique_ptr<CMEGDataqv> syntheticRecording(int nChannels) {

@@ -13,7 +13,6 @@
 #include <cxxopts.hpp>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <tuple>
 

@@ -10,7 +10,6 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
-#include <string>
 
 inline QCheckBox* box(const CWnd& dlg, int nId) {
     CWnd* p = dlg.GetDlgItem(nId);

@@ -3,7 +3,6 @@
 
 #include <QBitmap>
 
-#include <cstring>
 #include <tuple>
 
 #include <gtest/gtest.h>

@@ -12,7 +12,6 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <numeric>
 #include <string>
