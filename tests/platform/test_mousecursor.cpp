@@ -3,6 +3,7 @@
 
 #include <QBitmap>
 
+#include <cstring>
 #include <tuple>
 
 #include <gtest/gtest.h>
