@@ -26,10 +26,10 @@ DIPOLE_POS, DIPOLE_ORI, DIPOLE_AMPLITUDE = (-0.045, 0.01, 0.07), (0.0, 0.6, 0.8)
 PEAK_TIME = 0.1
 
 
-def helmet_places(n=N_PLACES):
-    """n places spread by farthest-point sampling over MNE's 306-channel helmet (device
-    coordinates, m), with the helmet's outward normals there."""
-    path = os.path.join(os.path.dirname(mne.__file__), "data", "helmets", "306m_rt.fif.gz")
+def helmet_surface(name):
+    """The vertices of one of the helmet surfaces MNE-Python ships (device coordinates, m), their
+    outward normals and the triangles."""
+    path = os.path.join(os.path.dirname(mne.__file__), "data", "helmets", name + ".fif.gz")
     surf = mne.read_bem_surfaces(path, verbose=False)[0]
     rr, tris = surf["rr"], surf["tris"]
     normals = np.zeros_like(rr)
@@ -39,11 +39,23 @@ def helmet_places(n=N_PLACES):
     normals /= np.linalg.norm(normals, axis=1)[:, None]
     centre = rr.mean(axis=0)
     normals *= np.sign(np.sum((rr - centre) * normals, axis=1))[:, None]  # outward
-    chosen = [int(np.argmax(rr[:, 2]))]
-    dist = np.linalg.norm(rr - rr[chosen[0]], axis=1)
-    while len(chosen) < n:
+    return rr, normals, tris
+
+
+def farthest_points(points, count):
+    """The indices of count points spread by farthest-point sampling, from the highest one."""
+    chosen = [int(np.argmax(points[:, 2]))]
+    dist = np.linalg.norm(points - points[chosen[0]], axis=1)
+    while len(chosen) < count:
         chosen.append(int(np.argmax(dist)))
-        dist = np.minimum(dist, np.linalg.norm(rr - rr[chosen[-1]], axis=1))
+        dist = np.minimum(dist, np.linalg.norm(points - points[chosen[-1]], axis=1))
+    return chosen
+
+
+def helmet_places(n=N_PLACES):
+    """n places spread over MNE's 306-channel helmet, with the helmet's outward normals there."""
+    rr, normals, _ = helmet_surface("306m_rt")
+    chosen = farthest_points(rr, n)
     return rr[chosen], normals[chosen]
 
 

@@ -14,8 +14,10 @@ import os
 import sys
 
 try:
-    import mne
     import numpy as np
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                    "tools"))
+    from neuromag_example import farthest_points, helmet_surface
 except ImportError:
     sys.exit(77)
 
@@ -33,14 +35,8 @@ SYSTEMS = {
 def helmet_points(name):
     """The helmet's vertices and edge midpoints, without horizontal parts below its middle (the
     bottom plate of a dewar, a visor), where no sensors sit."""
-    path = os.path.join(os.path.dirname(mne.__file__), "data", "helmets", name + ".fif.gz")
-    surf = mne.read_bem_surfaces(path, verbose=False)[0]
-    rr, tris = surf["rr"] * 1000.0, surf["tris"]
-    normals = np.zeros_like(rr)
-    face = np.cross(rr[tris[:, 1]] - rr[tris[:, 0]], rr[tris[:, 2]] - rr[tris[:, 0]])
-    for k in range(3):
-        np.add.at(normals, tris[:, k], face)
-    normals /= np.linalg.norm(normals, axis=1)[:, None]
+    rr, normals, tris = helmet_surface(name)
+    rr = rr * 1000.0
     middle = (rr[:, 2].min() + rr[:, 2].max()) / 2.0
     keep = ~((np.abs(normals[:, 2]) > 0.5) & (rr[:, 2] < middle))
     edges = np.sort(np.concatenate([tris[:, [0, 1]], tris[:, [1, 2]], tris[:, [2, 0]]]), axis=1)
@@ -49,21 +45,13 @@ def helmet_points(name):
     return np.concatenate([rr[keep], rr[edges].mean(axis=1)])
 
 
-def farthest_points(points, count):
-    chosen = [int(np.argmax(points[:, 2]))]  # start at the top
-    dist = np.linalg.norm(points - points[chosen[0]], axis=1)
-    while len(chosen) < count:
-        chosen.append(int(np.argmax(dist)))
-        dist = np.minimum(dist, np.linalg.norm(points - points[chosen[-1]], axis=1))
-    return points[chosen]
-
-
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: meg_systems.py OUT.txt")
     with open(sys.argv[1], "w", encoding="utf-8") as out:
         for system, (helmet, locations, per_location) in SYSTEMS.items():
-            for x, y, z in farthest_points(helmet_points(helmet), locations):
+            points = helmet_points(helmet)
+            for x, y, z in points[farthest_points(points, locations)]:
                 for _ in range(per_location):
                     out.write(f"{system} {x:.3f} {y:.3f} {z:.3f}\n")
 
