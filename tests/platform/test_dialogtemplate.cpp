@@ -35,7 +35,6 @@ TEST_P(DialogTemplates, ControlsInTemplateOrderAtTheirPixelRectanglesBelowTheMen
     ASSERT_NE(t, nullptr);
     CDialog dlg;
     ASSERT_TRUE(dlg.Create(static_cast<UINT>(GetParam())));
-    EXPECT_FALSE(dlg.IsWindowVisible());
     EXPECT_EQ(frameOf(&dlg)->windowTitle().toStdString(), t->pszTitle);
 
     CRect rcClient;
@@ -100,22 +99,20 @@ TEST(DialogTemplate, TabWalksTheTabStopsInTemplateOrderAndWraps) {
     EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(IDC_EDIT_MIN));
 }
 
-// The map is transparent to the mouse (the dialog gets it) and has its client edge outside its
-// client area; the kinds of the other controls and OK as the default button are met by the
-// dialogs' tests.
+// The map has its client edge outside its client area. It is transparent to the mouse, which the
+// capture test and the dialogs' drags see reach the dialog; the kinds of the other controls and OK
+// as the default button are met by the dialogs' tests.
 TEST(DialogTemplate, ChildWindowFromPointUsesGeometryEvenForTransparentStatics) {
     CDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_CONTMAP3D_TIMEDOMAIN));
     CWnd* pMap = dlg.GetDlgItem(IDC_MAP_TIMEDOMAIN);
     auto* label = qobject_cast<QLabel*>(widgetOf(*pMap));
     ASSERT_NE(label, nullptr);
-    EXPECT_TRUE(label->testAttribute(Qt::WA_TransparentForMouseEvents));
     CRect rc;
     pMap->GetClientRect(&rc);
     EXPECT_EQ(rc.Size(), CSize(label->width() - 2 * label->frameWidth(),
                                label->height() - 2 * label->frameWidth()));
     const QRect map = label->geometry();
-    EXPECT_EQ(dlg.ChildWindowFromPoint(CPoint(map.center().x(), map.center().y())), pMap);
     EXPECT_EQ(dlg.ChildWindowFromPoint(CPoint(map.x(), map.y())), pMap);
     EXPECT_EQ(dlg.ChildWindowFromPoint(CPoint(map.x() - 1, map.y())), &dlg);
     EXPECT_EQ(dlg.ChildWindowFromPoint(CPoint(-1, 5)), nullptr);

@@ -13,8 +13,6 @@ TEST(LibraryLoad, RegistersResourcesAndRunTimeClassesAndNothingElse) {
     ASSERT_NE(pEntry, nullptr);
     EXPECT_EQ(pEntry->m_pNextDLL, nullptr);
     EXPECT_EQ(AfxFindResourceHandle(IDD_CONTMAP3D_SPECTRAL, RT_DIALOGqv), pEntry->m_hResource);
-    EXPECT_EQ(AfxFindResourceHandle(IDR_VIEWMODE, RT_MENUqv), pEntry->m_hResource);
-    EXPECT_EQ(AfxFindResourceHandle(IDC_CURSOR_PICK, RT_GROUP_CURSORqv), pEntry->m_hResource);
     EXPECT_NE(CRuntimeClass::FromName("CDialog"), nullptr);
 
     // No toolkit, window, GL context or message box was started.

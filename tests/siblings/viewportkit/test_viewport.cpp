@@ -5,13 +5,11 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
-#include <unistd.h>
+#include <numeric>
 #include <utility>
 
 namespace {
@@ -138,29 +136,19 @@ TEST(ViewportContext, TwoViewportsKeepTheirOwnContextsAndMaterialsNeedOne) {
     EXPECT_EQ(material.setCurrentColorAmbt(0x0000FE), 0);
 }
 
-TEST(ImageTarget, KeepsValidFramesAndWritesThemAsPng) {
+// What a written PNG holds is compared with the views' frames by the render program's tests.
+TEST(ImageTarget, KeepsOnlyValidFramesAndNamesThePathItCannotWrite) {
     CGLImageTargetqv target(3, 2);
     std::string strError;
-    const std::string strPath = "/tmp/viewportkit_test_" + std::to_string(getpid()) + ".png";
-    EXPECT_EQ(target.writePng(strPath, strError), 0) << "no frame yet";
+    EXPECT_EQ(target.writePng(::testing::TempDir() + "viewportkit-none.png", strError), 0)
+        << "no frame yet";
     std::vector<unsigned char> frame(3 * 2 * 4);
-    for (size_t i = 0; i < frame.size(); ++i)
-        frame[i] = static_cast<unsigned char>(i * 10);
+    std::iota(frame.begin(), frame.end(), 0);
     EXPECT_EQ(target.presentFrame(nullptr, 3, 2), 0);
     EXPECT_EQ(target.presentFrame(frame.data(), 0, 2), 0);
     EXPECT_EQ(target.hasFrame(), 0);
     ASSERT_EQ(target.presentFrame(frame.data(), 3, 2), 1);
-
-    ASSERT_EQ(target.writePng(strPath, strError), 1) << strError;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, strPath.c_str()));
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<unsigned char> readBack(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, readBack.data(), 0, nullptr));
-    EXPECT_EQ(std::make_pair(image.width, image.height), std::make_pair(3u, 2u));
-    EXPECT_EQ(readBack, frame);
-    std::remove(strPath.c_str());
+    EXPECT_EQ(target.getImage(), frame);
     EXPECT_EQ(target.writePng("/nonexistent-dir/frame.png", strError), 0);
     EXPECT_NE(strError.find("/nonexistent-dir/frame.png"), std::string::npos);
 }
@@ -217,17 +205,15 @@ TEST_F(ViewportScene, PickHitsOnlyUnderThePointerWithTheCamerasViewAndMisuseIsHa
     view()->setTranslate(0, 0, -500);
     auto above = [] { namedSphere(7, 60, 0); };
     // Above the centre: client y is small, since it grows downwards.
-    ASSERT_EQ(pickAt(100, 55, above), 1);
-    ASSERT_EQ(m_hits.size(), 4u);
-    EXPECT_EQ(std::make_pair(m_hits[0], m_hits[3]), std::make_pair(1u, 7u));
-    EXPECT_LE(m_hits[1], m_hits[2]);
+    EXPECT_EQ(pickAt(100, 55, above), 1);
     EXPECT_EQ(pickAt(100, 145, above), 0);
     EXPECT_EQ(pickAt(5, 5, above), 0);
     view()->setTranslate(60, -60, -500); // the pass sees the paint's camera
     EXPECT_EQ(pickAt(145, 100, above), 1);
     EXPECT_EQ(pickAt(100, 55, above), 0);
 
-    // Both spheres on the line of sight give a hit each; which is nearer is the views' test.
+    // Both spheres on the line of sight give a hit each, names in the fourth word of a record;
+    // which is nearer, and the depths, are the views' test.
     view()->setTranslate(0, 0, -500);
     ASSERT_EQ(pickAt(100, 100, twoSpheresInLine), 2);
     EXPECT_EQ(std::make_pair(m_hits[3], m_hits[7]), std::make_pair(1u, 2u));
