@@ -13,8 +13,10 @@
 #include "show3dcntmap.h"
 #include "syntheticrecording.h"
 
+#include <QBitmap>
 #include <QEvent>
 #include <QImage>
+#include <QRegion>
 #include <QString>
 
 #include <gtest/gtest.h>
@@ -68,6 +70,14 @@ protected:
     const int m_nChannels;
     CRecordingWindow m_window;
 };
+
+// The smallest rectangle holding every pixel of a colour (or, with MaskOutColor, of any other).
+inline QRect boundsOf(const QImage& image, QColor colour, Qt::MaskMode nMode = Qt::MaskInColor) {
+    QImage mask =
+        image.convertToFormat(QImage::Format_RGB32).createMaskFromColor(colour.rgb(), nMode);
+    mask.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)}); // a bitmap's region is its black
+    return QRegion(QBitmap::fromImage(mask)).boundingRect();
+}
 
 // A bar shows the renderer's own two-sided range.
 inline bool sameRange(const CColorScale& scale, const CShow3DCntMapqv& map) {
