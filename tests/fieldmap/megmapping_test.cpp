@@ -6,7 +6,7 @@
 #include "mappingrequest.h"
 #include "minimumnorm.h"
 
-#include <Eigen/Eigenvalues>
+#include <Eigen/Geometry>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -58,8 +58,6 @@ TEST(LeadFieldDots, AgreeWithThemselvesAndIgnoreAPointAtTheCentre) {
     const Eigen::MatrixXd cross = megmapping::leadFieldDots(coils, coils, sphere);
     ASSERT_EQ(self.rows(), 80);
     EXPECT_LT((self - cross).cwiseAbs().maxCoeff(), 1e-12 * self.cwiseAbs().maxCoeff());
-    const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(self);
-    EXPECT_GT(eigen.eigenvalues().minCoeff(), 0.0) << "lead fields of distinct coils";
 
     Eigen::Matrix<double, 2, 3> points;
     points << coils[0].points, sphere.origin.transpose();
@@ -76,10 +74,8 @@ TEST(MinimumNorm, ReproducesTheMeasuredChannelsAndTruncatesAsAsked) {
     const megmapping::SSphere sphere;
     const std::vector<SCoil> coils = helmet(12);
     const Eigen::MatrixXd self = megmapping::leadFieldSelfDots(coils, sphere);
-    Eigen::VectorXd noise(self.rows());
-    for (Eigen::Index i = 0; i < noise.size(); ++i) {
-        noise(i) = i % 2 ? 5e-13 : 2e-14;
-    }
+    const Eigen::VectorXd noise = Eigen::VectorXd::NullaryExpr(
+        self.rows(), [](Eigen::Index i) { return i % 2 ? 5e-13 : 2e-14; });
     int nKept = 0;
     const Eigen::MatrixXd exact =
         megmapping::minimumNormMapping(self, self, noise, 0.0, {}, &nKept);

@@ -214,21 +214,6 @@ const std::vector<std::string>& CGLStreamRecorder::lines() const {
     return g_lines;
 }
 
-std::vector<SGLCall> CGLStreamRecorder::calls() const {
-    // Each line reads "name(arg, arg, ...)"; enums are written in hex, which strtod reads.
-    std::vector<SGLCall> calls;
-    for (const std::string& strLine : g_lines) {
-        const std::size_t nOpen = strLine.find('(');
-        SGLCall& call = calls.emplace_back(SGLCall{strLine.substr(0, nOpen), {}});
-        for (const char* p = strLine.c_str() + nOpen + 1; *p != ')';) {
-            char* pEnd = nullptr;
-            call.adArgs.push_back(std::strtod(p, &pEnd));
-            p = *pEnd == ',' ? pEnd + 2 : pEnd;
-        }
-    }
-    return calls;
-}
-
 long CGLStreamRecorder::count(const std::string& strName) const {
     return std::count_if(g_lines.begin(), g_lines.end(), [&](const std::string& strLine) {
         return strLine.rfind(strName + "(", 0) == 0;

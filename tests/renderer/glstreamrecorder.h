@@ -8,11 +8,6 @@
 #include <string>
 #include <vector>
 
-struct SGLCall {
-    std::string strName;
-    std::vector<double> adArgs; // enums and names as numbers too
-};
-
 class CGLStreamRecorder {
 public:
     CGLStreamRecorder();  // starts recording, with an empty stream
@@ -22,8 +17,6 @@ public:
     std::vector<std::string> take();
     // What was recorded so far; recording goes on.
     const std::vector<std::string>& lines() const;
-    // The same, read back into names and numbers.
-    std::vector<SGLCall> calls() const;
     // How many calls named strName were recorded so far.
     long count(const std::string& strName) const;
 };

@@ -7,6 +7,7 @@
 #include "spctmtrial.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -21,12 +22,7 @@ int _recordMessage(const char* pszText, unsigned int) {
 } // namespace
 
 STestChannel at(double x, double y, double z, double dValue) {
-    STestChannel channel;
-    channel.x = x;
-    channel.y = y;
-    channel.z = z;
-    channel.dValue = dValue;
-    return channel;
+    return {x, y, z, dValue};
 }
 
 STestChannel without(bool STestChannel::*pFlag, STestChannel channel) {
@@ -35,9 +31,7 @@ STestChannel without(bool STestChannel::*pFlag, STestChannel channel) {
 }
 
 STestChannel emptySlot() {
-    STestChannel channel;
-    channel.bEmpty = true;
-    return channel;
+    return {0.0, 0.0, 0.0, 0.0, true};
 }
 
 std::unique_ptr<CMEGDataqv> makeTestRecording(const std::vector<STestChannel>& channels) {
@@ -77,9 +71,7 @@ void fillTestRecording(CMEGDataqv& data, const std::vector<STestChannel>& channe
         }
         if (c.bSpectral) {
             std::vector<double> values(12);
-            for (int k = 0; k < 12; ++k) {
-                values[k] = c.dValue + k;
-            }
+            std::iota(values.begin(), values.end(), c.dValue);
             pChannel->getSpctmChnl(true, 0)->setSpctmData(0, 3, 4, values);
         }
     }
