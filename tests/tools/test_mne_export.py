@@ -207,13 +207,13 @@ class ExportTest(BridgeTest):
         path = files.make_evoked_file(WORK)
         n = files.N_SENSORS
         stored = mne.read_evokeds(path, condition="noise", baseline=None, proj=False)
-        samples = written(export(path, "--condition", "noise", "--ch-type", "mag", "--no-proj"),
-                          range(n))
+        noisy = export(path, "--condition", "noise", "--ch-type", "mag", "--no-proj")
+        samples = written(noisy, range(n))
         np.testing.assert_allclose(samples, stored.data[:n] * 1e15, rtol=1e-5,
                                    atol=1e-3 * np.abs(samples).max())
         # The response, not the stronger noise (projected away, as by default) nor the artefact
         # (the largest value, before the event), for either sensor type; --time still wins.
-        t = stored.times
+        t = noisy["first_sample_time"] + np.arange(samples.shape[1]) / noisy["sampling_rate"]
         for condition, kind in (("noise", "mag"), ("artefact", "mag"), ("artefact", "grad")):
             out = export(path, "--condition", condition, "--ch-type", kind)
             self.assertAlmostEqual(t[out["selection"]["sample"]], files.RESPONSE_TIME,
