@@ -26,11 +26,10 @@ N_PLACES = 102
 def make_recording(path, minutes, work):
     import mne
     import numpy as np
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+    from mne_example import helmet
     mne.set_log_level("ERROR")
-    k = np.arange(N_PLACES) + 0.5
-    z = 1 - 0.7 * k / N_PLACES
-    phi = np.pi * (1 + 5 ** 0.5) * k
-    pos = 0.11 * np.c_[np.sqrt(1 - z * z) * np.cos(phi), np.sqrt(1 - z * z) * np.sin(phi), z]
+    pos = helmet(N_PLACES, reach=0.7, centre=0)[0]
     names, types, locs = [], [], []
     for i, p in enumerate(pos):
         for suffix, kind in (("1", "mag"), ("2", "grad"), ("3", "grad")):

@@ -21,13 +21,15 @@ SFREQ = 600.0
 CENTRE = np.array([0.0, 0.0, 0.04])  # sphere centre in head coordinates, m
 
 
-def helmet(n):
-    """n sensors evenly over a cap 11 cm from the centre, their normals pointing outwards."""
+def helmet(n, reach=1.3, radius=0.11, centre=CENTRE):
+    """n sensor places spread evenly over a sphere's cap, and their outward normals: a Fibonacci
+    (golden-angle) spiral from the top down to (1 - reach) times the radius above the centre.
+    The tests' and benchmarks' recordings use it too."""
     k = np.arange(n) + 0.5
-    z = 1 - 1.3 * k / n
+    z = 1 - reach * k / n
     phi = np.pi * (1 + 5 ** 0.5) * k
     unit = np.c_[np.sqrt(1 - z * z) * np.cos(phi), np.sqrt(1 - z * z) * np.sin(phi), z]
-    return CENTRE + 0.11 * unit, unit
+    return centre + radius * unit, unit
 
 
 def main(argv):

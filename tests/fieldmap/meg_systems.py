@@ -45,16 +45,10 @@ def helmet_points(name):
     return np.concatenate([rr[keep], rr[edges].mean(axis=1)])
 
 
-def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: meg_systems.py OUT.txt")
+if __name__ == "__main__":
     with open(sys.argv[1], "w", encoding="utf-8") as out:
         for system, (helmet, locations, per_location) in SYSTEMS.items():
             points = helmet_points(helmet)
             for x, y, z in points[farthest_points(points, locations)]:
                 for _ in range(per_location):
                     out.write(f"{system} {x:.3f} {y:.3f} {z:.3f}\n")
-
-
-if __name__ == "__main__":
-    main()

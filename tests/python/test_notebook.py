@@ -14,7 +14,6 @@ def test_notebook_runs_headless_and_shows_its_maps(request):
     kinds = [k for o in outputs for k in o.get("data", {})]
     assert kinds.count("image/png") == 2 and kinds.count("image/gif") == 1
     printed = "".join(o.get("text", "") for o in outputs if o.output_type == "stream")
-    assert "(400, 400, 3) uint8" in printed
     html, = [word for word in printed.split() if word.endswith("report.html")]
     with open(html, encoding="utf-8") as report:
         assert report.read().count("data:image/png;base64") >= 3

@@ -1,8 +1,6 @@
-"""MEG files made with MNE-Python itself for the tests (no downloads).
-
-As a script (`meg_test_files.py FOLDER`) it writes them into FOLDER for the C++ tests that open
-MEG files; test_mne_export.py imports it. Exits 77 (skipped) when MNE-Python is missing.
-"""
+"""MEG files made with MNE-Python itself (no downloads) for test_mne_export.py, and as a script
+(`meg_test_files.py FOLDER`) for the C++ tests that open MEG files and the demo's screenshot.
+Exits 77 (skipped) when MNE-Python is missing."""
 
 import math
 import os
@@ -14,6 +12,8 @@ try:
 except ImportError as missing:
     print(f"skipped: MNE-Python is not installed ({missing}); ./run test installs python3-mne")
     sys.exit(77)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from mne_example import helmet  # noqa: E402
 
 EVOKED_NAME = "evoked-ave.fif"
 N_SENSORS = 40
@@ -25,14 +25,8 @@ ARTEFACT_TIME = -0.15
 RESPONSE_MAG, RESPONSE_GRAD = 200e-15, 40e-13
 NOISE_MAG = 1000e-15
 ARTEFACT_MAG = 900e-15
-
-
-def helmet(n):
-    """n sensor positions spread over a cap of a 10 cm sphere (device coordinates, m)."""
-    k = np.arange(n) + 0.5
-    z = 1 - 0.7 * k / n
-    phi = np.pi * (1 + 5 ** 0.5) * k
-    return 0.1 * np.c_[np.sqrt(1 - z * z) * np.cos(phi), np.sqrt(1 - z * z) * np.sin(phi), z]
+# The sensors' places on a cap of a 10 cm sphere (device coordinates, m).
+SENSORS = helmet(N_SENSORS, reach=0.7, radius=0.1, centre=0)[0]
 
 
 def place(info, pos):
@@ -77,16 +71,11 @@ def noise_projector(info, pos):
 
 
 def make_evoked_file(folder):
-    """Two conditions of one evoked file with magnetometers and gradiometers at the same places,
-    a response at RESPONSE_TIME and an SSP projector over the magnetometers:
-
-    - "noise": a 10 Hz environmental field, far stronger than the response, along the projector
-      (so projected data shows the response and the stored data the noise);
-    - "artefact": no environmental field, but a pre-stimulus spike at ARTEFACT_TIME that is
-      larger than the response at every sensor and outside the projector.
-
-    Returns the path, the sensor positions and the time axis."""
-    pos = helmet(N_SENSORS)
+    """An evoked file (its path returned) of magnetometers and gradiometers at the same places with
+    a response at RESPONSE_TIME, an SSP projector over the magnetometers and two conditions:
+    "noise", a 10 Hz environmental field along the projector, far stronger than the response;
+    "artefact", a pre-stimulus spike at ARTEFACT_TIME, larger than the response, not projected."""
+    pos = SENSORS
     n = len(pos)
     info = _info(pos)
     times = np.arange(int(round((TMAX - TMIN) * SFREQ)) + 1) / SFREQ + TMIN
@@ -109,7 +98,7 @@ def make_evoked_file(folder):
                for data, comment in ((noise, "noise"), (artefact, "artefact"))]
     path = os.path.join(folder, EVOKED_NAME)
     mne.write_evokeds(path, evokeds, overwrite=True)
-    return path, pos, times
+    return path
 
 
 LONG_RAW_NAME = "long_raw.fif"
@@ -123,7 +112,7 @@ def make_long_raw(folder, seconds=75.0):
     offsets and a slow drift, an environmental field an SSP projector removes, a 300 ms transient
     every TRANSIENT_EVERY s with its event on a stimulus channel, annotations and a bad channel.
     Returns the path and the Raw object as written."""
-    pos = helmet(N_SENSORS)
+    pos = SENSORS
     n, n_times = len(pos), int(seconds * LONG_SFREQ)
     info = mne.create_info([f"MEG{i:03d}" for i in range(n)] + ["STI 014"], LONG_SFREQ,
                            ["mag"] * n + ["stim"])
@@ -152,5 +141,5 @@ def make_long_raw(folder, seconds=75.0):
 if __name__ == "__main__":
     mne.set_log_level("ERROR")
     os.makedirs(sys.argv[1], exist_ok=True)
-    print(make_evoked_file(sys.argv[1])[0])
+    print(make_evoked_file(sys.argv[1]))
     print(make_long_raw(sys.argv[1])[0])

@@ -1,7 +1,6 @@
-"""Exports recordings that MNE itself makes (no downloads) and checks the JSON against MNE's own
-reading of them; long raw recordings go to a store at the recorded rate, read a page at a time;
-Neuromag gradiometer pairs and the field mapping of every MEG channel, on a 306-channel recording
-(tools/neuromag_example.py), against MNE-Python's own numbers.
+"""The bridge's JSON and stores of recordings that MNE-Python makes (no downloads), against
+MNE-Python's own reading of them; Neuromag pairs and the mapping of every MEG channel on the
+306-channel recording of tools/neuromag_example.py.
 
 Run by CTest: test_mne_export.py EXPORTER, with CONTOURMAP_FIELDMAP naming the build's
 contourmap-fieldmap. Exits 77 (skipped) only when MNE is missing.
@@ -11,6 +10,7 @@ import itertools
 import json
 import math
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -54,7 +54,7 @@ def meg_info(types, pos, sfreq, extra=()):
 
 
 def make_recordings():
-    pos = files.helmet(N_MEG)
+    pos = files.helmet(N_MEG, reach=0.7, radius=0.1, centre=0)[0]
     peak, bad = int(np.argmax(pos[:, 0])), int(np.argmin(pos[:, 0]))
     extra = [("EEG1", "eeg"), ("EEG2", "eeg"), ("EEG3", "eeg"), ("EOG1", "eog"), ("STI1", "stim")]
     info = meg_info(["mag"] * N_MEG, pos, SFREQ, extra)
@@ -69,7 +69,6 @@ def make_recordings():
     raw.save(os.path.join(WORK, "sim_raw.fif"))
     epochs = mne.make_fixed_length_epochs(raw, duration=1.0, preload=True)
     epochs.save(os.path.join(WORK, "sim-epo.fif"))
-    mne.EvokedArray(data[:, :200], info, tmin=-0.2).save(os.path.join(WORK, "sim-ave.fif"))
     raw.copy().pick("eeg").save(os.path.join(WORK, "eeg_raw.fif"))
     # Magnetometers peak where the first recording does, gradiometers (same places) where its
     # bad channel is; 3000 samples.
@@ -88,30 +87,18 @@ def without_offsets(data, rows=slice(None)):
     return data - data.mean(axis=-1, keepdims=True)
 
 
-def export(source, *options, expect_ok=True, out=None, env=None):
+def export(source, *options, expect_ok=True, out=None, env=None, noted=False):
+    """The JSON (with noted, and the bridge's progress notes); the run itself if not expect_ok."""
     out = out or os.path.join(WORK, f"out{next(OUTPUTS)}.json")
-    environment = dict(os.environ, XDG_CACHE_HOME=os.path.join(WORK, "cache"))
-    environment.update(env or {})
-    run = subprocess.run([sys.executable, EXPORTER, source, "--out", out, *options],
+    environment = dict(os.environ, XDG_CACHE_HOME=os.path.join(WORK, "cache")) | (env or {})
+    run = subprocess.run([sys.executable, EXPORTER, source, "--out", out, *options]
+                         + ["--progress"] * noted,
                          capture_output=True, text=True, timeout=300, env=environment)
     if not expect_ok:
         return run
     assert run.returncode == 0, run.stderr
     with open(out, encoding="utf-8") as f:
-        return json.load(f)
-
-
-def export_noted(source, *options, env=None):
-    """The JSON and the bridge's progress notes."""
-    out = os.path.join(WORK, "noted.json")
-    run = export(source, "--progress", *options, out=out, env=env, expect_ok=False)
-    assert run.returncode == 0, run.stderr
-    with open(out, encoding="utf-8") as f:
-        return json.load(f), run.stderr
-
-
-def head_mm(device_m):
-    return (DEV_HEAD[:3, :3] @ np.asarray(device_m).T).T * 1000 + DEV_HEAD[:3, 3] * 1000
+        return (json.load(f), run.stderr) if noted else json.load(f)
 
 
 def with_store(out):
@@ -125,10 +112,10 @@ def written(out, rows):
 
 class BridgeTest(unittest.TestCase):
     def assertRefused(self, run, message):
-        """Bad input: status 2 and one line that says what is wrong."""
+        """Bad input: status 2 and one line, the bridge's, that says what is wrong."""
         self.assertEqual(run.returncode, 2, run.stderr)
         self.assertEqual(run.stderr.count("\n"), 1, run.stderr)
-        self.assertIn(message, run.stderr)
+        self.assertTrue(run.stderr.startswith("mne_export: ") and message in run.stderr, run.stderr)
 
 
 class ExportTest(BridgeTest):
@@ -136,8 +123,7 @@ class ExportTest(BridgeTest):
     def setUpClass(cls):
         cls.raw, cls.epochs, cls.pos, cls.peak, cls.bad = make_recordings()
         cls.sim = os.path.join(WORK, "sim_raw.fif")
-        cls.json = os.path.join(WORK, "sim.json")
-        cls.out = export(cls.sim, out=cls.json)
+        cls.out = export(cls.sim)
 
     def test_channels_units_fiducials_spectra_and_default_selection(self):
         out, chs = self.out, self.out["channels"]
@@ -146,21 +132,18 @@ class ExportTest(BridgeTest):
         self.assertEqual([c["name"] for c in chs], self.raw.ch_names)
         self.assertEqual([c.get("good", True) for c in chs[:N_MEG]],
                          [i != self.bad for i in range(N_MEG)])
-        np.testing.assert_allclose([c["coils"][0] for c in chs[:N_MEG]], head_mm(self.pos),
-                                   atol=1e-3)
+        head_mm = (self.pos @ DEV_HEAD[:3, :3].T + DEV_HEAD[:3, 3]) * 1000
+        np.testing.assert_allclose([c["coils"][0] for c in chs[:N_MEG]], head_mm, atol=1e-3)
         np.testing.assert_allclose(chs[N_MEG]["coils"][0], [0, 0, 100], atol=1e-3)
-        self.assertNotIn("coils", chs[-1])
         self.assertEqual((out["unit"], out["sampling_rate"], out["first_sample_time"]),
                          ("fT", SFREQ, 0.0))
         np.testing.assert_allclose(out["fiducials"], np.r_[[NASION, LPA, RPA], HPI] * 1000,
                                    atol=1e-3)
-        # One frequency grid, rows in time order after the whole recording's spectrum.
+        # One frequency grid, the whole recording's spectrum first.
         freqs, rows = out["frequencies"], out["row_times"]
         self.assertEqual([len(freqs), len(rows)],
                          [chs[0]["spectrum"][k] for k in ("columns", "rows")])
         self.assertTrue(1 <= freqs[0] and freqs[-1] <= 45 and rows[0] is None)
-        self.assertTrue(all(a < b for a, b in zip(rows[1:], rows[2:])))
-        self.assertNotIn("spectrum", chs[N_MEG])
         good = [i for i in range(N_MEG) if i != self.bad]
         field_power = np.sqrt(np.mean(without_offsets(self.raw.get_data(), good) ** 2, axis=0))
         sel = out["selection"]
@@ -185,31 +168,25 @@ class ExportTest(BridgeTest):
                          (1.0, SFREQ / 2, 251))
         peak = np.abs(self.raw.get_data()[self.peak]).max() * 1e15
         self.assertAlmostEqual(max(map(abs, samples)) / peak, 1, delta=0.03)
-        self.assertGreaterEqual(out["row_times"][1], 1.0)
 
-    def test_epochs_are_averaged_and_evoked_keeps_its_times(self):
+    def test_epochs_are_averaged(self):
         out = export(os.path.join(WORK, "sim-epo.fif"))
         mean = self.epochs.get_data()[:, self.peak].mean(axis=0) * 1e15
         np.testing.assert_allclose(written(out, [self.peak])[0], mean, rtol=1e-5, atol=1e-3)
-        out = export(os.path.join(WORK, "sim-ave.fif"))
-        self.assertAlmostEqual(out["first_sample_time"], -0.2, places=6)  # FIF keeps float32
-        self.assertEqual(len(out["channels"][0]["samples"]), 200)
 
     def test_magnetometers_or_gradiometers_are_measured(self):
         both = os.path.join(WORK, "both_raw.fif")
         mags, grads = export(both, "--ch-type", "mag"), export(both, "--ch-type", "grad")
-        self.assertEqual((mags["unit"], grads["unit"]), ("fT", "fT/cm"))
         for out, rows in ((mags, slice(0, N_MEG)), (grads, slice(N_MEG, 2 * N_MEG))):
             kinds = np.array([c["kind"] for c in out["channels"]])
             self.assertTrue(all(kinds[rows] == "meg") and sum(kinds == "misc") == N_MEG)
-            self.assertEqual(out["store"]["total"], 3000, "a long raw file is stored whole")
         store = with_store(grads)[1]
         strongest = int(np.abs(store[:, N_MEG:2 * N_MEG]).max(axis=0).argmax())
         self.assertEqual(grads["channels"][N_MEG + strongest]["name"],
                          f"MEG{N_MEG + self.bad:03d}")
         self.assertAlmostEqual(np.abs(store[:, N_MEG + strongest]).max(), 4e-11 * 1e13, delta=20)
 
-    def test_raw_offsets_are_removed_unless_asked_to_keep_them(self):
+    def test_raw_offsets_are_removed_but_event_codes_kept(self):
         # Sensor offsets 50 times the burst, as raw KIT and 4D data have, and a stimulus channel
         # whose values are event codes.
         offsets = np.r_[np.linspace(-2.5e-11, 2.5e-11, N_MEG), [3e-4, -2e-4, 1e-4, 5e-4], [0]]
@@ -218,58 +195,41 @@ class ExportTest(BridgeTest):
         path = os.path.join(WORK, "offsets_raw.fif")
         mne.io.RawArray(data, self.raw.info).save(path, overwrite=True)
         data = mne.io.read_raw_fif(path).get_data()  # as stored: single precision
-        meg, eeg = range(N_MEG), range(N_MEG, N_MEG + 4)
-        out, kept = export(path), export(path, "--keep-dc")
-        np.testing.assert_allclose(written(out, meg), without_offsets(data, meg) * 1e15,
+        out, rows = export(path), range(N_MEG + 4)
+        scale = np.r_[[1e15] * N_MEG, [1e6] * 4][:, np.newaxis]  # fT, and uV for EEG and EOG
+        np.testing.assert_allclose(written(out, rows), without_offsets(data, rows) * scale,
                                    rtol=1e-5, atol=1e-3)
-        np.testing.assert_allclose(written(out, eeg), without_offsets(data, eeg) * 1e6,
-                                   rtol=1e-5, atol=1e-6)
         self.assertEqual(written(out, [-1]).max(), 5, "event codes stay as they are")
         # The first time is the burst's field-power peak, as without offsets.
         self.assertEqual(out["selection"]["sample"], self.out["selection"]["sample"])
-        np.testing.assert_allclose(written(kept, meg), data[:N_MEG] * 1e15, rtol=1e-5)
 
-    def test_projectors_and_the_first_time_after_the_event(self):
-        path = files.make_evoked_file(WORK)[0]
-        n, response = files.N_SENSORS, files.RESPONSE_TIME
-        stored, projected = (mne.read_evokeds(path, condition="noise", baseline=None, proj=p)
-                             for p in (False, True))
-        # The stored magnetometer data is mostly the field the projector removes.
-        self.assertGreater(np.abs(stored.data[:n]).max(), 3 * np.abs(projected.data[:n]).max())
-        outs = [export(path, "--condition", "noise", "--ch-type", "mag", *options)
-                for options in ((), ("--no-proj",))]
-        for out, expected in zip(outs, (projected, stored)):
-            samples = written(out, range(n))
-            np.testing.assert_allclose(samples, expected.data[:n] * 1e15, rtol=1e-5,
-                                       atol=1e-3 * np.abs(samples).max())
-        t = out["first_sample_time"] + np.arange(samples.shape[1]) / out["sampling_rate"]
-        # The response, not the stronger noise nor the artefact (the largest value anywhere,
-        # before the event), for either sensor type; --time still wins.
-        art = export(path, "--condition", "artefact", "--ch-type", "mag")
-        artefact = written(art, range(n))
-        self.assertLess(t[np.unravel_index(np.abs(artefact).argmax(), artefact.shape)[1]], 0)
-        grads = export(path, "--condition", "artefact", "--ch-type", "grad")
-        self.assertEqual(grads["unit"], "fT/cm")
-        for out in (outs[0], art, grads):
-            self.assertAlmostEqual(t[out["selection"]["sample"]], response, delta=0.006)
+    def test_no_proj_and_the_first_time_after_the_event(self):
+        path = files.make_evoked_file(WORK)
+        n = files.N_SENSORS
+        stored = mne.read_evokeds(path, condition="noise", baseline=None, proj=False)
+        noisy = export(path, "--condition", "noise", "--ch-type", "mag", "--no-proj")
+        samples = written(noisy, range(n))
+        np.testing.assert_allclose(samples, stored.data[:n] * 1e15, rtol=1e-5,
+                                   atol=1e-3 * np.abs(samples).max())
+        # The response, not the stronger noise (projected away, as by default) nor the artefact
+        # (the largest value, before the event), for either sensor type; --time still wins.
+        t = noisy["first_sample_time"] + np.arange(samples.shape[1]) / noisy["sampling_rate"]
+        for condition, kind in (("noise", "mag"), ("artefact", "mag"), ("artefact", "grad")):
+            out = export(path, "--condition", condition, "--ch-type", kind)
+            self.assertAlmostEqual(t[out["selection"]["sample"]], files.RESPONSE_TIME,
+                                   delta=0.006, msg=condition + kind)
         self.assertEqual(export(path, "--condition", "artefact", "--time", "-0.15", "--ch-type",
                                 "mag")["selection"]["sample"], int(np.abs(t + 0.15).argmin()))
 
     def test_bad_input_gives_one_line_and_status_2(self):
-        broken = os.path.join(WORK, "broken_raw.fif")
-        with open(broken, "w") as f:
-            f.write("not a recording")
-        cases = [((broken,), f"mne_export: {broken}: MNE cannot read it"),
-                 ((os.path.join(WORK, "eeg_raw.fif"),), "has no MEG channels"),
+        cases = [((os.path.join(WORK, "eeg_raw.fif"),), "has no MEG channels"),
                  ((self.sim, "--time", "9"), "--time 9 is outside the recording"),
                  ((self.sim, "--cell-at", "1,99"), "--cell-at frequency 99 is outside"),
                  ((self.sim, "--ch-type", "grad"), "has no gradiometers"),
                  ((self.sim, "--tmin", "3", "--tmax", "1"), "--tmin 3 is after --tmax 1"),
                  ((self.sim, "--decim", "0"), "--decim must be 1 or more")]
         for args, message in cases:
-            run = export(*args, expect_ok=False)
-            self.assertRefused(run, message)
-            self.assertTrue(run.stderr.startswith("mne_export: "), run.stderr)
+            self.assertRefused(export(*args, expect_ok=False), message)
 
 
 def documented_baseline(data):
@@ -287,19 +247,15 @@ class PagedExportTest(BridgeTest):
     def setUpClass(cls):
         cls.path, cls.raw = files.make_long_raw(WORK)
         cls.projected = cls.raw.copy().load_data().apply_proj().get_data()
-        first = export(cls.path, "--first-page", "--progress", out=os.path.join(WORK, "long.json"),
-                       expect_ok=False)
-        assert first.returncode == 0, first.stderr
-        cls.steps = first.stderr
-        with open(os.path.join(WORK, "long.json"), encoding="utf-8") as f:
-            cls.header, cls.store = with_store(json.load(f))
+        first, cls.steps = export(cls.path, "--first-page", out=os.path.join(WORK, "long.json"),
+                                  noted=True)
+        cls.header, cls.store = with_store(first)
         cls.meg = slice(0, files.N_SENSORS)
 
     def test_samples_at_the_recorded_rate_equal_mne_projected_data(self):
         header, store = self.header, self.store
         self.assertEqual(store.shape, (self.projected.shape[1], len(self.raw.ch_names)))
         self.assertEqual((header["sampling_rate"], header["store"]["total"]), (1000.0, 75000))
-        self.assertNotIn("samples", header["channels"][0])
         times = [0, 4999, 10000, 33333, 70001, 74999]
         meg = self.projected[self.meg] * 1e15
         expected = meg - documented_baseline(meg)
@@ -322,8 +278,6 @@ class PagedExportTest(BridgeTest):
         gfp = np.sqrt(np.mean(store[:, good].astype(float) ** 2, axis=1))
         sample = header["selection"]["sample"]
         self.assertEqual(sample, int(gfp.argmax()))
-        onsets = [s for s, _ in header["events"]]
-        self.assertTrue(any(0 < sample - s < 300 for s in onsets), "inside a transient")
         overview = np.array(header["overview"]["gfp"])
         self.assertEqual(len(overview), 750)
         self.assertAlmostEqual(overview[sample // 100], gfp.max(), delta=gfp.max() * 1e-3)
@@ -334,19 +288,14 @@ class PagedExportTest(BridgeTest):
     def test_one_page_alone_equals_the_same_page_of_the_whole(self):
         header, page = with_store(export(self.path, "--page-at", "33.3"))
         self.assertEqual(header["store"]["first"], 30000)
-        self.assertEqual(page.shape[0], BLOCK)
         self.assertEqual(header["selection"]["sample"], 33300)
-        self.assertNotIn("frequencies", header)
         np.testing.assert_array_equal(page, self.store[30000:40000])
 
     def test_bad_input_leaves_nothing_behind(self):
         bad = os.path.join(WORK, "bad")
         os.makedirs(bad, exist_ok=True)
-        truncated = os.path.join(bad, "truncated_raw.fif")
-        with open(self.path, "rb") as f:
-            blob = f.read()
-        with open(truncated, "wb") as f:
-            f.write(blob[:len(blob) // 2])
+        truncated = shutil.copy(self.path, os.path.join(bad, "truncated_raw.fif"))
+        os.truncate(truncated, os.path.getsize(truncated) // 2)
         # Writing to /dev/full fails as a full disk does.
         os.symlink("/dev/full", os.path.join(bad, "full.npy"))
         for source, out, message in ((truncated, "t.json", truncated),
@@ -395,8 +344,7 @@ class NeuromagTest(BridgeTest):
         spectra = {}
         for kind, reference in (("planar1", first), ("planar2", second)):
             single = export(self.path, "--ch-type", kind)
-            names_k, values_k, chans_k = measured(single)
-            self.assertEqual(names_k, reference.ch_names)
+            _, values_k, chans_k = measured(single)
             assert_written(values_k, reference.data, 1e13)
             spectra[kind] = np.array([c["spectrum"]["data"] for c in chans_k])
         np.testing.assert_allclose(
@@ -416,12 +364,10 @@ class NeuromagTest(BridgeTest):
         # (the inverse is ill-conditioned), while the maps both make agree within 1 %.
         accurate, fast = mnes_mapping(info), mnes_mapping(info, "fast")
         cache = {"XDG_CACHE_HOME": os.path.join(WORK, "cache-meg")}
-        out, notes = export_noted(self.path, env=cache)
+        out, notes = export(self.path, env=cache, noted=True)
         self.assertIn("306 MEG channels mapped onto 102 virtual magnetometers", notes)
         names, values, _ = measured(out)
         self.assertEqual((out["unit"], names), ("fT", [n + "_v" for n in mags.ch_names]))
-        # The measured channels stay, as other channels.
-        self.assertEqual([c["kind"] for c in out["channels"]].count("misc"), 306)
         folder = os.path.join(cache["XDG_CACHE_HOME"], "contourmap3d", "fieldmaps")
         cached = [os.path.join(folder, name) for name in os.listdir(folder)]
         self.assertEqual(len(cached), 1, "one mapping per layout, kept")
@@ -440,13 +386,11 @@ class NeuromagTest(BridgeTest):
         out = export(save(projected, "projected-ave.fif"), env=cache)
         expected = mnes_mapping(projected.info) @ projected.data * 1e15
         self.assertLess(relative_error(measured(out)[1], expected), 0.01)
-        self.assertGreater(relative_error(accurate @ projected.data * 1e15, expected), 0.01,
-                           "a mapping blind to the projector would fail the check above")
 
     def test_virtual_magnetometers_from_gradiometers_alone_follow_the_true_field(self):
         evoked = self.evoked.copy()
         evoked.info["bads"] = evoked.copy().pick("mag").ch_names
-        out, notes = export_noted(save(evoked, "gradonly-ave.fif"))
+        out, notes = export(save(evoked, "gradonly-ave.fif"), noted=True)
         self.assertIn("204 MEG channels mapped onto 102", notes)
         _, values, _ = measured(out)
         true = self.evoked.copy().pick("mag").data * 1e15
@@ -457,11 +401,10 @@ class NeuromagTest(BridgeTest):
         evoked = self.evoked.copy()
         evoked.info["bads"] = ["MEG0013"]
         evoked.drop_channels(["MEG0023"])
-        out, notes = export_noted(save(evoked, "broken-pairs-ave.fif"), "--ch-type", "grad")
+        out, notes = export(save(evoked, "broken-pairs-ave.fif"), "--ch-type", "grad", noted=True)
         names, _, chans = measured(out)
         self.assertEqual((len(names), names[0], chans[0].get("good", True)),
                          (101, "MEG001x", False))
-        self.assertNotIn("MEG002x", names)
         self.assertIn("1 planar gradiometers without a partner left out of the map (MEG0022)",
                       notes)
         self.assertEqual(next(c for c in out["channels"] if c["name"] == "MEG0022")["kind"],
@@ -478,10 +421,7 @@ class NeuromagTest(BridgeTest):
                                                     "XDG_CACHE_HOME": os.path.join(WORK, "none")},
                   "cannot run contourmap-fieldmap")]
         for args, env, message in cases:
-            run = export(*args, env=env, expect_ok=False)
-            self.assertEqual(run.returncode, 2, args)
-            self.assertEqual(run.stderr.strip().splitlines()[-1].count("mne_export: "), 1)
-            self.assertIn(message, run.stderr.strip().splitlines()[-1])
+            self.assertRefused(export(*args, env=env, expect_ok=False), message)
 
     def test_axial_gradiometers_stay_as_they_are_and_map_onto_their_places(self):
         # MNE-Python calls CTF's and KIT's axial gradiometers magnetometers (they measure T).
@@ -494,9 +434,8 @@ class NeuromagTest(BridgeTest):
         names, values, _ = measured(out)
         self.assertEqual((names, out["unit"]), (axial.ch_names, "fT"))
         assert_written(values, axial.data, 1e15)
-        out, notes = export_noted(path, "--ch-type", "meg")
+        notes = export(path, "--ch-type", "meg", noted=True)[1]
         self.assertIn("onto 102 virtual magnetometers at the sensors' places", notes)
-        self.assertEqual(out["unit"], "fT")
 
 
 if __name__ == "__main__":

@@ -19,7 +19,7 @@ import numpy as np  # noqa: E402
 
 def make_recording(path, kind, seconds, seed):
     """One recording; the response's poles move with the seed so that recordings differ."""
-    pos = meg.helmet(meg.N_SENSORS)
+    pos = meg.SENSORS
     n = len(pos)
     times = np.arange(int(seconds * meg.SFREQ)) / meg.SFREQ
     onsets = np.arange(0.5, seconds - 0.6, 1.0)
