@@ -165,8 +165,10 @@ void addSelectionOptions(cxxopts::Options& options) {
 bool readSelectionOptions(const cxxopts::ParseResult& r, SSelectionRequest& request,
                           std::string& error) {
     request = SSelectionRequest();
-    for (const auto& [pszName, pIndex] :
-         {std::make_pair("sample", &request.nSample), std::make_pair("bin", &request.nBin)}) {
+    // A named array: GCC 14 takes pairs made in the loop's header for dangling references.
+    const std::pair<const char*, decltype(&request.nSample)> indices[] = {
+        {"sample", &request.nSample}, {"bin", &request.nBin}};
+    for (const auto& [pszName, pIndex] : indices) {
         long long n = 0;
         bool bGiven = false;
         if (!readWholeNumberOption(r, pszName, n, bGiven, error)) {
