@@ -21,12 +21,14 @@ import time
 
 SFREQ = 1000.0
 N_PLACES = 102
+# tools/mne_example.py's helmet places the sensors; it needs MNE-Python, imported when a
+# recording is made.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 
 
 def make_recording(path, minutes, work):
     import mne
     import numpy as np
-    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
     from mne_example import helmet
     mne.set_log_level("ERROR")
     pos = helmet(N_PLACES, reach=0.7, centre=0)[0]

@@ -211,7 +211,6 @@ TEST_F(SmoothMapWindow, NoContextOrTooFewSensorsIsSaidInThePictureAndNothingBrea
     const SGL4dObserver* pBefore = setGL4dObserver(&s_refuseContexts);
     CSmoothMapWindow* pSmooth = open();
     ASSERT_NE(pSmooth, nullptr);
-    pSmooth->getColorBox()->setCurrentIndex(0); // the renderer's own bar
     CSmoothMapPicture* pPicture = pSmooth->getPicture();
     pPicture->grab();
     setGL4dObserver(pBefore);
